@@ -1,0 +1,476 @@
+#include "app/LibraryDatabase.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QUuid>
+
+namespace {
+
+const QString kStampFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+const char* kBookColumns = "id, type, name, author, path, marke, lastread";
+
+BookRow readBook(const QSqlQuery& q)
+{
+    BookRow row;
+    row.id = q.value(0).toLongLong();
+    row.type = q.value(1).toString();
+    row.name = q.value(2).toString();
+    row.author = q.value(3).toString();
+    row.path = q.value(4).toString();
+    row.marke = q.value(5).toString();
+    const QString stamp = q.value(6).toString();
+    row.lastread = QDateTime::fromString(stamp, kStampFormat);
+    if (!row.lastread.isValid())
+        row.lastread = QDateTime::fromString(stamp, Qt::ISODate);
+    return row;
+}
+
+bool isNotADatabase(const QSqlError& e)
+{
+    const QString t = e.text().toLower();
+    return t.contains(QLatin1String("not a database")) || t.contains(QLatin1String("malformed")) ||
+           t.contains(QLatin1String("encrypted"));
+}
+
+bool isLocked(const QSqlError& e)
+{
+    const QString t = e.text().toLower();
+    return t.contains(QLatin1String("locked")) || t.contains(QLatin1String("busy"));
+}
+
+} // namespace
+
+LibraryDatabase::LibraryDatabase(QString connectionName)
+    : m_connectionName(std::move(connectionName)), m_now([] { return QDateTime::currentDateTime(); })
+{
+}
+
+LibraryDatabase::~LibraryDatabase()
+{
+    if (QSqlDatabase::contains(m_connectionName)) {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(m_connectionName);
+    }
+}
+
+QSqlDatabase LibraryDatabase::connection() const
+{
+    return QSqlDatabase::database(m_connectionName, false);
+}
+
+bool LibraryDatabase::isOpen() const
+{
+    return QSqlDatabase::contains(m_connectionName) && connection().isOpen();
+}
+
+QString LibraryDatabase::nowText() const
+{
+    return m_now().toString(kStampFormat);
+}
+
+LibraryDatabase::OpenResult LibraryDatabase::open(const QString& filePath)
+{
+    m_filePath = filePath;
+    m_openError.clear();
+    const QFileInfo info(filePath);
+    bool created = false;
+    if (!info.exists()) {
+        const OpenResult r = createFromSchema(filePath);
+        if (r != OpenResult::Created)
+            return r;
+        created = true;
+    }
+
+    QSqlDatabase db = QSqlDatabase::contains(m_connectionName)
+                          ? QSqlDatabase::database(m_connectionName, false)
+                          : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+    db.setDatabaseName(filePath);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
+    if (!db.open()) {
+        m_openError = QStringLiteral("无法打开书库数据库：\n%1\n\n%2").arg(filePath, db.lastError().text());
+        return OpenResult::CannotCreate;
+    }
+    const OpenResult checked = checkTables();
+    if (checked != OpenResult::Opened) {
+        db.close();
+        return checked;
+    }
+    return created ? OpenResult::Created : OpenResult::Opened;
+}
+
+LibraryDatabase::OpenResult LibraryDatabase::checkTables()
+{
+    QSqlDatabase db = connection();
+    QSqlQuery q(db);
+    // Reading the catalogue of tables touches the file header: a file that is not a
+    // database, or one another program holds locked, fails here without being changed.
+    if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'"))) {
+        const QSqlError e = q.lastError();
+        if (isLocked(e)) {
+            m_openError = QStringLiteral("书库数据库正被其他程序占用，无法打开：\n%1\n\n请关闭占用它的程序后再启动。")
+                              .arg(m_filePath);
+            return OpenResult::Locked;
+        }
+        m_openError =
+            QStringLiteral("书库数据库文件已损坏或不是有效的数据库：\n%1\n\n文件未作任何改动。").arg(m_filePath);
+        return isNotADatabase(e) ? OpenResult::NotADatabase : OpenResult::NotADatabase;
+    }
+    QStringList tables;
+    while (q.next())
+        tables << q.value(0).toString().toLower();
+    for (const QString& needed : {QStringLiteral("BookList"), QStringLiteral("SysSet")}) {
+        if (!tables.contains(needed.toLower())) {
+            m_openError = QStringLiteral("书库数据库缺少数据表 %1：\n%2\n\n文件未作任何改动。").arg(needed, m_filePath);
+            return OpenResult::MissingTable;
+        }
+    }
+    // A probe of both tables' columns: a table of the right name but the wrong shape is
+    // as unusable as a missing one.
+    QSqlQuery probe(db);
+    if (!probe.exec(QStringLiteral("SELECT %1 FROM BookList LIMIT 0").arg(QLatin1String(kBookColumns))) ||
+        !probe.exec(QStringLiteral(
+            "SELECT DownSavePath, AutoRun, BossKey, TxtColor, TxtSize, BackColor FROM SysSet LIMIT 0"))) {
+        const QSqlError e = probe.lastError();
+        if (isLocked(e)) {
+            m_openError = QStringLiteral("书库数据库正被其他程序占用，无法打开：\n%1").arg(m_filePath);
+            return OpenResult::Locked;
+        }
+        m_openError = QStringLiteral("书库数据库的数据表结构不正确：\n%1\n\n%2\n\n文件未作任何改动。")
+                          .arg(m_filePath, e.databaseText());
+        return OpenResult::MissingTable;
+    }
+    QSqlQuery count(db);
+    if (count.exec(QStringLiteral("SELECT COUNT(*) FROM SysSet")) && count.next() && count.value(0).toInt() == 0) {
+        const SettingsRow defaults;
+        saveSettings(defaults);
+    }
+    return OpenResult::Opened;
+}
+
+LibraryDatabase::OpenResult LibraryDatabase::createFromSchema(const QString& filePath)
+{
+    const QFileInfo info(filePath);
+    if (!QDir().mkpath(info.absolutePath())) {
+        m_openError = QStringLiteral("无法创建书库数据库所在的目录：\n%1").arg(info.absolutePath());
+        return OpenResult::CannotCreate;
+    }
+    QFile schemaFile(QStringLiteral(":/quillmere/schema.sql"));
+    if (!schemaFile.open(QIODevice::ReadOnly)) {
+        m_openError = QStringLiteral("程序缺少书库数据库结构文件，无法创建书库。");
+        return OpenResult::CannotCreate;
+    }
+    const QString schema = QString::fromUtf8(schemaFile.readAll());
+
+    // Build the new file under a temporary name and move it into place only when it is
+    // complete, so a failure never leaves a half-made database behind.
+    const QString temp = filePath + QStringLiteral(".new-") + QUuid::createUuid().toString(QUuid::Id128);
+    const QString connName = m_connectionName + QStringLiteral("-create");
+    bool ok = true;
+    QString error;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connName);
+        db.setDatabaseName(temp);
+        ok = db.open();
+        if (!ok)
+            error = db.lastError().text();
+        if (ok) {
+            QSqlQuery q(db);
+            ok = db.transaction();
+            QString statement;
+            for (const QString& line : schema.split(QLatin1Char('\n'))) {
+                if (line.trimmed().startsWith(QLatin1String("--")))
+                    continue;
+                statement += line + QLatin1Char('\n');
+                if (line.trimmed().endsWith(QLatin1Char(';')) && ok) {
+                    ok = q.exec(statement);
+                    if (!ok)
+                        error = q.lastError().text();
+                    statement.clear();
+                }
+            }
+            ok = ok && db.commit();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connName);
+    if (ok)
+        ok = QFile::rename(temp, filePath);
+    if (!ok) {
+        QFile::remove(temp);
+        m_openError = QStringLiteral("无法创建书库数据库：\n%1\n\n%2").arg(filePath, error);
+        return OpenResult::CannotCreate;
+    }
+    return OpenResult::Created;
+}
+
+// --- SysSet ---
+
+std::optional<QString> LibraryDatabase::settingText(const char* column)
+{
+    QSqlQuery q(connection());
+    if (!q.exec(QStringLiteral("SELECT %1 FROM SysSet LIMIT 1").arg(QLatin1String(column))) || !q.next()) {
+        m_lastError = q.lastError().text();
+        return std::nullopt;
+    }
+    return q.value(0).toString();
+}
+
+std::optional<QString> LibraryDatabase::downSavePath() { return settingText("DownSavePath"); }
+std::optional<QString> LibraryDatabase::bossKey() { return settingText("BossKey"); }
+std::optional<QString> LibraryDatabase::txtColor() { return settingText("TxtColor"); }
+std::optional<QString> LibraryDatabase::txtSize() { return settingText("TxtSize"); }
+std::optional<QString> LibraryDatabase::backColor() { return settingText("BackColor"); }
+
+std::optional<bool> LibraryDatabase::autoRun()
+{
+    const auto v = settingText("AutoRun");
+    if (!v)
+        return std::nullopt;
+    const QString t = v->trimmed().toLower();
+    return t == QLatin1String("1") || t == QLatin1String("true") || t == QLatin1String("-1");
+}
+
+bool LibraryDatabase::setDownSavePath(const QString& folder)
+{
+    QSqlQuery q(connection());
+    q.prepare(QStringLiteral("UPDATE SysSet SET DownSavePath = ?"));
+    q.addBindValue(folder);
+    if (!q.exec()) {
+        m_lastError = q.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+std::optional<SettingsRow> LibraryDatabase::settings()
+{
+    QSqlQuery q(connection());
+    if (!q.exec(QStringLiteral(
+            "SELECT DownSavePath, AutoRun, BossKey, TxtColor, TxtSize, BackColor FROM SysSet LIMIT 1")) ||
+        !q.next()) {
+        m_lastError = q.lastError().text();
+        return std::nullopt;
+    }
+    SettingsRow row;
+    row.downSavePath = q.value(0).toString();
+    row.autoRun = q.value(1).toInt() != 0;
+    row.bossKey = q.value(2).toString();
+    row.txtColor = q.value(3).toString();
+    row.txtSize = q.value(4).toString();
+    row.backColor = q.value(5).toString();
+    return row;
+}
+
+bool LibraryDatabase::saveSettings(const SettingsRow& row)
+{
+    QSqlDatabase db = connection();
+    QSqlQuery count(db);
+    if (!count.exec(QStringLiteral("SELECT COUNT(*) FROM SysSet")) || !count.next()) {
+        m_lastError = count.lastError().text();
+        return false;
+    }
+    const bool empty = count.value(0).toInt() == 0;
+    QSqlQuery q(db);
+    if (empty)
+        q.prepare(QStringLiteral("INSERT INTO SysSet (DownSavePath, AutoRun, BossKey, TxtColor, TxtSize, BackColor) "
+                                 "VALUES (?, ?, ?, ?, ?, ?)"));
+    else
+        q.prepare(QStringLiteral("UPDATE SysSet SET DownSavePath = ?, AutoRun = ?, BossKey = ?, TxtColor = ?, "
+                                 "TxtSize = ?, BackColor = ?"));
+    q.addBindValue(row.downSavePath);
+    q.addBindValue(row.autoRun ? 1 : 0);
+    q.addBindValue(row.bossKey);
+    q.addBindValue(row.txtColor);
+    q.addBindValue(row.txtSize);
+    q.addBindValue(row.backColor);
+    if (!q.exec()) {
+        m_lastError = q.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+// --- BookList ---
+
+int LibraryDatabase::countBooks(const ShelfQuery& query)
+{
+    QSqlQuery q(connection());
+    if (query.wholeShelf) {
+        q.prepare(QStringLiteral("SELECT COUNT(*) FROM BookList"));
+    } else {
+        q.prepare(QStringLiteral("SELECT COUNT(*) FROM BookList WHERE type = ?"));
+        q.addBindValue(query.category);
+    }
+    if (!q.exec() || !q.next()) {
+        m_lastError = q.lastError().text();
+        return 0;
+    }
+    return q.value(0).toInt();
+}
+
+ShelfPage LibraryDatabase::shelfPage(const ShelfQuery& query, int requestedPage)
+{
+    ShelfPage page;
+    page.totalRows = countBooks(query);
+    if (page.totalRows <= 0)
+        return page;
+    page.pageCount = (page.totalRows + kShelfPageSize - 1) / kShelfPageSize;
+    page.page = std::clamp(requestedPage, 1, page.pageCount);
+
+    QSqlQuery q(connection());
+    q.setForwardOnly(true);
+    const QString columns = QLatin1String(kBookColumns);
+    if (query.wholeShelf) {
+        q.prepare(QStringLiteral("SELECT %1 FROM BookList ORDER BY id DESC LIMIT ? OFFSET ?").arg(columns));
+    } else {
+        q.prepare(
+            QStringLiteral("SELECT %1 FROM BookList WHERE type = ? ORDER BY id DESC LIMIT ? OFFSET ?").arg(columns));
+        q.addBindValue(query.category);
+    }
+    q.addBindValue(kShelfPageSize);
+    q.addBindValue((page.page - 1) * kShelfPageSize);
+    if (!q.exec()) {
+        m_lastError = q.lastError().text();
+        return page;
+    }
+    while (q.next())
+        page.rows.append(readBook(q));
+    return page;
+}
+
+std::optional<BookRow> LibraryDatabase::bookByPath(const QString& path)
+{
+    QSqlQuery q(connection());
+    q.prepare(QStringLiteral("SELECT %1 FROM BookList WHERE path = ? LIMIT 1").arg(QLatin1String(kBookColumns)));
+    q.addBindValue(path);
+    if (!q.exec() || !q.next()) {
+        m_lastError = q.lastError().text();
+        return std::nullopt;
+    }
+    return readBook(q);
+}
+
+std::optional<BookRow> LibraryDatabase::bookById(qint64 id)
+{
+    QSqlQuery q(connection());
+    q.prepare(QStringLiteral("SELECT %1 FROM BookList WHERE id = ?").arg(QLatin1String(kBookColumns)));
+    q.addBindValue(id);
+    if (!q.exec() || !q.next()) {
+        m_lastError = q.lastError().text();
+        return std::nullopt;
+    }
+    return readBook(q);
+}
+
+std::optional<BookRow> LibraryDatabase::otherBookWithPath(const QString& path, qint64 excludeId)
+{
+    QSqlQuery q(connection());
+    q.prepare(QStringLiteral("SELECT %1 FROM BookList WHERE path = ? AND id <> ? LIMIT 1")
+                  .arg(QLatin1String(kBookColumns)));
+    q.addBindValue(path);
+    q.addBindValue(excludeId);
+    if (!q.exec() || !q.next()) {
+        m_lastError = q.lastError().text();
+        return std::nullopt;
+    }
+    return readBook(q);
+}
+
+std::optional<BookRow> LibraryDatabase::bookByName(const QString& name)
+{
+    QSqlQuery q(connection());
+    q.prepare(QStringLiteral("SELECT %1 FROM BookList WHERE name = ? LIMIT 1").arg(QLatin1String(kBookColumns)));
+    q.addBindValue(name);
+    if (!q.exec() || !q.next()) {
+        m_lastError = q.lastError().text();
+        return std::nullopt;
+    }
+    return readBook(q);
+}
+
+int LibraryDatabase::stampLastRead(const QString& path)
+{
+    QSqlQuery q(connection());
+    q.prepare(QStringLiteral("UPDATE BookList SET lastread = ? WHERE path = ?"));
+    q.addBindValue(nowText());
+    q.addBindValue(path);
+    if (!q.exec()) {
+        m_lastError = q.lastError().text();
+        return -1;
+    }
+    return q.numRowsAffected();
+}
+
+int LibraryDatabase::setBookmark(const QString& path, const QString& label)
+{
+    QSqlQuery q(connection());
+    q.prepare(QStringLiteral("UPDATE BookList SET marke = ? WHERE path = ?"));
+    q.addBindValue(label);
+    q.addBindValue(path);
+    if (!q.exec()) {
+        m_lastError = q.lastError().text();
+        return -1;
+    }
+    return q.numRowsAffected();
+}
+
+std::optional<qint64> LibraryDatabase::insertBook(const QString& type, const QString& name, const QString& author,
+                                                  const QString& path)
+{
+    QSqlQuery q(connection());
+    q.prepare(QStringLiteral(
+        "INSERT INTO BookList (type, name, author, path, marke, lastread) VALUES (?, ?, ?, ?, 'Null', ?)"));
+    q.addBindValue(type);
+    q.addBindValue(name);
+    q.addBindValue(author);
+    q.addBindValue(path);
+    q.addBindValue(nowText());
+    if (!q.exec()) {
+        m_lastError = q.lastError().text();
+        return std::nullopt;
+    }
+    return q.lastInsertId().toLongLong();
+}
+
+bool LibraryDatabase::updateBook(qint64 id, const QString& type, const QString& name, const QString& author,
+                                 const QString& path)
+{
+    QSqlQuery q(connection());
+    q.prepare(QStringLiteral("UPDATE BookList SET type = ?, name = ?, author = ?, path = ? WHERE id = ?"));
+    q.addBindValue(type);
+    q.addBindValue(name);
+    q.addBindValue(author);
+    q.addBindValue(path);
+    q.addBindValue(id);
+    if (!q.exec()) {
+        m_lastError = q.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+bool LibraryDatabase::deleteBook(qint64 id)
+{
+    QSqlQuery q(connection());
+    q.prepare(QStringLiteral("DELETE FROM BookList WHERE id = ?"));
+    q.addBindValue(id);
+    if (!q.exec()) {
+        m_lastError = q.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+QString LibraryDatabase::shelfTimeText(const QDateTime& when)
+{
+    if (!when.isValid())
+        return QString();
+    return when.toString(QStringLiteral("yyyy/M/d hh:mm"));
+}

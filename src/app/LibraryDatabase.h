@@ -1,0 +1,88 @@
+#pragma once
+
+#include "app/BookRow.h"
+
+#include <QSqlDatabase>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+// The library database: BookList and SysSet in one SQLite file. Every statement the
+// reader sends lives here, with bound values, so a name, path or label holding quotes,
+// "%", "\" or Chinese text is stored and found exactly.
+class LibraryDatabase {
+public:
+    static constexpr int kShelfPageSize = 40;
+
+    enum class OpenResult { Opened, Created, NotADatabase, Locked, MissingTable, CannotCreate };
+
+    explicit LibraryDatabase(QString connectionName = QStringLiteral("library"));
+    ~LibraryDatabase();
+    LibraryDatabase(const LibraryDatabase&) = delete;
+    LibraryDatabase& operator=(const LibraryDatabase&) = delete;
+
+    // Opens the file, creating it from the shipped schema when it does not exist. An
+    // existing file is never recreated or changed by opening, except that a SysSet table
+    // without a row gets the default row.
+    OpenResult open(const QString& filePath);
+    bool isOpen() const;
+    // A Chinese message for the user when open() failed.
+    QString openErrorText() const { return m_openError; }
+    QString lastError() const { return m_lastError; }
+    QString filePath() const { return m_filePath; }
+
+    // Stamps written by lastread=now come from here (local time).
+    void setNow(std::function<QDateTime()> now) { m_now = std::move(now); }
+
+    // --- SysSet ---
+    std::optional<QString> downSavePath();
+    bool setDownSavePath(const QString& folder);
+    std::optional<QString> bossKey();
+    std::optional<bool> autoRun();
+    std::optional<QString> txtColor();
+    std::optional<QString> txtSize();
+    std::optional<QString> backColor();
+    std::optional<SettingsRow> settings();
+    // Writes all six values to the one row, adding it when the table is empty.
+    bool saveSettings(const SettingsRow& row);
+
+    // --- BookList ---
+    // The page `requestedPage` of the query, 40 rows; a page below 1 reads page 1, one
+    // past the last reads the last. An empty result has no rows and pageCount 0.
+    ShelfPage shelfPage(const ShelfQuery& query, int requestedPage);
+    int countBooks(const ShelfQuery& query);
+
+    std::optional<BookRow> bookByPath(const QString& path);
+    std::optional<BookRow> bookById(qint64 id);
+    // A row other than `excludeId` holding `path` (the edit dialog's duplicate check).
+    std::optional<BookRow> otherBookWithPath(const QString& path, qint64 excludeId);
+    std::optional<BookRow> bookByName(const QString& name);
+
+    // lastread = now for the row with this path; returns the number of rows changed (-1 on error).
+    int stampLastRead(const QString& path);
+    // marke = label for the row with this path; returns the number of rows changed (-1 on error).
+    int setBookmark(const QString& path, const QString& label);
+    // New row with marke "Null" and lastread now; returns its id.
+    std::optional<qint64> insertBook(const QString& type, const QString& name, const QString& author,
+                                     const QString& path);
+    bool updateBook(qint64 id, const QString& type, const QString& name, const QString& author, const QString& path);
+    bool deleteBook(qint64 id);
+
+    // The shelf's "最近阅读" form: YYYY/M/D hh:mm, e.g. 2009/3/7 08:05.
+    static QString shelfTimeText(const QDateTime& when);
+
+    QSqlDatabase connection() const;
+
+private:
+    OpenResult createFromSchema(const QString& filePath);
+    OpenResult checkTables();
+    std::optional<QString> settingText(const char* column);
+    QString nowText() const;
+
+    QString m_connectionName;
+    QString m_filePath;
+    QString m_openError;
+    QString m_lastError;
+    std::function<QDateTime()> m_now;
+};

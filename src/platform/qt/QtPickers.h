@@ -1,0 +1,14 @@
+#pragma once
+
+#include "platform/Pickers.h"
+
+// Qt's own file, folder and colour dialogs.
+class QtPickers : public Pickers {
+public:
+    QString openFile(QWidget* parent, const QString& title, const QString& filter) override;
+    QString folder(QWidget* parent, const QString& title) override;
+    std::optional<QColor> color(QWidget* parent, const QColor& initial) override;
+
+    // "文本文件(*.txt)|*.txt" → "文本文件(*.txt) (*.txt)"; pairs become ";;"-separated filters.
+    static QString toQtFilter(const QString& filter);
+};
