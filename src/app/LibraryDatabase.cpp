@@ -29,6 +29,12 @@ BookRow readBook(const QSqlQuery& q)
     return row;
 }
 
+// A null QString binds as SQL NULL; the text columns hold empty text instead.
+QVariant text(const QString& value)
+{
+    return value.isNull() ? QVariant(QStringLiteral("")) : QVariant(value);
+}
+
 bool isNotADatabase(const QSqlError& e)
 {
     const QString t = e.text().toLower();
@@ -44,9 +50,21 @@ bool isLocked(const QSqlError& e)
 
 } // namespace
 
+// The schema is compiled into this static library; its resources must be registered by
+// hand, and Q_INIT_RESOURCE only works outside any namespace.
+static void registerAppResources()
+{
+    static const bool once = [] {
+        Q_INIT_RESOURCE(app);
+        return true;
+    }();
+    (void)once;
+}
+
 LibraryDatabase::LibraryDatabase(QString connectionName)
     : m_connectionName(std::move(connectionName)), m_now([] { return QDateTime::currentDateTime(); })
 {
+    registerAppResources();
 }
 
 LibraryDatabase::~LibraryDatabase()
@@ -241,7 +259,7 @@ bool LibraryDatabase::setDownSavePath(const QString& folder)
 {
     QSqlQuery q(connection());
     q.prepare(QStringLiteral("UPDATE SysSet SET DownSavePath = ?"));
-    q.addBindValue(folder);
+    q.addBindValue(text(folder));
     if (!q.exec()) {
         m_lastError = q.lastError().text();
         return false;
@@ -284,12 +302,12 @@ bool LibraryDatabase::saveSettings(const SettingsRow& row)
     else
         q.prepare(QStringLiteral("UPDATE SysSet SET DownSavePath = ?, AutoRun = ?, BossKey = ?, TxtColor = ?, "
                                  "TxtSize = ?, BackColor = ?"));
-    q.addBindValue(row.downSavePath);
+    q.addBindValue(text(row.downSavePath));
     q.addBindValue(row.autoRun ? 1 : 0);
-    q.addBindValue(row.bossKey);
-    q.addBindValue(row.txtColor);
-    q.addBindValue(row.txtSize);
-    q.addBindValue(row.backColor);
+    q.addBindValue(text(row.bossKey));
+    q.addBindValue(text(row.txtColor));
+    q.addBindValue(text(row.txtSize));
+    q.addBindValue(text(row.backColor));
     if (!q.exec()) {
         m_lastError = q.lastError().text();
         return false;
@@ -306,7 +324,7 @@ int LibraryDatabase::countBooks(const ShelfQuery& query)
         q.prepare(QStringLiteral("SELECT COUNT(*) FROM BookList"));
     } else {
         q.prepare(QStringLiteral("SELECT COUNT(*) FROM BookList WHERE type = ?"));
-        q.addBindValue(query.category);
+        q.addBindValue(text(query.category));
     }
     if (!q.exec() || !q.next()) {
         m_lastError = q.lastError().text();
@@ -332,7 +350,7 @@ ShelfPage LibraryDatabase::shelfPage(const ShelfQuery& query, int requestedPage)
     } else {
         q.prepare(
             QStringLiteral("SELECT %1 FROM BookList WHERE type = ? ORDER BY id DESC LIMIT ? OFFSET ?").arg(columns));
-        q.addBindValue(query.category);
+        q.addBindValue(text(query.category));
     }
     q.addBindValue(kShelfPageSize);
     q.addBindValue((page.page - 1) * kShelfPageSize);
@@ -349,7 +367,7 @@ std::optional<BookRow> LibraryDatabase::bookByPath(const QString& path)
 {
     QSqlQuery q(connection());
     q.prepare(QStringLiteral("SELECT %1 FROM BookList WHERE path = ? LIMIT 1").arg(QLatin1String(kBookColumns)));
-    q.addBindValue(path);
+    q.addBindValue(text(path));
     if (!q.exec() || !q.next()) {
         m_lastError = q.lastError().text();
         return std::nullopt;
@@ -374,7 +392,7 @@ std::optional<BookRow> LibraryDatabase::otherBookWithPath(const QString& path, q
     QSqlQuery q(connection());
     q.prepare(QStringLiteral("SELECT %1 FROM BookList WHERE path = ? AND id <> ? LIMIT 1")
                   .arg(QLatin1String(kBookColumns)));
-    q.addBindValue(path);
+    q.addBindValue(text(path));
     q.addBindValue(excludeId);
     if (!q.exec() || !q.next()) {
         m_lastError = q.lastError().text();
@@ -387,7 +405,7 @@ std::optional<BookRow> LibraryDatabase::bookByName(const QString& name)
 {
     QSqlQuery q(connection());
     q.prepare(QStringLiteral("SELECT %1 FROM BookList WHERE name = ? LIMIT 1").arg(QLatin1String(kBookColumns)));
-    q.addBindValue(name);
+    q.addBindValue(text(name));
     if (!q.exec() || !q.next()) {
         m_lastError = q.lastError().text();
         return std::nullopt;
@@ -400,7 +418,7 @@ int LibraryDatabase::stampLastRead(const QString& path)
     QSqlQuery q(connection());
     q.prepare(QStringLiteral("UPDATE BookList SET lastread = ? WHERE path = ?"));
     q.addBindValue(nowText());
-    q.addBindValue(path);
+    q.addBindValue(text(path));
     if (!q.exec()) {
         m_lastError = q.lastError().text();
         return -1;
@@ -412,8 +430,8 @@ int LibraryDatabase::setBookmark(const QString& path, const QString& label)
 {
     QSqlQuery q(connection());
     q.prepare(QStringLiteral("UPDATE BookList SET marke = ? WHERE path = ?"));
-    q.addBindValue(label);
-    q.addBindValue(path);
+    q.addBindValue(text(label));
+    q.addBindValue(text(path));
     if (!q.exec()) {
         m_lastError = q.lastError().text();
         return -1;
@@ -427,10 +445,10 @@ std::optional<qint64> LibraryDatabase::insertBook(const QString& type, const QSt
     QSqlQuery q(connection());
     q.prepare(QStringLiteral(
         "INSERT INTO BookList (type, name, author, path, marke, lastread) VALUES (?, ?, ?, ?, 'Null', ?)"));
-    q.addBindValue(type);
-    q.addBindValue(name);
-    q.addBindValue(author);
-    q.addBindValue(path);
+    q.addBindValue(text(type));
+    q.addBindValue(text(name));
+    q.addBindValue(text(author));
+    q.addBindValue(text(path));
     q.addBindValue(nowText());
     if (!q.exec()) {
         m_lastError = q.lastError().text();
@@ -444,10 +462,10 @@ bool LibraryDatabase::updateBook(qint64 id, const QString& type, const QString& 
 {
     QSqlQuery q(connection());
     q.prepare(QStringLiteral("UPDATE BookList SET type = ?, name = ?, author = ?, path = ? WHERE id = ?"));
-    q.addBindValue(type);
-    q.addBindValue(name);
-    q.addBindValue(author);
-    q.addBindValue(path);
+    q.addBindValue(text(type));
+    q.addBindValue(text(name));
+    q.addBindValue(text(author));
+    q.addBindValue(text(path));
     q.addBindValue(id);
     if (!q.exec()) {
         m_lastError = q.lastError().text();

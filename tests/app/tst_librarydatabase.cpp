@@ -1,0 +1,350 @@
+#include "app/LibraryDatabase.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QByteArray digestOf(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+// A plain SQLite file made outside the library class, to play a damaged install.
+void makeRawDatabase(const QString& path, const QStringList& statements)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        for (const QString& s : statements)
+            QVERIFY2(q.exec(s), qPrintable(s));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("raw"));
+}
+
+} // namespace
+
+class TestLibraryDatabase : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void missingFileIsCreatedWithDefaults();
+    void existingFileIsOpenedNotRecreated();
+    void damagedFilesAreRefusedUntouched_data();
+    void damagedFilesAreRefusedUntouched();
+    void lockedFileIsRefused();
+    void emptySysSetGetsDefaultRow();
+    void textValuesRoundTrip_data();
+    void textValuesRoundTrip();
+    void duplicatePathIsRefused();
+    void paging_data();
+    void paging();
+    void categoryMatchesExactly();
+    void stampsUseLocalNow();
+    void editDuplicateCheckExcludesOwnRow();
+    void settingsRoundTrip();
+
+private:
+    QString dbPath() const { return m_dir->path() + QStringLiteral("/DataFile/Data.db"); }
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestLibraryDatabase::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+void TestLibraryDatabase::missingFileIsCreatedWithDefaults()
+{
+    LibraryDatabase db;
+    QCOMPARE(db.open(dbPath()), LibraryDatabase::OpenResult::Created);
+    QVERIFY(QFile::exists(dbPath()));
+    const auto s = db.settings();
+    QVERIFY(s.has_value());
+    QCOMPARE(s->downSavePath, QString());
+    QCOMPARE(s->autoRun, false);
+    QCOMPARE(s->bossKey, QStringLiteral("Ctrl|B"));
+    QCOMPARE(s->txtColor, QStringLiteral("000000"));
+    QCOMPARE(s->txtSize, QStringLiteral("中号"));
+    QCOMPARE(s->backColor.size(), 6);
+    QCOMPARE(db.countBooks(ShelfQuery::all()), 0);
+    // Nothing of the temporary build file is left beside it.
+    QCOMPARE(QDir(m_dir->path() + "/DataFile").entryList(QDir::Files), QStringList({"Data.db"}));
+}
+
+void TestLibraryDatabase::existingFileIsOpenedNotRecreated()
+{
+    {
+        LibraryDatabase db(QStringLiteral("first"));
+        QCOMPARE(db.open(dbPath()), LibraryDatabase::OpenResult::Created);
+        QVERIFY(db.insertBook(QStringLiteral("武侠仙侠"), QStringLiteral("书"), QStringLiteral("佚名"),
+                              QStringLiteral("/b/a.txt")));
+    }
+    LibraryDatabase again(QStringLiteral("second"));
+    QCOMPARE(again.open(dbPath()), LibraryDatabase::OpenResult::Opened);
+    QCOMPARE(again.countBooks(ShelfQuery::all()), 1);
+}
+
+void TestLibraryDatabase::damagedFilesAreRefusedUntouched_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("statements");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("text file") << QByteArray("this is not a database, just words\n") << QStringList()
+                               << int(LibraryDatabase::OpenResult::NotADatabase);
+    QTest::newRow("no BookList")
+        << QByteArray() << QStringList({"CREATE TABLE SysSet (DownSavePath TEXT, AutoRun INTEGER, BossKey TEXT, "
+                                        "TxtColor TEXT, TxtSize TEXT, BackColor TEXT)"})
+        << int(LibraryDatabase::OpenResult::MissingTable);
+    QTest::newRow("BookList lacks a column")
+        << QByteArray()
+        << QStringList({"CREATE TABLE BookList (id INTEGER PRIMARY KEY, name TEXT)",
+                        "CREATE TABLE SysSet (DownSavePath TEXT, AutoRun INTEGER, BossKey TEXT, TxtColor TEXT, "
+                        "TxtSize TEXT, BackColor TEXT)"})
+        << int(LibraryDatabase::OpenResult::MissingTable);
+}
+
+void TestLibraryDatabase::damagedFilesAreRefusedUntouched()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, statements);
+    QFETCH(int, expected);
+    QDir().mkpath(QFileInfo(dbPath()).absolutePath());
+    if (statements.isEmpty()) {
+        QFile f(dbPath());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    } else {
+        makeRawDatabase(dbPath(), statements);
+    }
+    const QByteArray before = digestOf(dbPath());
+    LibraryDatabase db;
+    QCOMPARE(int(db.open(dbPath())), expected);
+    QVERIFY(!db.openErrorText().isEmpty());
+    QVERIFY(db.openErrorText().contains(dbPath()));
+    QCOMPARE(digestOf(dbPath()), before);
+}
+
+void TestLibraryDatabase::lockedFileIsRefused()
+{
+    {
+        LibraryDatabase make(QStringLiteral("maker"));
+        QCOMPARE(make.open(dbPath()), LibraryDatabase::OpenResult::Created);
+    }
+    QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
+    holder.setDatabaseName(dbPath());
+    QVERIFY(holder.open());
+    QSqlQuery q(holder);
+    QVERIFY(q.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+    QVERIFY(q.exec(QStringLiteral("UPDATE SysSet SET TxtSize = TxtSize")));
+    {
+        LibraryDatabase db;
+        QCOMPARE(db.open(dbPath()), LibraryDatabase::OpenResult::Locked);
+        QVERIFY(db.openErrorText().contains(QStringLiteral("占用")));
+    }
+    QVERIFY(q.exec(QStringLiteral("ROLLBACK")));
+    q = QSqlQuery();
+    holder.close();
+    holder = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+}
+
+void TestLibraryDatabase::emptySysSetGetsDefaultRow()
+{
+    {
+        LibraryDatabase make(QStringLiteral("maker"));
+        QCOMPARE(make.open(dbPath()), LibraryDatabase::OpenResult::Created);
+        QSqlQuery q(make.connection());
+        QVERIFY(q.exec(QStringLiteral("DELETE FROM SysSet")));
+    }
+    LibraryDatabase db;
+    QCOMPARE(db.open(dbPath()), LibraryDatabase::OpenResult::Opened);
+    QCOMPARE(db.bossKey().value_or(QString()), QStringLiteral("Ctrl|B"));
+    QSqlQuery count(db.connection());
+    QVERIFY(count.exec(QStringLiteral("SELECT COUNT(*) FROM SysSet")) && count.next());
+    QCOMPARE(count.value(0).toInt(), 1);
+}
+
+void TestLibraryDatabase::textValuesRoundTrip_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("single quote") << "It's 'quoted'";
+    QTest::newRow("double quote") << "say \"hi\"";
+    QTest::newRow("percent and underscore") << "100% _done_";
+    QTest::newRow("backslash") << "C:\\书\\a.txt";
+    QTest::newRow("chinese") << "第一章 风起云涌";
+    QTest::newRow("sql injection") << "x'); DROP TABLE BookList; --";
+}
+
+void TestLibraryDatabase::textValuesRoundTrip()
+{
+    QFETCH(QString, text);
+    LibraryDatabase db;
+    QVERIFY(db.open(dbPath()) == LibraryDatabase::OpenResult::Created);
+    const QString path = QStringLiteral("/books/") + text + QStringLiteral(".txt");
+    const auto id = db.insertBook(text, text, text, path);
+    QVERIFY(id.has_value());
+
+    const auto byPath = db.bookByPath(path);
+    QVERIFY(byPath.has_value());
+    QCOMPARE(byPath->id, *id);
+    QCOMPARE(byPath->name, text);
+    QCOMPARE(byPath->type, text);
+    QCOMPARE(byPath->marke, QStringLiteral("Null"));
+    QVERIFY(db.bookByName(text).has_value());
+    QCOMPARE(db.countBooks(ShelfQuery::ofCategory(text)), 1);
+
+    QCOMPARE(db.setBookmark(path, text), 1);
+    QCOMPARE(db.bookById(*id)->marke, text);
+    QCOMPARE(db.stampLastRead(path), 1);
+    // A path that only looks like the stored one under LIKE rules must not match.
+    QVERIFY(!db.bookByPath(QStringLiteral("/books/%")).has_value());
+    QCOMPARE(db.setBookmark(QStringLiteral("/books/%"), text), 0);
+}
+
+void TestLibraryDatabase::duplicatePathIsRefused()
+{
+    LibraryDatabase db;
+    QVERIFY(db.open(dbPath()) == LibraryDatabase::OpenResult::Created);
+    QVERIFY(db.insertBook("a", "a", "a", "/x/a.txt").has_value());
+    QVERIFY(!db.insertBook("b", "b", "b", "/x/a.txt").has_value());
+    QVERIFY(!db.lastError().isEmpty());
+    // Paths differing only in letter case are different files here.
+    QVERIFY(db.insertBook("c", "c", "c", "/x/A.txt").has_value());
+}
+
+void TestLibraryDatabase::paging_data()
+{
+    QTest::addColumn<int>("books");
+    QTest::addColumn<int>("requested");
+    QTest::addColumn<int>("page");
+    QTest::addColumn<int>("pageCount");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<qint64>("firstId");
+    QTest::newRow("empty shelf") << 0 << 1 << 0 << 0 << 0 << qint64(0);
+    QTest::newRow("40 books, one page") << 40 << 1 << 1 << 1 << 40 << qint64(40);
+    QTest::newRow("41 books, second page holds one") << 41 << 2 << 2 << 2 << 1 << qint64(1);
+    QTest::newRow("81 books, third page") << 81 << 3 << 3 << 3 << 1 << qint64(1);
+    QTest::newRow("81 books, middle page") << 81 << 2 << 2 << 3 << 40 << qint64(41);
+    QTest::newRow("page 0 reads page 1") << 81 << 0 << 1 << 3 << 40 << qint64(81);
+    QTest::newRow("past the last reads the last") << 81 << 9 << 3 << 3 << 1 << qint64(1);
+}
+
+void TestLibraryDatabase::paging()
+{
+    QFETCH(int, books);
+    QFETCH(int, requested);
+    QFETCH(int, page);
+    QFETCH(int, pageCount);
+    QFETCH(int, rows);
+    QFETCH(qint64, firstId);
+    LibraryDatabase db;
+    QVERIFY(db.open(dbPath()) == LibraryDatabase::OpenResult::Created);
+    QSqlDatabase c = db.connection();
+    c.transaction();
+    for (int i = 1; i <= books; ++i)
+        QVERIFY(db.insertBook("其他分类", QString::number(i), "佚名", QStringLiteral("/b/%1.txt").arg(i)));
+    c.commit();
+
+    const ShelfPage p = db.shelfPage(ShelfQuery::all(), requested);
+    QCOMPARE(p.page, page);
+    QCOMPARE(p.pageCount, pageCount);
+    QCOMPARE(p.totalRows, books);
+    QCOMPARE(p.rows.size(), rows);
+    if (rows > 0) {
+        QCOMPARE(p.rows.first().id, firstId);
+        for (int i = 1; i < p.rows.size(); ++i)
+            QVERIFY(p.rows[i - 1].id > p.rows[i].id); // newest first
+    }
+}
+
+void TestLibraryDatabase::categoryMatchesExactly()
+{
+    LibraryDatabase db;
+    QVERIFY(db.open(dbPath()) == LibraryDatabase::OpenResult::Created);
+    db.insertBook("武侠仙侠", "a", "x", "/a.txt");
+    db.insertBook("武侠仙侠 ", "b", "x", "/b.txt");
+    db.insertBook("Other", "c", "x", "/c.txt");
+    QCOMPARE(db.shelfPage(ShelfQuery::ofCategory("武侠仙侠"), 1).rows.size(), 1);
+    QCOMPARE(db.shelfPage(ShelfQuery::ofCategory("other"), 1).rows.size(), 0);
+    QCOMPARE(db.shelfPage(ShelfQuery::all(), 1).rows.size(), 3);
+}
+
+void TestLibraryDatabase::stampsUseLocalNow()
+{
+    LibraryDatabase db;
+    QVERIFY(db.open(dbPath()) == LibraryDatabase::OpenResult::Created);
+    QDateTime now(QDate(2009, 3, 7), QTime(8, 5, 0));
+    db.setNow([&now] { return now; });
+    db.insertBook("其他分类", "a", "x", "/a.txt");
+    QCOMPARE(db.bookByPath("/a.txt")->lastread, now);
+    now = QDateTime(QDate(2010, 12, 25), QTime(23, 59, 30));
+    QCOMPARE(db.stampLastRead("/a.txt"), 1);
+    QCOMPARE(db.bookByPath("/a.txt")->lastread, now);
+    QCOMPARE(LibraryDatabase::shelfTimeText(QDateTime(QDate(2009, 3, 7), QTime(8, 5))), "2009/3/7 08:05");
+    QCOMPARE(LibraryDatabase::shelfTimeText(QDateTime()), QString());
+    // A row written by another tool without a stamp gets the column's default.
+    QSqlQuery q(db.connection());
+    QVERIFY(q.exec("INSERT INTO BookList (type, name, author, path) VALUES ('x', 'y', 'z', '/raw.txt')"));
+    QVERIFY(db.bookByPath("/raw.txt")->lastread.isValid());
+    QCOMPARE(db.bookByPath("/raw.txt")->marke, QStringLiteral("Null"));
+}
+
+void TestLibraryDatabase::editDuplicateCheckExcludesOwnRow()
+{
+    LibraryDatabase db;
+    QVERIFY(db.open(dbPath()) == LibraryDatabase::OpenResult::Created);
+    const qint64 a = *db.insertBook("其他分类", "a", "x", "/a.txt");
+    const qint64 b = *db.insertBook("其他分类", "b", "x", "/b.txt");
+    QVERIFY(!db.otherBookWithPath("/a.txt", a).has_value());
+    const auto other = db.otherBookWithPath("/a.txt", b);
+    QVERIFY(other.has_value());
+    QCOMPARE(other->name, QStringLiteral("a"));
+    QVERIFY(db.updateBook(a, "武侠仙侠", "新名", "作者", "/a2.txt"));
+    QCOMPARE(db.bookById(a)->path, QStringLiteral("/a2.txt"));
+    QVERIFY(!db.updateBook(b, "武侠仙侠", "b", "x", "/a2.txt")); // path stays unique
+    QVERIFY(db.deleteBook(a));
+    QVERIFY(!db.bookById(a).has_value());
+}
+
+void TestLibraryDatabase::settingsRoundTrip()
+{
+    LibraryDatabase db;
+    QVERIFY(db.open(dbPath()) == LibraryDatabase::OpenResult::Created);
+    SettingsRow row;
+    row.downSavePath = QStringLiteral("  /下载/书 ");
+    row.autoRun = true;
+    row.bossKey = QStringLiteral("Alt|q");
+    row.txtColor = QStringLiteral("010203");
+    row.txtSize = QStringLiteral("特大号");
+    row.backColor = QStringLiteral("0000FF");
+    QVERIFY(db.saveSettings(row));
+    QCOMPARE(db.downSavePath().value(), row.downSavePath);
+    QCOMPARE(db.autoRun().value(), true);
+    QCOMPARE(db.bossKey().value(), row.bossKey);
+    QCOMPARE(db.txtColor().value(), row.txtColor);
+    QCOMPARE(db.txtSize().value(), row.txtSize);
+    QCOMPARE(db.backColor().value(), row.backColor);
+
+    QSqlQuery q(db.connection());
+    QVERIFY(q.exec("DELETE FROM SysSet"));
+    QVERIFY(!db.bossKey().has_value());
+    QVERIFY(db.saveSettings(row)); // an empty table gets its row on save
+    QVERIFY(q.exec("SELECT COUNT(*) FROM SysSet") && q.next());
+    QCOMPARE(q.value(0).toInt(), 1);
+}
+
+QTEST_GUILESS_MAIN(TestLibraryDatabase)
+#include "tst_librarydatabase.moc"
