@@ -20,6 +20,8 @@ QLabel* rowLabel(const QString& text, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // One label width across both frames, so their fields line up.
+    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("电子书下载目录：")) + 4);
     return label;
 }
 
@@ -98,6 +100,7 @@ SettingsPage::SettingsPage(SettingsController& controller, QWidget* parent)
     auto* chooseTxtColor = new QPushButton(QStringLiteral("选择"), reading);
     chooseTxtColor->setObjectName(QStringLiteral("ChooseTxtColor"));
     auto* txtColorRow = new QHBoxLayout;
+    txtColorRow->setSpacing(8);
     txtColorRow->addWidget(m_txtColor);
     txtColorRow->addWidget(chooseTxtColor);
     txtColorRow->addStretch(1);
@@ -119,6 +122,7 @@ SettingsPage::SettingsPage(SettingsController& controller, QWidget* parent)
     auto* chooseBackColor = new QPushButton(QStringLiteral("选择"), reading);
     chooseBackColor->setObjectName(QStringLiteral("ChooseBackColor"));
     auto* backColorRow = new QHBoxLayout;
+    backColorRow->setSpacing(8);
     backColorRow->addWidget(m_backColor);
     backColorRow->addWidget(chooseBackColor);
     backColorRow->addStretch(1);
