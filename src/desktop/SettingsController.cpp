@@ -25,12 +25,15 @@ int indexIn(const QStringList& items, const QString& text, Qt::CaseSensitivity c
 }
 
 // Stored colours reach the reading page as exactly six hex digits, whatever the row holds.
-QString cleanHex(const QString& stored) { return colorToHex(hexToColor(stored)); }
+QString cleanHex(const QString& stored)
+{
+    return colorToHex(hexToColor(stored));
+}
 
 } // namespace
 
-SettingsController::SettingsController(LibraryDatabase& library, AppState& state, Dialogs& dialogs,
-                                       Pickers& pickers, AutoStart& autoStart, BossKey& bossKey)
+SettingsController::SettingsController(LibraryDatabase& library, AppState& state, Dialogs& dialogs, Pickers& pickers,
+                                       AutoStart& autoStart, BossKey& bossKey)
     : m_library(library), m_state(state), m_dialogs(dialogs), m_pickers(pickers), m_autoStart(autoStart),
       m_bossKey(bossKey)
 {

@@ -21,9 +21,9 @@ struct AppState;
 struct SettingsView {
     QString path;
     bool autoRun = false;
-    int modifierIndex = 2;            // into SettingsController::modifierNames()
+    int modifierIndex = 2;             // into SettingsController::modifierNames()
     QString key = QStringLiteral("B"); // the key box's designed text
-    int sizeIndex = 3;                // into SettingsController::sizeNames()
+    int sizeIndex = 3;                 // into SettingsController::sizeNames()
     QColor txtColor;
     QColor backColor;
 };

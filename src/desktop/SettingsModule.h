@@ -13,8 +13,8 @@ class SettingsPage;
 class SettingsModule : public QObject {
     Q_OBJECT
 public:
-    SettingsModule(LibraryDatabase& library, AppState& state, Dialogs& dialogs, Pickers& pickers,
-                   AutoStart& autoStart, GlobalHotKey& hotKey, QObject* parent = nullptr);
+    SettingsModule(LibraryDatabase& library, AppState& state, Dialogs& dialogs, Pickers& pickers, AutoStart& autoStart,
+                   GlobalHotKey& hotKey, QObject* parent = nullptr);
 
     // Created on first call, owned by `parent` (the main window's page stack).
     SettingsPage* page(QWidget* parent = nullptr);

@@ -27,8 +27,7 @@ QLabel* rowLabel(const QString& text, QWidget* parent)
 
 } // namespace
 
-SettingsPage::SettingsPage(SettingsController& controller, QWidget* parent)
-    : QWidget(parent), m_controller(controller)
+SettingsPage::SettingsPage(SettingsController& controller, QWidget* parent) : QWidget(parent), m_controller(controller)
 {
     // --- 系统选项 ---
     auto* system = new QGroupBox(QStringLiteral("系统选项"), this);

@@ -71,11 +71,13 @@ void TestBossKey::combinationRegistered_data()
     QTest::addColumn<int>("result");
     QTest::addColumn<int>("modifiers");
     QTest::addColumn<int>("keyCode");
-    QTest::newRow("ctrl b") << "ctrl" << "b" << int(GlobalHotKey::Result::Ok) << 2 << 66;
+    QTest::newRow("ctrl b") << "ctrl"
+                            << "b" << int(GlobalHotKey::Result::Ok) << 2 << 66;
     // A bare letter would be taken from every other program: never grabbed.
-    QTest::newRow("no modifier in force")
-        << "Win" << "B" << int(GlobalHotKey::Result::NoSuchKey) << 0 << 0;
-    QTest::newRow("no key") << "Alt" << "" << int(GlobalHotKey::Result::NoSuchKey) << 0 << 0;
+    QTest::newRow("no modifier in force") << "Win"
+                                          << "B" << int(GlobalHotKey::Result::NoSuchKey) << 0 << 0;
+    QTest::newRow("no key") << "Alt"
+                            << "" << int(GlobalHotKey::Result::NoSuchKey) << 0 << 0;
 }
 
 void TestBossKey::combinationRegistered()

@@ -119,21 +119,19 @@ void TestSettingsController::roundTrip_data()
         << "b" << QColor(255, 255, 255) << "小号" << QColor(1, 2, 3) << "Ctrl|b"
         << "FFFFFF"
         << "010203" << 1 << "B" << 0;
-    QTest::newRow("leading zero pairs kept")
-        << "/srv/books" << false << "Alt"
-        << "Q" << QColor(0, 0, 255) << "中号" << QColor(236, 246, 255) << "Alt|Q"
-        << "0000FF"
-        << "ECF6FF" << 0 << "Q" << 1;
+    QTest::newRow("leading zero pairs kept") << "/srv/books" << false << "Alt"
+                                             << "Q" << QColor(0, 0, 255) << "中号" << QColor(236, 246, 255) << "Alt|Q"
+                                             << "0000FF"
+                                             << "ECF6FF" << 0 << "Q" << 1;
     QTest::newRow("path with blanks around it kept")
         << "  /srv/my books  " << false << "Shift"
         << "x" << QColor(255, 0, 0) << "大号" << QColor(0, 0, 0) << "Shift|x"
         << "FF0000"
         << "000000" << 2 << "X" << 2;
-    QTest::newRow("largest size")
-        << "/srv/b" << true << "Ctrl"
-        << "7" << QColor(1, 2, 3) << "特大号" << QColor(255, 255, 255) << "Ctrl|7"
-        << "010203"
-        << "FFFFFF" << 1 << "7" << 3;
+    QTest::newRow("largest size") << "/srv/b" << true << "Ctrl"
+                                  << "7" << QColor(1, 2, 3) << "特大号" << QColor(255, 255, 255) << "Ctrl|7"
+                                  << "010203"
+                                  << "FFFFFF" << 1 << "7" << 3;
 }
 
 void TestSettingsController::roundTrip()
@@ -186,12 +184,24 @@ void TestSettingsController::refusals_data()
 
     const QString noPath = QStringLiteral("电子书下载保存路径不能为空！");
     const QString badKey = QStringLiteral("老板键设置错误！");
-    QTest::newRow("empty path") << "" << "Ctrl" << "B" << noPath;
-    QTest::newRow("blank-only path") << "   " << "Ctrl" << "B" << noPath;
-    QTest::newRow("blank key") << "/srv/b" << "Ctrl" << " " << badKey;
-    QTest::newRow("empty key") << "/srv/b" << "Ctrl" << "" << badKey;
-    QTest::newRow("blank modifier") << "/srv/b" << "  " << "B" << badKey;
-    QTest::newRow("path checked first") << " " << "" << "" << noPath;
+    QTest::newRow("empty path") << ""
+                                << "Ctrl"
+                                << "B" << noPath;
+    QTest::newRow("blank-only path") << "   "
+                                     << "Ctrl"
+                                     << "B" << noPath;
+    QTest::newRow("blank key") << "/srv/b"
+                               << "Ctrl"
+                               << " " << badKey;
+    QTest::newRow("empty key") << "/srv/b"
+                               << "Ctrl"
+                               << "" << badKey;
+    QTest::newRow("blank modifier") << "/srv/b"
+                                    << "  "
+                                    << "B" << badKey;
+    QTest::newRow("path checked first") << " "
+                                        << ""
+                                        << "" << noPath;
 }
 
 void TestSettingsController::refusals()
@@ -239,13 +249,20 @@ void TestSettingsController::loadShowsStoredValues_data()
     QTest::addColumn<int>("sizeIndex");
     QTest::addColumn<QString>("fontSize");
 
-    QTest::newRow("modifier in any case") << "cTRL|b" << "小号" << 1 << "B" << 2 << 0 << "12px";
-    QTest::newRow("alt") << "ALT|q" << "大号" << 0 << "Q" << 1 << 2 << "18px";
-    QTest::newRow("unknown size shown largest, styled 14px") << "Shift|z" << "巨号" << 2 << "Z" << 4 << 3 << "14px";
-    QTest::newRow("unknown modifier shows Shift, grabs nothing") << "Win|B" << "中号" << 2 << "B" << 0 << 1 << "14px";
-    QTest::newRow("no bar keeps designed key") << "Ctrl" << "特大号" << 1 << "B" << 0 << 3 << "22px";
-    QTest::newRow("nothing stored") << "" << "" << 2 << "B" << 0 << 3 << "14px";
-    QTest::newRow("empty key part") << "Alt|" << "中号" << 0 << "" << 0 << 1 << "14px";
+    QTest::newRow("modifier in any case") << "cTRL|b"
+                                          << "小号" << 1 << "B" << 2 << 0 << "12px";
+    QTest::newRow("alt") << "ALT|q"
+                         << "大号" << 0 << "Q" << 1 << 2 << "18px";
+    QTest::newRow("unknown size shown largest, styled 14px") << "Shift|z"
+                                                             << "巨号" << 2 << "Z" << 4 << 3 << "14px";
+    QTest::newRow("unknown modifier shows Shift, grabs nothing") << "Win|B"
+                                                                 << "中号" << 2 << "B" << 0 << 1 << "14px";
+    QTest::newRow("no bar keeps designed key") << "Ctrl"
+                                               << "特大号" << 1 << "B" << 0 << 3 << "22px";
+    QTest::newRow("nothing stored") << ""
+                                    << "" << 2 << "B" << 0 << 3 << "14px";
+    QTest::newRow("empty key part") << "Alt|"
+                                    << "中号" << 0 << "" << 0 << 1 << "14px";
 }
 
 void TestSettingsController::loadShowsStoredValues()

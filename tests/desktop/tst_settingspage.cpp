@@ -95,8 +95,8 @@ void TestSettingsPage::controlsAndCaptions()
     QCOMPARE(groups, QStringList({"系统选项", "阅读设置"}));
 
     const QStringList labels = labelTexts(f.page);
-    for (const char* text : {"电子书下载目录：", "是否开机启动：", "老板键设置：", "+", "文字颜色：", "文字大小：",
-                             "背景颜色："})
+    for (const char* text :
+         {"电子书下载目录：", "是否开机启动：", "老板键设置：", "+", "文字颜色：", "文字大小：", "背景颜色："})
         QVERIFY2(labels.contains(QString::fromUtf8(text)), text);
 
     QVERIFY(f.find<QLineEdit>("Text4"));

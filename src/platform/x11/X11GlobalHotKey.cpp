@@ -20,7 +20,10 @@ struct FreeDeleter {
 template <typename T> using XcbReply = std::unique_ptr<T, FreeDeleter>;
 
 // Unicode keysyms: Latin-1 maps to itself, everything else to 0x01000000 + code point.
-quint32 keysymForChar(uint code) { return code <= 0xff ? code : (0x01000000u | code); }
+quint32 keysymForChar(uint code)
+{
+    return code <= 0xff ? code : (0x01000000u | code);
+}
 
 } // namespace
 

@@ -31,7 +31,7 @@ private:
 
     xcb_connection_t* m_connection = nullptr;
     QList<quint32> m_roots;
-    quint16 m_mask = 0;   // X modifier mask of the combination in force
-    quint8 m_keycode = 0; // 0: nothing grabbed
+    quint16 m_mask = 0;    // X modifier mask of the combination in force
+    quint8 m_keycode = 0;  // 0: nothing grabbed
     quint16 m_ignored = 0; // Caps Lock and Num Lock bits, ignored when matching a press
 };

@@ -73,4 +73,7 @@ void XdgAutoStart::add()
     file.commit();
 }
 
-void XdgAutoStart::remove() { QFile::remove(entryPath()); }
+void XdgAutoStart::remove()
+{
+    QFile::remove(entryPath());
+}
