@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QGuiApplication>
 #include <QMainWindow>
+#include <QMenu>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QtTest>
@@ -74,6 +75,8 @@ private Q_SLOTS:
     void worksWithCapsLockOn();
     void changedCombinationReleasesTheOldOne();
     void combinationHeldByAnotherClientIsTaken();
+    void heldKeyTogglesOnce();
+    void worksWhileAMenuHoldsTheKeyboard();
 };
 
 void TestX11BossKey::initTestCase()
@@ -183,6 +186,53 @@ void TestX11BossKey::combinationHeldByAnotherClientIsTaken()
     QCOMPARE(boss.setCombination(QStringLiteral("Alt"), QStringLiteral("J")), GlobalHotKey::Result::Ok);
     QVERIFY(press(QStringLiteral("alt+j")));
     QTRY_VERIFY(!main.isVisible());
+}
+
+void TestX11BossKey::heldKeyTogglesOnce()
+{
+    X11GlobalHotKey hotKey;
+    BossKey boss(hotKey);
+    QCOMPARE(boss.setCombination(QStringLiteral("Ctrl"), QStringLiteral("B")), GlobalHotKey::Result::Ok);
+    QMainWindow main;
+    main.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&main));
+    QSignalSpy toggled(&boss, &BossKey::toggled);
+
+    // Key repeat while the combination is held must not make the windows flicker.
+    QVERIFY(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("keydown"), QStringLiteral("ctrl+b")}) == 0);
+    QTest::qWait(1200);
+    QVERIFY(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("keyup"), QStringLiteral("ctrl+b")}) == 0);
+    QTRY_COMPARE(toggled.count(), 1);
+    QTest::qWait(200);
+    QCOMPARE(toggled.count(), 1);
+    QVERIFY(!main.isVisible());
+
+    // The next real press is a press again.
+    QVERIFY(press(QStringLiteral("ctrl+b")));
+    QTRY_VERIFY(main.isVisible());
+}
+
+void TestX11BossKey::worksWhileAMenuHoldsTheKeyboard()
+{
+    X11GlobalHotKey hotKey;
+    BossKey boss(hotKey);
+    QCOMPARE(boss.setCombination(QStringLiteral("Ctrl"), QStringLiteral("B")), GlobalHotKey::Result::Ok);
+    QMainWindow main;
+    main.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&main));
+    QMenu menu(&main);
+    menu.addAction(QStringLiteral("加入书签"));
+    menu.addAction(QStringLiteral("朗读本章"));
+    menu.popup(main.geometry().center());
+    QVERIFY(QTest::qWaitForWindowExposed(&menu));
+
+    // An open menu grabs the keyboard, so the press reaches the menu, not the root window.
+    QVERIFY(press(QStringLiteral("ctrl+b")));
+    QTRY_VERIFY(!main.isVisible());
+    QVERIFY(!menu.isVisible());
+    QVERIFY(press(QStringLiteral("ctrl+b")));
+    QTRY_VERIFY(main.isVisible());
+    QVERIFY(!menu.isVisible());
 }
 
 QTEST_MAIN(TestX11BossKey)

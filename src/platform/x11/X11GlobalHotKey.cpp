@@ -13,6 +13,8 @@ namespace {
 
 constexpr quint32 kNumLockKeysym = 0xff7f;
 constexpr quint16 kModifierBits = 0xff; // Shift, Lock, Control, Mod1..Mod5; the rest are buttons
+// Repeats come every few dozen milliseconds; a press this long after the last one is new.
+constexpr quint32 kRepeatWindowMs = 1000;
 
 struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }
@@ -158,6 +160,7 @@ void X11GlobalHotKey::unregisterKey()
     ungrab(m_mask, m_keycode);
     m_keycode = 0;
     m_mask = 0;
+    m_held = false;
 }
 
 bool X11GlobalHotKey::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
@@ -165,14 +168,31 @@ bool X11GlobalHotKey::nativeEventFilter(const QByteArray& eventType, void* messa
     if (m_keycode == 0 || eventType != "xcb_generic_event_t")
         return false;
     auto* event = static_cast<xcb_generic_event_t*>(message);
-    if ((event->response_type & 0x7f) != XCB_KEY_PRESS)
+    const quint8 type = event->response_type & 0x7f;
+    if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE)
         return false;
-    auto* press = reinterpret_cast<xcb_key_press_event_t*>(event);
+    // Press and release share one layout.
+    auto* key = reinterpret_cast<xcb_key_press_event_t*>(event);
+    if (key->detail != m_keycode)
+        return false;
+    if (type == XCB_KEY_RELEASE) {
+        m_held = false;
+        m_releaseTime = key->time;
+        return false;
+    }
     // Matched whatever window it names: while a menu of ours holds the keyboard the press
     // comes to that menu rather than to the root window.
-    if (press->detail != m_keycode || (press->state & kModifierBits & ~m_ignored) != m_mask)
+    if ((key->state & kModifierBits & ~m_ignored) != m_mask)
         return false;
-    // Hiding windows from inside Qt's event delivery is asking for trouble; do it next.
-    QMetaObject::invokeMethod(this, &GlobalHotKey::triggered, Qt::QueuedConnection);
+    // A held key repeats: as presses alone, or as release/press pairs stamped with one time.
+    // Either way only the first press counts, or the windows would flicker.
+    const bool repeat =
+        (m_held && key->time - m_pressTime < kRepeatWindowMs) || (!m_held && key->time == m_releaseTime);
+    m_held = true;
+    m_pressTime = key->time;
+    if (!repeat) {
+        // Hiding windows from inside Qt's event delivery is asking for trouble; do it next.
+        QMetaObject::invokeMethod(this, &GlobalHotKey::triggered, Qt::QueuedConnection);
+    }
     return true;
 }

@@ -34,4 +34,7 @@ private:
     quint16 m_mask = 0;    // X modifier mask of the combination in force
     quint8 m_keycode = 0;  // 0: nothing grabbed
     quint16 m_ignored = 0; // Caps Lock and Num Lock bits, ignored when matching a press
+    bool m_held = false;   // pressed and not yet released: further presses are key repeat
+    quint32 m_pressTime = 0;
+    quint32 m_releaseTime = 0;
 };
