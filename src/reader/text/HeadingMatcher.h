@@ -1,0 +1,52 @@
+#pragma once
+
+#include "reader/text/TextDecoder.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QStringView>
+
+#include <array>
+
+// A chapter heading is a short line of one of two shapes:
+//   ^(.{0,6})(第|正文|作品|VIP|vip)(.{0,30}$)
+//   ^[一二两三四五六七八九十○零百千0-9１２３４５６７８９０]{1,4}(、|，|：|\s|\u3000)(.{0,20}$)
+// matched with IgnoreCase, "." being any character but LF and \s being [ \f\n\r\t\v].
+// As in the engine books were first read with, "." counts UTF-16 units, so a character
+// outside the BMP counts as two.
+//
+// The matcher is written out by hand rather than run through a regex engine: the scan
+// calls it for every short line of a book and it has to be cheap.
+bool isHeadingLine(QStringView line);
+
+// The longest heading in UTF-16 units: six, the three letters of "VIP", thirty.
+constexpr int kMaxHeadingUnits = 6 + 3 + 30;
+
+// A test on a line's raw bytes that never says no to a heading, so that the scan decodes
+// only the lines that might be one. A keyword must begin within the first seven
+// characters and a numbered heading starts with a numeral; no character takes more than
+// four bytes per UTF-16 unit, which bounds how far into the line to look.
+class HeadingPrefilter {
+public:
+    explicit HeadingPrefilter(TextEncoding encoding);
+
+    bool mayMatch(const char* data, qint64 size) const;
+    // Lines longer than this (bytes, without LF) are never headings.
+    qint64 maxLineBytes() const { return m_maxLineBytes; }
+
+private:
+    struct Pattern {
+        QByteArray bytes;
+        QByteArray foldMask; // 0x20 where an ASCII letter may come in either case
+    };
+    static bool matchesAt(const Pattern& pattern, const unsigned char* p);
+
+    qint64 m_maxLineBytes = 0;
+    qint64 m_keywordWindow = 0; // last byte offset a keyword may start at
+    qint64 m_numberedMaxBytes = 0;
+    bool m_bytesOnly = false; // UTF-16: the length bound is the whole test
+    QList<Pattern> m_keywords;
+    QList<Pattern> m_numerals;
+    std::array<bool, 256> m_keywordFirst{};
+    std::array<bool, 256> m_numeralFirst{};
+};
