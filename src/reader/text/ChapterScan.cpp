@@ -78,9 +78,23 @@ PassResult scanPass(QFile& file, TextEncoding encoding, bool checkUtf8, ChapterS
         }
         if (line.truncated || !prefilter.mayMatch(line.data, line.size))
             continue;
-        const QString text = decoder.decode(line.data, line.size);
-        if (!isHeadingLine(text))
+        char16_t units[kMaxHeadingUnits];
+        int count = 0;
+        QString text;
+        switch (prefilter.decodeShort(line.data, line.size, units, count)) {
+        case HeadingPrefilter::ShortText::TooLong:
             continue;
+        case HeadingPrefilter::ShortText::Decoded:
+            if (!isHeadingLine(QStringView(units, count)))
+                continue;
+            text = QString::fromUtf16(units, count);
+            break;
+        case HeadingPrefilter::ShortText::Unsure:
+            text = decoder.decode(line.data, line.size);
+            if (!isHeadingLine(text))
+                continue;
+            break;
+        }
         const int i = static_cast<int>(index);
         ChapterRow& previous = scan.rows.last();
         previous.first = p;

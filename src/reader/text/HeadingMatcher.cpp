@@ -2,6 +2,12 @@
 
 #include <QString>
 
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 constexpr int kMaxBefore = 6;        // characters allowed before a keyword
@@ -110,7 +116,7 @@ bool isHeadingLine(QStringView line)
     return n - (m + 1) <= kMaxAfterNumber && lastLf <= m;
 }
 
-HeadingPrefilter::HeadingPrefilter(TextEncoding encoding)
+HeadingPrefilter::HeadingPrefilter(TextEncoding encoding) : m_encoding(encoding)
 {
     const int bytesPerUnit = lineUnitSize(encoding) == 2 ? 2 : 4;
     m_maxLineBytes = qint64(kMaxHeadingUnits) * bytesPerUnit;
@@ -120,35 +126,74 @@ HeadingPrefilter::HeadingPrefilter(TextEncoding encoding)
         m_bytesOnly = true; // rare files: decoding every short line costs nothing worth saving
         return;
     }
-    const auto add = [encoding](QList<Pattern>& list, std::array<bool, 256>& first, const QString& text) {
+    for (const char16_t* k : {u"第", u"正文", u"作品", u"vip"}) {
         Pattern pattern;
-        pattern.bytes = encodeText(text, encoding);
+        pattern.bytes = encodeText(QString::fromUtf16(k), encoding);
         pattern.foldMask = QByteArray(pattern.bytes.size(), '\0');
-        for (int i = 0; i < pattern.bytes.size(); ++i) {
-            const char b = pattern.bytes[i];
-            if (b >= 'a' && b <= 'z')
+        for (int i = 0; i < pattern.bytes.size(); ++i)
+            if (pattern.bytes[i] >= 'a' && pattern.bytes[i] <= 'z')
                 pattern.foldMask[i] = 0x20;
+        m_keywords.append(pattern);
+    }
+    for (const char16_t* c = kNumerals; *c; ++c) {
+        const QByteArray bytes = encodeText(QString(QChar(*c)), encoding);
+        if (bytes.size() == 1) {
+            m_digitFirst[static_cast<unsigned char>(bytes[0])] = true;
+        } else if (bytes.size() >= 2) {
+            const unsigned pair = static_cast<unsigned char>(bytes[0]) << 8 | static_cast<unsigned char>(bytes[1]);
+            m_numeralPair[pair >> 6] |= quint64(1) << (pair & 63);
         }
-        list.append(pattern);
-        const auto lead = static_cast<unsigned char>(pattern.bytes[0]);
-        first[lead] = true;
-        if (pattern.foldMask[0])
-            first[lead & ~0x20] = true;
-    };
-    for (const char16_t* k : {u"第", u"正文", u"作品", u"vip"})
-        add(m_keywords, m_keywordFirst, QString::fromUtf16(k));
-    for (const char16_t* c = kNumerals; *c; ++c)
-        add(m_numerals, m_numeralFirst, QString(QChar(*c)));
+    }
+    if (encoding == TextEncoding::Gb18030)
+        gb18030TwoByteTable(); // built now rather than in the middle of the first scan
 }
 
-bool HeadingPrefilter::matchesAt(const Pattern& pattern, const unsigned char* p)
+bool HeadingPrefilter::numeralStart(const unsigned char* p, qint64 size) const
 {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(pattern.bytes.constData());
-    const auto* fold = reinterpret_cast<const unsigned char*>(pattern.foldMask.constData());
-    for (qsizetype i = 0; i < pattern.bytes.size(); ++i)
-        if ((p[i] | fold[i]) != bytes[i])
-            return false;
-    return true;
+    if (m_digitFirst[p[0]])
+        return true;
+    if (size < 2)
+        return false;
+    const unsigned pair = unsigned(p[0]) << 8 | p[1];
+    return (m_numeralPair[pair >> 6] >> (pair & 63)) & 1;
+}
+
+// Whether the first two bytes of a keyword stand at a byte offset the keyword could begin at.
+// The check runs on every short line of a book, so it compares 32 offsets at once.
+bool HeadingPrefilter::keywordNear(const unsigned char* p, qint64 size) const
+{
+    if (size < 2)
+        return false;
+    const qint64 window = std::min(size - 2, m_keywordWindow); // last start offset that fits two bytes
+    alignas(16) unsigned char head[48] = {};
+    std::memcpy(head, p, static_cast<size_t>(std::min<qint64>(size, 33)));
+    quint32 mask = 0;
+#if defined(__SSE2__)
+    const __m128i a0 = _mm_load_si128(reinterpret_cast<const __m128i*>(head));
+    const __m128i a1 = _mm_load_si128(reinterpret_cast<const __m128i*>(head + 16));
+    const __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(head + 1));
+    const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(head + 17));
+    __m128i hit0 = _mm_setzero_si128();
+    __m128i hit1 = _mm_setzero_si128();
+    for (const Pattern& k : m_keywords) {
+        const __m128i x = _mm_set1_epi8(k.bytes[0]);
+        const __m128i y = _mm_set1_epi8(k.bytes[1]);
+        const __m128i fx = _mm_set1_epi8(k.foldMask[0]);
+        const __m128i fy = _mm_set1_epi8(k.foldMask[1]);
+        hit0 = _mm_or_si128(hit0, _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(a0, fx), x),
+                                                _mm_cmpeq_epi8(_mm_or_si128(b0, fy), y)));
+        hit1 = _mm_or_si128(hit1, _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(a1, fx), x),
+                                                _mm_cmpeq_epi8(_mm_or_si128(b1, fy), y)));
+    }
+    mask = quint32(_mm_movemask_epi8(hit0)) | quint32(_mm_movemask_epi8(hit1)) << 16;
+#else
+    for (int i = 0; i < 32; ++i)
+        for (const Pattern& k : m_keywords)
+            if ((head[i] | quint8(k.foldMask[0])) == quint8(k.bytes[0]) &&
+                (head[i + 1] | quint8(k.foldMask[1])) == quint8(k.bytes[1]))
+                mask |= quint32(1) << i;
+#endif
+    return (mask & ((quint32(2) << window) - 1)) != 0;
 }
 
 bool HeadingPrefilter::mayMatch(const char* data, qint64 size) const
@@ -158,18 +203,92 @@ bool HeadingPrefilter::mayMatch(const char* data, qint64 size) const
     if (m_bytesOnly)
         return true;
     const auto* p = reinterpret_cast<const unsigned char*>(data);
-    if (size <= m_numberedMaxBytes && m_numeralFirst[p[0]]) {
-        for (const Pattern& pattern : m_numerals)
-            if (pattern.bytes.size() <= size && matchesAt(pattern, p))
-                return true;
+    return (size <= m_numberedMaxBytes && numeralStart(p, size)) || keywordNear(p, size);
+}
+
+HeadingPrefilter::ShortText HeadingPrefilter::decodeShort(const char* data, qint64 size, char16_t* units,
+                                                          int& count) const
+{
+    count = 0;
+    const auto* p = reinterpret_cast<const unsigned char*>(data);
+    qint64 i = 0;
+    const auto push = [&](char16_t u) {
+        if (count == kMaxHeadingUnits)
+            return false;
+        units[count++] = u;
+        return true;
+    };
+    switch (m_encoding) {
+    case TextEncoding::Utf16LE:
+    case TextEncoding::Utf16BE:
+        if (size & 1)
+            return ShortText::Unsure;
+        for (; i < size; i += 2) {
+            const bool be = m_encoding == TextEncoding::Utf16BE;
+            if (!push(static_cast<char16_t>(be ? p[i] << 8 | p[i + 1] : p[i + 1] << 8 | p[i])))
+                return ShortText::TooLong;
+        }
+        return ShortText::Decoded;
+    case TextEncoding::Gb18030: {
+        const char16_t* table = gb18030TwoByteTable();
+        while (i < size) {
+            const unsigned char c = p[i];
+            char16_t u = 0;
+            if (c < 0x80) {
+                u = c;
+                i += 1;
+            } else if (c != 0x80 && c != 0xFF && i + 1 < size) {
+                u = table[c << 8 | p[i + 1]]; // 0 for trails outside the two-byte ranges
+                i += 2;
+            }
+            if (u == 0 && c != 0)
+                return ShortText::Unsure;
+            if (!push(u))
+                return ShortText::TooLong;
+        }
+        return ShortText::Decoded;
     }
-    const qint64 window = std::min(size - 1, m_keywordWindow);
-    for (qint64 i = 0; i <= window; ++i) {
-        if (!m_keywordFirst[p[i]])
-            continue;
-        for (const Pattern& pattern : m_keywords)
-            if (i + pattern.bytes.size() <= size && matchesAt(pattern, p + i))
-                return true;
+    case TextEncoding::Utf8:
+    case TextEncoding::Utf8Bom:
+        while (i < size) {
+            const unsigned char c = p[i];
+            char32_t cp = 0;
+            int length = 0;
+            if (c < 0x80) {
+                cp = c;
+                length = 1;
+            } else if (c >= 0xC2 && c <= 0xDF) {
+                cp = c & 0x1F;
+                length = 2;
+            } else if (c >= 0xE0 && c <= 0xEF) {
+                cp = c & 0x0F;
+                length = 3;
+            } else if (c >= 0xF0 && c <= 0xF4) {
+                cp = c & 0x07;
+                length = 4;
+            } else {
+                return ShortText::Unsure;
+            }
+            if (i + length > size)
+                return ShortText::Unsure;
+            for (int k = 1; k < length; ++k) {
+                if ((p[i + k] & 0xC0) != 0x80)
+                    return ShortText::Unsure;
+                cp = cp << 6 | (p[i + k] & 0x3F);
+            }
+            // Overlong forms, surrogates and code points past U+10FFFF are left to the full decoder.
+            if ((length == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
+                (length == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+                return ShortText::Unsure;
+            i += length;
+            if (cp >= 0x10000) {
+                if (!push(QChar::highSurrogate(cp)) || !push(QChar::lowSurrogate(cp)))
+                    return ShortText::TooLong;
+            } else if (!push(static_cast<char16_t>(cp))) {
+                return ShortText::TooLong;
+            }
+        }
+        return ShortText::Decoded;
     }
-    return false;
+    return ShortText::Unsure;
 }

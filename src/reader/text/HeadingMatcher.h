@@ -22,10 +22,10 @@ bool isHeadingLine(QStringView line);
 // The longest heading in UTF-16 units: six, the three letters of "VIP", thirty.
 constexpr int kMaxHeadingUnits = 6 + 3 + 30;
 
-// A test on a line's raw bytes that never says no to a heading, so that the scan decodes
-// only the lines that might be one. A keyword must begin within the first seven
-// characters and a numbered heading starts with a numeral; no character takes more than
-// four bytes per UTF-16 unit, which bounds how far into the line to look.
+// Quick tests on a line's raw bytes, so that the scan looks closer only at the few lines
+// that might be headings. mayMatch never says no to a heading: a keyword must begin within
+// the first seven characters and a numbered heading starts with a numeral, and no character
+// takes more than four bytes per UTF-16 unit, which bounds how far into the line to look.
 class HeadingPrefilter {
 public:
     explicit HeadingPrefilter(TextEncoding encoding);
@@ -34,19 +34,27 @@ public:
     // Lines longer than this (bytes, without LF) are never headings.
     qint64 maxLineBytes() const { return m_maxLineBytes; }
 
+    enum class ShortText { Decoded, TooLong, Unsure };
+    // Decodes a line into `units` (room for kMaxHeadingUnits) when it is short enough to be a
+    // heading, giving exactly what TextDecoder gives, without its cost. TooLong: more units
+    // than any heading has. Unsure: a character this fast path does not know how to place
+    // (invalid bytes, GB18030 four-byte forms); the caller decodes the line in full.
+    ShortText decodeShort(const char* data, qint64 size, char16_t* units, int& count) const;
+
 private:
     struct Pattern {
         QByteArray bytes;
         QByteArray foldMask; // 0x20 where an ASCII letter may come in either case
     };
-    static bool matchesAt(const Pattern& pattern, const unsigned char* p);
+    bool keywordNear(const unsigned char* p, qint64 size) const;
+    bool numeralStart(const unsigned char* p, qint64 size) const;
 
+    TextEncoding m_encoding;
     qint64 m_maxLineBytes = 0;
     qint64 m_keywordWindow = 0; // last byte offset a keyword may start at
     qint64 m_numberedMaxBytes = 0;
     bool m_bytesOnly = false; // UTF-16: the length bound is the whole test
     QList<Pattern> m_keywords;
-    QList<Pattern> m_numerals;
-    std::array<bool, 256> m_keywordFirst{};
-    std::array<bool, 256> m_numeralFirst{};
+    std::array<bool, 256> m_digitFirst{};     // one-byte numerals
+    std::array<quint64, 1024> m_numeralPair{}; // bit (b0 << 8 | b1) set: a numeral may start so
 };

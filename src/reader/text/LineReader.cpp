@@ -94,8 +94,10 @@ bool LineReader::next(RawLine& line)
             m_pos = lfStart + m_unit;
             if (m_long) {
                 m_long = false;
-                emitLine(line, m_longHead.constData(), m_longHead.size(), m_longBegin, 0);
-                line.truncated = true;
+                // A line exactly as long as the buffer is whole after all.
+                const bool whole = m_bufferBase + lfStart - m_longBegin == m_longHead.size();
+                emitLine(line, m_longHead.constData(), m_longHead.size(), m_longBegin, whole ? m_unit : 0);
+                line.truncated = !whole;
                 return true;
             }
             emitLine(line, m_buffer.data() + start, lfStart - start, m_bufferBase + start, m_unit);
@@ -112,7 +114,7 @@ bool LineReader::next(RawLine& line)
                 if (m_long) {
                     m_long = false;
                     emitLine(line, m_longHead.constData(), m_longHead.size(), m_longBegin, 0);
-                    line.truncated = true;
+                    line.truncated = line.end - m_longBegin != m_longHead.size();
                     return true;
                 }
                 emitLine(line, m_buffer.data() + start, m_fill - start, m_bufferBase + start, 0);

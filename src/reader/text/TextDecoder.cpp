@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -208,6 +209,53 @@ QString TextDecoder::decodeGb18030(const char* data, qint64 size)
     for (qsizetype i = 0; i < units; ++i)
         u[i] = qFromLittleEndian(u[i]);
     return text;
+}
+
+const char16_t* gb18030TwoByteTable()
+{
+    static const std::vector<char16_t> table = [] {
+        std::vector<char16_t> t(65536, 0);
+        std::vector<quint16> codes;
+        QByteArray input;
+        for (int lead = 0x81; lead <= 0xFE; ++lead) {
+            for (int trail = 0x40; trail <= 0xFE; ++trail) {
+                if (trail == 0x7F)
+                    continue;
+                codes.push_back(static_cast<quint16>(lead << 8 | trail));
+                input.append(static_cast<char>(lead));
+                input.append(static_cast<char>(trail));
+            }
+        }
+        iconv_t cd = iconv_open("UTF-16LE", "GB18030");
+        if (cd == kNoIconv)
+            return t;
+        std::vector<char> output(size_t(input.size()) * 2);
+        char* in = input.data();
+        size_t inLeft = size_t(input.size());
+        char* out = output.data();
+        size_t outLeft = output.size();
+        const size_t result = iconv(cd, &in, &inLeft, &out, &outLeft);
+        iconv_close(cd);
+        if (result == static_cast<size_t>(-1) || inLeft != 0)
+            return t; // leave the fast path off rather than guess
+        const size_t units = size_t(out - output.data()) / 2;
+        size_t u = 0;
+        for (const quint16 code : codes) {
+            if (u >= units)
+                return std::vector<char16_t>(65536, 0);
+            char16_t unit;
+            std::memcpy(&unit, output.data() + 2 * u, 2);
+            unit = qFromLittleEndian(unit);
+            if (QChar::isHighSurrogate(unit)) {
+                u += 2; // outside the BMP: two units, left to the full decoder
+                continue;
+            }
+            t[code] = unit;
+            ++u;
+        }
+        return t;
+    }();
+    return table.data();
 }
 
 QByteArray encodeText(const QString& text, TextEncoding encoding)

@@ -63,6 +63,12 @@ private:
     void* m_iconv = nullptr; // iconv_t, kept out of the header
 };
 
+// GB18030's two-byte codes (lead 0x81..0xFE, trail 0x40..0x7E or 0x80..0xFE) as iconv decodes
+// them, indexed by lead << 8 | trail: the one UTF-16 unit of the character, or 0 for a code
+// that does not decode to exactly one unit (a few map outside the BMP). Built once, by one
+// iconv call; all zero if iconv cannot do GB18030.
+const char16_t* gb18030TwoByteTable();
+
 // Text to the bytes the encoding gives it (no byte-order mark). Used to learn how the
 // heading keywords look in a file's own bytes.
 QByteArray encodeText(const QString& text, TextEncoding encoding);
