@@ -20,8 +20,9 @@
 
 namespace {
 
-const char* const kPattern = "^(.{0,6})(第|正文|作品|VIP|vip)(.{0,30}$)|"
-                             "^[一二两三四五六七八九十○零百千0-9１２３４５６７８９０]{1,4}(、|，|：|\\s|\\x{3000})(.{0,20}$)";
+const char* const kPattern =
+    "^(.{0,6})(第|正文|作品|VIP|vip)(.{0,30}$)|"
+    "^[一二两三四五六七八九十○零百千0-9１２３４５６７８９０]{1,4}(、|，|：|\\s|\\x{3000})(.{0,20}$)";
 
 const char* const kBooks[] = {"xiyouji-web-simp-utf8-bom.txt", "xiyouji-pg-utf8.txt", "shuihuzhuan-pg-utf8.txt",
                               "rulinwaishi-pg-utf8.txt", "nahan-luxun-pg-utf8.txt"};
@@ -189,8 +190,7 @@ Latency chapterLatency(const ChapterScan& scan)
             latency.maxMs = ms;
             latency.maxRow = row + 1;
         }
-        latency.maxChapterBytes =
-            std::max(latency.maxChapterBytes, scan.rows[row].byteEnd - scan.rows[row].byteBegin);
+        latency.maxChapterBytes = std::max(latency.maxChapterBytes, scan.rows[row].byteEnd - scan.rows[row].byteBegin);
         if (html.isNull() && scan.rows[row].last > scan.rows[row].first)
             std::fprintf(stderr, "row %d came back empty\n", row + 1);
     }
@@ -251,14 +251,14 @@ int main(int argc, char** argv)
     std::printf("%-34s %9s %9s %10s\n", "", "ms", "MB/s", "matches");
     std::printf("%-34s %9.1f %9.1f %10lld\n", "scan, GBK novel", gbk.bestMs, gbkRate,
                 qlonglong(gbk.scan.rows.size() - 1));
-    std::printf("%-34s %9.1f %9.1f %10lld\n", "scan, UTF-8 copy", utf8.bestMs, mb(built.utf8Bytes) / (utf8.bestMs / 1000),
-                qlonglong(utf8.scan.rows.size() - 1));
+    std::printf("%-34s %9.1f %9.1f %10lld\n", "scan, UTF-8 copy", utf8.bestMs,
+                mb(built.utf8Bytes) / (utf8.bestMs / 1000), qlonglong(utf8.scan.rows.size() - 1));
     if (grep.ok)
         std::printf("%-34s %9.1f %9.1f %10s\n", "grep -cP -i, UTF-8 copy", grep.bestMs,
                     mb(built.utf8Bytes) / (grep.bestMs / 1000), grep.output.constData());
     if (rg.ok)
-        std::printf("%-34s %9.1f %9.1f %10s\n", "rg -c -i, UTF-8 copy", rg.bestMs, mb(built.utf8Bytes) / (rg.bestMs / 1000),
-                    rg.output.constData());
+        std::printf("%-34s %9.1f %9.1f %10s\n", "rg -c -i, UTF-8 copy", rg.bestMs,
+                    mb(built.utf8Bytes) / (rg.bestMs / 1000), rg.output.constData());
     std::printf("(scan matches: heading rows; line 0 is never tested, the tools count it too)\n");
     double fastest = 0;
     if (grep.ok)

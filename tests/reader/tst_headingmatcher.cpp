@@ -24,9 +24,10 @@ QString novelsDir()
 const QRegularExpression& oracle()
 {
     static const QRegularExpression re(
-        QStringLiteral("^([^\\n]{0,6})(第|正文|作品|VIP|vip)([^\\n]{0,30}$)|"
-                       "^[一二两三四五六七八九十○零百千0-9１２３４５６７８９０]{1,4}(、|，|：|[ \\f\\n\\r\\t\\v]|\\x{3000})"
-                       "([^\\n]{0,20}$)"),
+        QStringLiteral(
+            "^([^\\n]{0,6})(第|正文|作品|VIP|vip)([^\\n]{0,30}$)|"
+            "^[一二两三四五六七八九十○零百千0-9１２３４５６７８９０]{1,4}(、|，|：|[ \\f\\n\\r\\t\\v]|\\x{3000})"
+            "([^\\n]{0,20}$)"),
         QRegularExpression::CaseInsensitiveOption | QRegularExpression::DontCaptureOption);
     return re;
 }
@@ -133,15 +134,15 @@ void TestHeadingMatcher::headingLines_data()
     QTest::newRow("empty") << QString() << false;
     QTest::newRow("blanks") << QStringLiteral("   ") << false;
     QTest::newRow("plain sentence") << QStringLiteral("他说：“好。”") << false;
-    QTest::newRow("lone CR counts as a character") << QStringLiteral("第") + QString(29, QLatin1Char('x')) + u'\r'
-                                                   << true;
+    QTest::newRow("lone CR counts as a character")
+        << QStringLiteral("第") + QString(29, QLatin1Char('x')) + u'\r' << true;
     QTest::newRow("LF inside: keyword shape") << QStringLiteral("第一章\n正文") << false;
     QTest::newRow("LF as the separator") << QStringLiteral("1\n序") << true;
     QTest::newRow("LF after the separator") << QStringLiteral("1、\n序") << false;
     // Characters outside the BMP count as two units, as in the engine books were read with.
     QTest::newRow("three astral chars = six units") << astral + astral + astral + QStringLiteral("第") << true;
-    QTest::newRow("four astral chars = eight units") << astral + astral + astral + astral + QStringLiteral("第")
-                                                      << false;
+    QTest::newRow("four astral chars = eight units")
+        << astral + astral + astral + astral + QStringLiteral("第") << false;
     QTest::newRow("15 astral after keyword") << QStringLiteral("第") + QString(astral).repeated(15) << true;
     QTest::newRow("16 astral after keyword") << QStringLiteral("第") + QString(astral).repeated(16) << false;
 }
@@ -267,8 +268,13 @@ void TestHeadingMatcher::encodingDetection_data()
     QTest::newRow("empty") << QByteArray() << int(TextEncoding::Utf8);
     QTest::newRow("ASCII") << QByteArray("chapter one\n") << int(TextEncoding::Utf8);
     QTest::newRow("UTF-8 Chinese") << QStringLiteral("第一章").toUtf8() << int(TextEncoding::Utf8);
-    QTest::newRow("UTF-8 BOM") << QByteArray("\xEF\xBB\xBF" "abc") << int(TextEncoding::Utf8Bom);
-    QTest::newRow("UTF-16LE BOM") << QByteArray("\xFF\xFE" "a\0", 4) << int(TextEncoding::Utf16LE);
+    QTest::newRow("UTF-8 BOM") << QByteArray("\xEF\xBB\xBF"
+                                             "abc")
+                               << int(TextEncoding::Utf8Bom);
+    QTest::newRow("UTF-16LE BOM") << QByteArray("\xFF\xFE"
+                                                "a\0",
+                                                4)
+                                  << int(TextEncoding::Utf16LE);
     QTest::newRow("UTF-16BE BOM") << QByteArray("\xFE\xFF\0a", 4) << int(TextEncoding::Utf16BE);
     QTest::newRow("GBK") << QByteArray("\xB5\xDA\xD2\xBB\xD5\xC2") << int(TextEncoding::Gb18030);
     QTest::newRow("UTF-8 cut at the end") << QByteArray("\xE7\xAC") << int(TextEncoding::Gb18030);

@@ -26,13 +26,15 @@ const HeadingPrefilter& prefilterFor(TextEncoding encoding)
     // Built once per encoding: it encodes the keywords through iconv.
     static const HeadingPrefilter utf8(TextEncoding::Utf8);
     static const HeadingPrefilter gb18030(TextEncoding::Gb18030);
-    static const HeadingPrefilter utf16(TextEncoding::Utf16LE);
+    static const HeadingPrefilter utf16le(TextEncoding::Utf16LE);
+    static const HeadingPrefilter utf16be(TextEncoding::Utf16BE);
     switch (encoding) {
     case TextEncoding::Gb18030:
         return gb18030;
     case TextEncoding::Utf16LE:
+        return utf16le;
     case TextEncoding::Utf16BE:
-        return utf16;
+        return utf16be;
     case TextEncoding::Utf8:
     case TextEncoding::Utf8Bom:
         break;

@@ -180,10 +180,10 @@ bool HeadingPrefilter::keywordNear(const unsigned char* p, qint64 size) const
         const __m128i y = _mm_set1_epi8(k.bytes[1]);
         const __m128i fx = _mm_set1_epi8(k.foldMask[0]);
         const __m128i fy = _mm_set1_epi8(k.foldMask[1]);
-        hit0 = _mm_or_si128(hit0, _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(a0, fx), x),
-                                                _mm_cmpeq_epi8(_mm_or_si128(b0, fy), y)));
-        hit1 = _mm_or_si128(hit1, _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(a1, fx), x),
-                                                _mm_cmpeq_epi8(_mm_or_si128(b1, fy), y)));
+        hit0 = _mm_or_si128(
+            hit0, _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(a0, fx), x), _mm_cmpeq_epi8(_mm_or_si128(b0, fy), y)));
+        hit1 = _mm_or_si128(
+            hit1, _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(a1, fx), x), _mm_cmpeq_epi8(_mm_or_si128(b1, fy), y)));
     }
     mask = quint32(_mm_movemask_epi8(hit0)) | quint32(_mm_movemask_epi8(hit1)) << 16;
 #else

@@ -55,6 +55,6 @@ private:
     qint64 m_numberedMaxBytes = 0;
     bool m_bytesOnly = false; // UTF-16: the length bound is the whole test
     QList<Pattern> m_keywords;
-    std::array<bool, 256> m_digitFirst{};     // one-byte numerals
+    std::array<bool, 256> m_digitFirst{};      // one-byte numerals
     std::array<quint64, 1024> m_numeralPair{}; // bit (b0 << 8 | b1) set: a numeral may start so
 };
