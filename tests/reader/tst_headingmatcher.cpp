@@ -83,6 +83,7 @@ private slots:
     void encodingDetection_data();
     void encodingDetection();
     void validatorFedInPieces();
+    void validatorAgreesWithRoundTrip();
     void gb18030BadBytesBecomeReplacement();
     void lineReaderAcrossBufferEdges_data();
     void lineReaderAcrossBufferEdges();
@@ -281,6 +282,14 @@ void TestHeadingMatcher::encodingDetection_data()
     QTest::newRow("overlong slash") << QByteArray("\xC0\xAF") << int(TextEncoding::Gb18030);
     QTest::newRow("encoded surrogate") << QByteArray("\xED\xA0\x80") << int(TextEncoding::Gb18030);
     QTest::newRow("past U+10FFFF") << QByteArray("\xF4\x90\x80\x80") << int(TextEncoding::Gb18030);
+    // The same faults with more text behind them, where whole characters are checked at once.
+    QTest::newRow("overlong slash, text after") << QByteArray("\xC0\xAF" "abcd") << int(TextEncoding::Gb18030);
+    QTest::newRow("overlong C1, text after") << QByteArray("\xC1\xBF" "abcd") << int(TextEncoding::Gb18030);
+    QTest::newRow("overlong three-byte, text after") << QByteArray("\xE0\x80\xAF" "abcd") << int(TextEncoding::Gb18030);
+    QTest::newRow("surrogate, text after") << QByteArray("\xED\xA0\x80" "abcd") << int(TextEncoding::Gb18030);
+    QTest::newRow("lowest three-byte, text after") << QByteArray("\xE0\xA0\x80" "abcd") << int(TextEncoding::Utf8);
+    QTest::newRow("last before surrogates") << QByteArray("\xED\x9F\xBF" "abcd") << int(TextEncoding::Utf8);
+    QTest::newRow("lowest two-byte, text after") << QByteArray("\xC2\x80" "abcd") << int(TextEncoding::Utf8);
     QTest::newRow("four-byte UTF-8") << QByteArray("\xF0\xA0\x80\x80") << int(TextEncoding::Utf8);
 }
 
@@ -306,6 +315,25 @@ void TestHeadingMatcher::validatorFedInPieces()
         Utf8Validator validator;
         validator.feed(broken.constData(), broken.size());
         QVERIFY(!validator.finish());
+    }
+}
+
+// Bytes are UTF-8 exactly when decoding and encoding again gives them back.
+void TestHeadingMatcher::validatorAgreesWithRoundTrip()
+{
+    static const unsigned char alphabet[] = {0x41, 0x0A, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0, 0xC1, 0xC2,
+                                             0xDF, 0xE0, 0xE1, 0xED, 0xEF, 0xF0, 0xF1, 0xF4, 0xF5, 0xFF};
+    QRandomGenerator random(7);
+    for (int n = 0; n < 100000; ++n) {
+        QByteArray bytes;
+        const int length = int(random.bounded(12));
+        for (int i = 0; i < length; ++i)
+            bytes.append(char(alphabet[random.bounded(int(sizeof alphabet))]));
+        const bool valid = QString::fromUtf8(bytes).toUtf8() == bytes;
+        Utf8Validator validator;
+        validator.feed(bytes.constData(), bytes.size());
+        if (validator.finish() != valid)
+            QFAIL(qPrintable(QStringLiteral("disagree on %1").arg(QString::fromLatin1(bytes.toHex(' ')))));
     }
 }
 
