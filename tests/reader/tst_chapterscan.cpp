@@ -77,6 +77,7 @@ private slots:
     void encodingsGiveSameRows_data();
     void encodingsGiveSameRows();
     void unreadableFiles();
+    void lateNonUtf8ByteRestartsAsGbk();
     void longFirstLine();
     void readSplitContent_data();
     void readSplitContent();
@@ -148,6 +149,9 @@ void TestChapterScan::encodingsGiveSameRows_data()
     QTest::addColumn<QString>("text");
     QTest::newRow("headings of both shapes") << QStringLiteral(
         "书名\n第一章 风起云涌\n正文。\n  第12章\n1、序\n十二：约定\n３\u3000归来\nvip章节\n作品相关\n");
+    // U+2022 takes four bytes in GB18030 and U+20087 two bytes for two UTF-16 units.
+    QTest::newRow("characters off the fast path")
+        << QStringLiteral("书\n第三章 \u2022%1\n甲\n\u2022%1第四章\n").arg(QString::fromUcs4(U"\U00020087"));
     QTest::newRow("near misses")
         << QStringLiteral("书\n甲乙丙丁戊己庚第一章\n12345、标题\n第%1\n第二章\n").arg(QString(31, QLatin1Char('x')));
 }
@@ -192,6 +196,23 @@ void TestChapterScan::unreadableFiles()
         QCOMPARE(ReadSplitContent(path, 0, 10), QString());
         QCOMPARE(readChapterHtml(scan, 0), QString());
     }
+}
+
+// A file that looks like UTF-8 for megabytes and then shows a GBK byte is GBK throughout.
+void TestChapterScan::lateNonUtf8ByteRestartsAsGbk()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("late.txt"));
+    QByteArray bytes("title\n");
+    for (int i = 0; i < 60000; ++i)
+        bytes += "chapter 1 text, plain ASCII\n";
+    bytes += "\xB5\xDA\xD2\xBB\xD5\xC2\n\xBC\xD7\n"; // 第一章, 甲
+    QVERIFY(writeFile(path, bytes));
+    const ChapterScan scan = getChapterRows(path);
+    QCOMPARE(scan.encoding, TextEncoding::Gb18030);
+    QCOMPARE(describe(scan), (QStringList{"1|0,60000|title", "2|60000,60002|第一章"}));
+    QCOMPARE(readChapterLines(scan, 1), (QStringList{"第一章", "甲"}));
+    QCOMPARE(readLines(path, 60001, 60002), (QStringList{"第一章", "甲"}));
 }
 
 // A first line far longer than the read buffer still labels row 1, and the lines after it

@@ -283,13 +283,27 @@ void TestHeadingMatcher::encodingDetection_data()
     QTest::newRow("encoded surrogate") << QByteArray("\xED\xA0\x80") << int(TextEncoding::Gb18030);
     QTest::newRow("past U+10FFFF") << QByteArray("\xF4\x90\x80\x80") << int(TextEncoding::Gb18030);
     // The same faults with more text behind them, where whole characters are checked at once.
-    QTest::newRow("overlong slash, text after") << QByteArray("\xC0\xAF" "abcd") << int(TextEncoding::Gb18030);
-    QTest::newRow("overlong C1, text after") << QByteArray("\xC1\xBF" "abcd") << int(TextEncoding::Gb18030);
-    QTest::newRow("overlong three-byte, text after") << QByteArray("\xE0\x80\xAF" "abcd") << int(TextEncoding::Gb18030);
-    QTest::newRow("surrogate, text after") << QByteArray("\xED\xA0\x80" "abcd") << int(TextEncoding::Gb18030);
-    QTest::newRow("lowest three-byte, text after") << QByteArray("\xE0\xA0\x80" "abcd") << int(TextEncoding::Utf8);
-    QTest::newRow("last before surrogates") << QByteArray("\xED\x9F\xBF" "abcd") << int(TextEncoding::Utf8);
-    QTest::newRow("lowest two-byte, text after") << QByteArray("\xC2\x80" "abcd") << int(TextEncoding::Utf8);
+    QTest::newRow("overlong slash, text after") << QByteArray("\xC0\xAF"
+                                                              "abcd")
+                                                << int(TextEncoding::Gb18030);
+    QTest::newRow("overlong C1, text after") << QByteArray("\xC1\xBF"
+                                                           "abcd")
+                                             << int(TextEncoding::Gb18030);
+    QTest::newRow("overlong three-byte, text after") << QByteArray("\xE0\x80\xAF"
+                                                                   "abcd")
+                                                     << int(TextEncoding::Gb18030);
+    QTest::newRow("surrogate, text after") << QByteArray("\xED\xA0\x80"
+                                                         "abcd")
+                                           << int(TextEncoding::Gb18030);
+    QTest::newRow("lowest three-byte, text after") << QByteArray("\xE0\xA0\x80"
+                                                                 "abcd")
+                                                   << int(TextEncoding::Utf8);
+    QTest::newRow("last before surrogates") << QByteArray("\xED\x9F\xBF"
+                                                          "abcd")
+                                            << int(TextEncoding::Utf8);
+    QTest::newRow("lowest two-byte, text after") << QByteArray("\xC2\x80"
+                                                               "abcd")
+                                                 << int(TextEncoding::Utf8);
     QTest::newRow("four-byte UTF-8") << QByteArray("\xF0\xA0\x80\x80") << int(TextEncoding::Utf8);
 }
 

@@ -87,8 +87,7 @@ bool Utf8Validator::feed(const char* data, qint64 size)
         if (m_need == 0) {
             // Runs of ASCII go sixteen bytes at a time.
 #if defined(__SSE2__)
-            while (i + 16 <= size &&
-                   _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))) == 0)
+            while (i + 16 <= size && _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))) == 0)
                 i += 16;
 #endif
             if (i >= size)
