@@ -268,6 +268,10 @@ int main(int argc, char** argv)
     if (rg.ok)
         std::printf("%-34s %9.1f %9.1f %10s\n", "rg -c -i, UTF-8 copy", rg.bestMs,
                     mb(built.utf8Bytes) / (rg.bestMs / 1000), rg.output.constData());
+    const QByteArray grepVersion =
+        runTool(QStringLiteral("grep"), {QStringLiteral("--version")}, 1).output.split('\n')[0];
+    const QByteArray rgVersion = runTool(QStringLiteral("rg"), {QStringLiteral("--version")}, 1).output.split('\n')[0];
+    std::printf("(%s; %s; LC_ALL=C.UTF-8)\n", grepVersion.constData(), rgVersion.constData());
     std::printf("(scan matches: heading rows; line 0 is never tested, the tools count it too)\n");
     double fastest = 0;
     if (grep.ok)
