@@ -30,9 +30,9 @@ class HeadingPrefilter {
 public:
     explicit HeadingPrefilter(TextEncoding encoding);
 
+    // False only for a line that cannot be a heading; lines longer than four bytes per
+    // unit of the longest heading never are.
     bool mayMatch(const char* data, qint64 size) const;
-    // Lines longer than this (bytes, without LF) are never headings.
-    qint64 maxLineBytes() const { return m_maxLineBytes; }
 
     enum class ShortText { Decoded, TooLong, Unsure };
     // Decodes a line into `units` (room for kMaxHeadingUnits) when it is short enough to be a
