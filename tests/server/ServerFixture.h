@@ -32,7 +32,7 @@ public:
         if (!m_dir.isValid())
             return false;
         m_config.dataDir = m_dir.path();
-        m_config.pwhashOps = 1;     // the cheapest hashes keep the tests fast
+        m_config.pwhashOps = 1; // the cheapest hashes keep the tests fast
         m_config.pwhashMemBytes = 8192;
         m_config.maxUploadBytes = maxUploadBytes;
         m_service = std::make_unique<Service>(m_config);
@@ -82,8 +82,14 @@ public:
         return code(login.body);
     }
 
-    static QString code(const QByteArray& xml) { return texts(xml, QStringLiteral("logininfo")).value(0).section('|', 0, 0); }
-    static QString message(const QByteArray& xml) { return texts(xml, QStringLiteral("logininfo")).value(0).section('|', 1); }
+    static QString code(const QByteArray& xml)
+    {
+        return texts(xml, QStringLiteral("logininfo")).value(0).section('|', 0, 0);
+    }
+    static QString message(const QByteArray& xml)
+    {
+        return texts(xml, QStringLiteral("logininfo")).value(0).section('|', 1);
+    }
 
     // Every text of elements named `tag`, in document order; a malformed document gives
     // a list holding only "<malformed>".
@@ -153,8 +159,12 @@ public:
     static QList<QPair<QString, QString>> uploadFields(const QString& user, const QString& title,
                                                        const QString& memo = QStringLiteral("简介"))
     {
-        return {{"stype", QStringLiteral("武侠仙侠")}, {"sname", title},       {"sauthor", QStringLiteral("作者")},
-                {"username", user},                   {"smemo", memo},         {"sstatue", QStringLiteral("连载")},
+        return {{"stype", QStringLiteral("武侠仙侠")},
+                {"sname", title},
+                {"sauthor", QStringLiteral("作者")},
+                {"username", user},
+                {"smemo", memo},
+                {"sstatue", QStringLiteral("连载")},
                 {"snewchap", QStringLiteral("第十章")}};
     }
 

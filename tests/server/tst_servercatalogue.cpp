@@ -54,7 +54,8 @@ void TestServerCatalogue::initTestCase()
 
 void TestServerCatalogue::listShape()
 {
-    const HttpResult r = m_server.get(QStringLiteral("/readerserver/listbook.asp?action=list&type=全部资源&rnt=2026-12-8 10:00:00"));
+    const HttpResult r =
+        m_server.get(QStringLiteral("/readerserver/listbook.asp?action=list&type=全部资源&rnt=2026-12-8 10:00:00"));
     QCOMPARE(r.status, 200);
     QVERIFY(r.body.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"));
     QVERIFY(r.headers.value("content-type").startsWith("text/xml"));
@@ -76,12 +77,18 @@ void TestServerCatalogue::paging_data()
     QTest::addColumn<int>("books");
     QTest::addColumn<QString>("firstName");
     QTest::newRow("no page key") << QString() << "3,45,1,1,2" << 20 << "书45号";
-    QTest::newRow("second") << "&page=2" << "3,45,2,1,3" << 20 << "书25号";
-    QTest::newRow("last") << "&page=3" << "3,45,3,2,3" << 5 << "书5号";
-    QTest::newRow("past the end") << "&page=9" << "3,45,3,2,3" << 5 << "书5号";
-    QTest::newRow("zero") << "&page=0" << "3,45,1,1,2" << 20 << "书45号";
-    QTest::newRow("negative") << "&page=-4" << "3,45,1,1,2" << 20 << "书45号";
-    QTest::newRow("blank around") << "&page=%202%20" << "3,45,2,1,3" << 20 << "书25号";
+    QTest::newRow("second") << "&page=2"
+                            << "3,45,2,1,3" << 20 << "书25号";
+    QTest::newRow("last") << "&page=3"
+                          << "3,45,3,2,3" << 5 << "书5号";
+    QTest::newRow("past the end") << "&page=9"
+                                  << "3,45,3,2,3" << 5 << "书5号";
+    QTest::newRow("zero") << "&page=0"
+                          << "3,45,1,1,2" << 20 << "书45号";
+    QTest::newRow("negative") << "&page=-4"
+                              << "3,45,1,1,2" << 20 << "书45号";
+    QTest::newRow("blank around") << "&page=%202%20"
+                                  << "3,45,2,1,3" << 20 << "书25号";
 }
 
 void TestServerCatalogue::paging()
@@ -101,15 +108,24 @@ void TestServerCatalogue::categoryAndSearch_data()
 {
     QTest::addColumn<QString>("query");
     QTest::addColumn<QString>("pageinfo");
-    QTest::newRow("category") << "action=list&type=都市言情" << "1,20,1,1,1";
-    QTest::newRow("category with blanks") << "action=list&type=%20武侠仙侠%20" << "2,25,1,1,2";
-    QTest::newRow("category with no books") << "action=list&type=管理哲学" << "";
-    QTest::newRow("search title") << "action=search&key=书1" << "1,11,1,1,1"; // 书1号, 书10号..书19号
-    QTest::newRow("search author any case") << "action=search&key=quillWRITER" << "1,1,1,1,1";
-    QTest::newRow("search chinese author") << "action=search&key=作者4" << "1,7,1,1,1"; // 作者4, 作者40..45
-    QTest::newRow("action list ignores key") << "action=list&type=都市言情&key=书1" << "1,20,1,1,1";
-    QTest::newRow("action search ignores type") << "action=search&type=都市言情&key=书1" << "1,11,1,1,1";
-    QTest::newRow("upper-case path") << "action=list&type=都市言情" << "1,20,1,1,1";
+    QTest::newRow("category") << "action=list&type=都市言情"
+                              << "1,20,1,1,1";
+    QTest::newRow("category with blanks") << "action=list&type=%20武侠仙侠%20"
+                                          << "2,25,1,1,2";
+    QTest::newRow("category with no books") << "action=list&type=管理哲学"
+                                            << "";
+    QTest::newRow("search title") << "action=search&key=书1"
+                                  << "1,11,1,1,1"; // 书1号, 书10号..书19号
+    QTest::newRow("search author any case") << "action=search&key=quillWRITER"
+                                            << "1,1,1,1,1";
+    QTest::newRow("search chinese author") << "action=search&key=作者4"
+                                           << "1,7,1,1,1"; // 作者4, 作者40..45
+    QTest::newRow("action list ignores key") << "action=list&type=都市言情&key=书1"
+                                             << "1,20,1,1,1";
+    QTest::newRow("action search ignores type") << "action=search&type=都市言情&key=书1"
+                                                << "1,11,1,1,1";
+    QTest::newRow("upper-case path") << "action=list&type=都市言情"
+                                     << "1,20,1,1,1";
 }
 
 void TestServerCatalogue::categoryAndSearch()
@@ -236,7 +252,8 @@ void TestServerCatalogue::realRarArchives()
     QVERIFY(fake.open(QIODevice::WriteOnly));
     fake.write("not an archive");
     fake.close();
-    QVERIFY(!admin->importBook(fake.fileName(), QStringLiteral("其他分类"), "x", "y", QStringLiteral("全集"), QString()));
+    QVERIFY(
+        !admin->importBook(fake.fileName(), QStringLiteral("其他分类"), "x", "y", QStringLiteral("全集"), QString()));
 }
 
 void TestServerCatalogue::infoBlock()

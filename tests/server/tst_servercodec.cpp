@@ -103,8 +103,7 @@ void TestServerCodec::multipart_data()
     QTest::newRow("empty value") << "--" + b + "\r\nContent-Disposition: form-data; name=\"x\"\r\n\r\n\r\n" + end
                                  << int(Multipart::Error::None) << 1;
     QTest::newRow("no closing delimiter") << text + file << int(Multipart::Error::Truncated) << 0;
-    QTest::newRow("cut inside a file") << text + file.left(file.size() - 6) << int(Multipart::Error::Truncated)
-                                       << 0;
+    QTest::newRow("cut inside a file") << text + file.left(file.size() - 6) << int(Multipart::Error::Truncated) << 0;
     QTest::newRow("no boundary line") << QByteArray("action=reg&x=1") << int(Multipart::Error::NoBoundaryLine) << 0;
     QTest::newRow("empty body") << QByteArray() << int(Multipart::Error::NoBoundaryLine) << 0;
     QTest::newRow("part without disposition")
@@ -129,7 +128,8 @@ void TestServerCodec::multipartKeepsValuesIntact()
     const QByteArray b = "__NextPart__0123456789abcdefABCDEFxy";
     const QByteArray memo = "a=b=c\r\nsecond line \\r\\n end\r\n";
     const QByteArray body = "--" + b + "\r\nContent-Disposition: form-data; name=\"smemo\"\r\n\r\n" + memo + "\r\n" +
-                            "--" + b + "\r\nContent-Disposition:form-data;name=\"file1\";filename=\"D:\\书\\b.txt\"\r\n" +
+                            "--" + b +
+                            "\r\nContent-Disposition:form-data;name=\"file1\";filename=\"D:\\书\\b.txt\"\r\n" +
                             "Content-Type:application/octet-stream\r\n\r\n\r\n--x\r\n\r\n" + "\r\n--" + b + "--";
     const auto parsed = Multipart::parse(body);
     QVERIFY(parsed);
