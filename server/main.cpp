@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
+#include <cstdio>
+
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
@@ -38,5 +40,7 @@ int main(int argc, char* argv[])
     out << "quillmere-server: serving " << inv.config.dataDir << " on " << inv.config.host.toString() << ":" << port
         << "\n";
     out.flush();
+    // Scripts and tests wait for this line; stdout is block-buffered when it is a pipe.
+    fflush(stdout);
     return app.exec();
 }
