@@ -24,6 +24,7 @@ stop_server() {
     fi
 }
 trap stop_server EXIT
+trap 'exit 130' INT TERM HUP
 for _ in $(seq 1 100); do
     grep -q serving "$log" 2>/dev/null && break
     if ! kill -0 "$server_pid" 2>/dev/null; then
