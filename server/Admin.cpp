@@ -189,7 +189,12 @@ bool Admin::reject(qint64 id)
         return fail(QStringLiteral("no upload %1").arg(id));
     if (upload->review != Review::Pending)
         return fail(QStringLiteral("upload %1 is not waiting for review").arg(id));
-    return m_db.setReview(id, Review::Rejected) || fail(QStringLiteral("cannot write the review"));
+    if (!m_db.setReview(id, Review::Rejected))
+        return fail(QStringLiteral("cannot write the review"));
+    // The row stays so that the uploader sees the verdict; the files are of no further use.
+    m_files.remove(upload->file);
+    m_files.remove(upload->cover);
+    return true;
 }
 
 void Admin::listPending()

@@ -335,8 +335,11 @@ void TestServerAccounts::updateOfASharedTitle()
     QVERIFY(m_server->upload(ServerFixture::uploadBody(ServerFixture::uploadFields("abcd", "坏书"), "x"))
                 .text()
                 .startsWith("1|"));
-    QVERIFY(admin->reject(db.pendingBooks().value(0).id));
+    const BookRecord rejected = db.pendingBooks().value(0);
+    QVERIFY(admin->reject(rejected.id));
     QCOMPARE(db.userByName("abcd")->money, 15);
+    QCOMPARE(db.book(rejected.id)->review, Review::Rejected);
+    QVERIFY(!QFile::exists(m_server->dataDir() + "/files/" + rejected.file));
 }
 
 void TestServerAccounts::userBookPages()
