@@ -7,6 +7,7 @@
 #include <QHttpServerResponder>
 #include <QPointer>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <memory>
 
@@ -117,8 +118,19 @@ void GuardedTcpServer::incomingConnection(qintptr descriptor)
     // count restarts whenever the service has answered, so a kept-alive connection is
     // measured per request.
     auto received = std::make_shared<qint64>(0);
-    connect(socket, &QTcpSocket::bytesWritten, socket, [received](qint64) { *received = 0; });
-    connect(socket, &QTcpSocket::readyRead, socket, [socket, received, limit = m_maxRequestBytes] {
+    // A connection that neither sends nor receives for two minutes (a client that stopped in
+    // the middle of a request, say) is closed, so it cannot hold the service's resources.
+    auto* idle = new QTimer(socket);
+    idle->setSingleShot(true);
+    idle->setInterval(kIdleMilliseconds);
+    connect(idle, &QTimer::timeout, socket, &QTcpSocket::abort);
+    idle->start();
+    connect(socket, &QTcpSocket::bytesWritten, socket, [received, idle](qint64) {
+        *received = 0;
+        idle->start();
+    });
+    connect(socket, &QTcpSocket::readyRead, socket, [socket, received, idle, limit = m_maxRequestBytes] {
+        idle->start();
         *received += socket->bytesAvailable();
         if (*received <= limit)
             return;

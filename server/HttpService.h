@@ -23,10 +23,12 @@ private:
     Service& m_service;
 };
 
-// Accepts connections and cuts off a client that sends far more than the upload limit
-// before the HTTP library has buffered it all in memory.
+// Accepts connections, cuts off a client that sends far more than the upload limit before
+// the HTTP library has buffered it all in memory, and closes connections left idle.
 class GuardedTcpServer : public QTcpServer {
 public:
+    static constexpr int kIdleMilliseconds = 120 * 1000;
+
     GuardedTcpServer(qint64 maxRequestBytes, QObject* parent = nullptr);
 
 protected:
