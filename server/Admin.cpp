@@ -24,7 +24,7 @@ bool Admin::open()
     QString error;
     if (!m_db.open(m_config.dataDir, &error))
         return fail(QStringLiteral("cannot open %1: %2").arg(m_config.dataDir, error));
-    if (!m_files.prepare())
+    if (!m_files.prepare(false))
         return fail(QStringLiteral("cannot create the file folders under %1").arg(m_config.dataDir));
     return true;
 }

@@ -34,10 +34,10 @@ QString FileStore::updateDir() const
     return m_files + QStringLiteral("/update");
 }
 
-bool FileStore::prepare()
+bool FileStore::prepare(bool clearTemporaryFiles)
 {
     QDir tmp(m_tmp);
-    if (tmp.exists()) {
+    if (clearTemporaryFiles && tmp.exists()) {
         for (const QString& name : tmp.entryList(QDir::Files | QDir::Hidden))
             tmp.remove(name);
     }

@@ -15,8 +15,9 @@ public:
     QString filesDir() const { return m_files; }
     QString updateDir() const;
 
-    // Creates the folders and clears what a killed process left in DIR/tmp/.
-    bool prepare();
+    // Creates the folders. The service also clears what a killed process left in DIR/tmp/;
+    // an administration command must not, as the running service may be writing there.
+    bool prepare(bool clearTemporaryFiles);
 
     // Stores the bytes under a fresh name of the service's own (prefix, 16 random hex
     // digits, "." and the extension) and returns that name.

@@ -26,7 +26,7 @@ bool Service::open(QString* error)
 {
     if (!m_db.open(m_config.dataDir, error))
         return false;
-    if (!m_files.prepare()) {
+    if (!m_files.prepare(true)) {
         if (error)
             *error = QStringLiteral("cannot create the file folders under %1").arg(m_config.dataDir);
         return false;

@@ -17,6 +17,7 @@ private slots:
     void demoCatalogue();
     void demoZipHoldsTheBook();
     void commandRefusals();
+    void leftoversClearedByTheServiceOnly();
 };
 
 void TestServerAdmin::commandLine_data()
@@ -132,6 +133,27 @@ void TestServerAdmin::commandRefusals()
     QCOMPARE(run("frobnicate", {}), 2);
     QCOMPARE(run("set-notice", {"news", QStringLiteral("新公告")}), 0);
     QVERIFY(QString::fromUtf8(server.get("/readerserver/NewsInfo.asp").body).contains(QStringLiteral("新公告")));
+}
+
+void TestServerAdmin::leftoversClearedByTheServiceOnly()
+{
+    // A killed service leaves half-written files in tmp/; the next service start removes
+    // them, while an administration command leaves tmp/ alone because the running service
+    // may be writing there.
+    QTemporaryDir dir;
+    ServerConfig config;
+    config.dataDir = dir.path();
+    QVERIFY(QDir().mkpath(dir.path() + "/tmp"));
+    QFile part(dir.path() + "/tmp/upload.part");
+    QVERIFY(part.open(QIODevice::WriteOnly));
+    part.close();
+    QString text;
+    QTextStream out(&text);
+    QVERIFY(Admin(config, out, out).open());
+    QVERIFY(part.exists());
+    Service service(config);
+    QVERIFY(service.open());
+    QVERIFY(!part.exists());
 }
 
 QTEST_GUILESS_MAIN(TestServerAdmin)
