@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QUrl>
 
 Admin::Admin(const ServerConfig& config, QTextStream& out, QTextStream& err)
@@ -219,6 +220,11 @@ bool Admin::publishUpdate(const QString& version, const QString& mandatory, cons
     for (const auto& entry : entries) {
         QString url = entry.first;
         if (QFileInfo(url).isFile()) {
+            // Served names are plain ASCII, so every updater can ask for them unchanged.
+            static const QRegularExpression plainName(QStringLiteral("^[A-Za-z0-9_][A-Za-z0-9_.\\-]*$"));
+            if (!plainName.match(QFileInfo(url).fileName()).hasMatch())
+                return fail(
+                    QStringLiteral("%1: name update files with letters, digits, '_', '.' and '-' only").arg(url));
             const auto stored = m_files.storeUpdateFile(url);
             if (!stored)
                 return fail(QStringLiteral("cannot publish %1").arg(url));
