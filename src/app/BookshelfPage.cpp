@@ -270,7 +270,11 @@ bool BookshelfPage::eventFilter(QObject* watched, QEvent* event)
             return mouse->button() == Qt::RightButton;
         }
         if (event->type() == QEvent::MouseButtonDblClick) {
-            if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+            // Qt delivers the second press of a double-click as this event: it is the press
+            // whose position the double-click hit-tests.
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            m_pressPos = mouse->position().toPoint();
+            if (mouse->button() == Qt::LeftButton)
                 ListView1_DblClick();
             return true;
         }
