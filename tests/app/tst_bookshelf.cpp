@@ -296,6 +296,7 @@ void TestBookshelf::pagingMoves()
     click("Label9");
     QCOMPARE(label7(), QStringLiteral("2/3"));
     QCOMPARE(list()->topLevelItem(0)->text(0), QStringLiteral("41"));
+    QCOMPARE(list()->topLevelItem(39)->text(0), QStringLiteral("2"));
     QCOMPARE(list()->topLevelItemCount(), 40);
     click("Label9");
     QCOMPARE(label7(), QStringLiteral("3/3"));
