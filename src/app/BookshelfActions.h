@@ -11,8 +11,7 @@ class ReaderNavigator;
 // the values the shelf row shows (id, name, bookmark, path), nothing else.
 class BookshelfActions {
 public:
-    BookshelfActions(LibraryDatabase& library, Dialogs& dialogs, DesktopLauncher& desktop,
-                     ReaderNavigator& navigator);
+    BookshelfActions(LibraryDatabase& library, Dialogs& dialogs, DesktopLauncher& desktop, ReaderNavigator& navigator);
 
     // Double-click on a row: a missing file is reported; otherwise the reading page is
     // shown, lastread is stamped and the book opens at its first chapter. True when opened

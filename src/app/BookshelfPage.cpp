@@ -22,7 +22,10 @@
 namespace {
 
 // Layout figures are the window's design in twips; 15 twips make a pixel.
-constexpr int px(int twips) { return twips / 15; }
+constexpr int px(int twips)
+{
+    return twips / 15;
+}
 
 constexpr int kListLeft = 1920;
 constexpr int kBarGap = 150;
@@ -41,10 +44,8 @@ enum Column { IdColumn, TypeColumn, NameColumn, MarkColumn, ReadColumn, PathColu
 } // namespace
 
 BookshelfPage::BookshelfPage(AppServices& services, ReaderNavigator& navigator, QWidget* parent)
-    : QWidget(parent),
-      m_controller(*services.state.library, services.dialogs),
-      m_actions(*services.state.library, services.dialogs, services.desktop, navigator),
-      m_navigator(navigator)
+    : QWidget(parent), m_controller(*services.state.library, services.dialogs),
+      m_actions(*services.state.library, services.dialogs, services.desktop, navigator), m_navigator(navigator)
 {
     setObjectName(QStringLiteral("BookshelfPage"));
     buildTree();
@@ -155,8 +156,7 @@ void BookshelfPage::buildPagingBar()
 
     connect(m_command4, &QPushButton::clicked, this, [this] { Command4_Click(); });
     connect(m_text3, &QLineEdit::returnPressed, this, [this] { Command4_Click(); });
-    connect(m_command2, &QPushButton::clicked, this,
-            [this] { m_navigator.showBookDialog(QStringLiteral("addnew")); });
+    connect(m_command2, &QPushButton::clicked, this, [this] { m_navigator.showBookDialog(QStringLiteral("addnew")); });
 }
 
 void BookshelfPage::buildMenu()
@@ -167,7 +167,7 @@ void BookshelfPage::buildMenu()
         const char* name;
         const char* caption;
     } items[] = {
-        {"Menue_TopRead", "开始阅读"},   {"Menue_SQRead", "从书签处阅读"},     {"Menue_ModBookInfo", "修改本书信息"},
+        {"Menue_TopRead", "开始阅读"},     {"Menue_SQRead", "从书签处阅读"},  {"Menue_ModBookInfo", "修改本书信息"},
         {"GotoForlder", "跳转到所在目录"}, {"SendShare", "共享到网络服务器"}, {"Menue_DelBook", "从列表中删除"},
     };
     bool first = true;

@@ -9,5 +9,11 @@ class QAbstractItemView;
 void SetStripedBackground(QAbstractItemView* view, const QColor& first, const QColor& second);
 
 // The product's stripes: RGB(236,246,255) and white.
-inline QColor stripeFirstColor() { return QColor(236, 246, 255); }
-inline QColor stripeSecondColor() { return QColor(Qt::white); }
+inline QColor stripeFirstColor()
+{
+    return QColor(236, 246, 255);
+}
+inline QColor stripeSecondColor()
+{
+    return QColor(Qt::white);
+}

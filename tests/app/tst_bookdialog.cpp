@@ -218,15 +218,14 @@ void TestBookDialog::validations_data()
     const QString noPath = QStringLiteral("添加失败：电子书路径不能为空！");
     for (const QString& mode : {QStringLiteral("addnew"), QStringLiteral("edit")}) {
         const QByteArray m = mode.toLatin1() + ": ";
-        QTest::newRow(m + "empty name") << mode << QString() << 2 << QString() << QStringLiteral("/b/x.txt")
-                                        << noName << QString();
+        QTest::newRow(m + "empty name") << mode << QString() << 2 << QString() << QStringLiteral("/b/x.txt") << noName
+                                        << QString();
         QTest::newRow(m + "blank name") << mode << QStringLiteral("   ") << 2 << QStringLiteral("甲")
                                         << QStringLiteral("/b/x.txt") << noName << QStringLiteral("甲");
         QTest::newRow(m + "no category") << mode << QStringLiteral("书") << -1 << QString()
                                          << QStringLiteral("/b/x.txt") << noType << QString();
-        QTest::newRow(m + "blank path, author defaults")
-            << mode << QStringLiteral("书") << 2 << QStringLiteral("  ") << QStringLiteral(" \t ") << noPath
-            << QStringLiteral("佚名");
+        QTest::newRow(m + "blank path, author defaults") << mode << QStringLiteral("书") << 2 << QStringLiteral("  ")
+                                                         << QStringLiteral(" \t ") << noPath << QStringLiteral("佚名");
         QTest::newRow(m + "empty path") << mode << QStringLiteral("书") << 2 << QStringLiteral("乙") << QString()
                                         << noPath << QStringLiteral("乙");
     }

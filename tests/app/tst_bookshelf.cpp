@@ -438,8 +438,8 @@ void TestBookshelf::rightButtonMenuOnlyOnRow()
     QCOMPARE(actions.size(), 11);
     const QStringList names = {"Menue_TopRead", "Menue_SQRead", "Menue_ModBookInfo",
                                "GotoForlder",   "SendShare",    "Menue_DelBook"};
-    const QStringList captions = {QStringLiteral("开始阅读"),       QStringLiteral("从书签处阅读"),
-                                  QStringLiteral("修改本书信息"),   QStringLiteral("跳转到所在目录"),
+    const QStringList captions = {QStringLiteral("开始阅读"),         QStringLiteral("从书签处阅读"),
+                                  QStringLiteral("修改本书信息"),     QStringLiteral("跳转到所在目录"),
                                   QStringLiteral("共享到网络服务器"), QStringLiteral("从列表中删除")};
     for (int i = 0; i < actions.size(); ++i) {
         if (i % 2 == 1) {
@@ -600,8 +600,7 @@ void TestBookshelf::folderOfPath_data()
     QTest::addColumn<QString>("folder");
     QTest::newRow("slash path") << QStringLiteral("/home/u/书/a.txt") << QStringLiteral("/home/u/书");
     QTest::newRow("backslash path") << QStringLiteral("C:\\书\\a.txt") << QStringLiteral("C:\\书\\");
-    QTest::newRow("folder holds the file name")
-        << QStringLiteral("/home/a.txt/a.txt") << QStringLiteral("/home/a.txt");
+    QTest::newRow("folder holds the file name") << QStringLiteral("/home/a.txt/a.txt") << QStringLiteral("/home/a.txt");
     QTest::newRow("at the root") << QStringLiteral("/a.txt") << QStringLiteral("/");
     QTest::newRow("bare name") << QStringLiteral("a.txt") << QString();
 }
