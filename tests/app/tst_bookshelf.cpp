@@ -58,6 +58,8 @@ private Q_SLOTS:
     void emptyCategoryKeepsLabel();
     void categoryMatchesExactly();
     void pageBeyondLastShowsLastPage();
+    void everyPageHoldsItsSlice_data();
+    void everyPageHoldsItsSlice();
     void rightButtonMenuOnlyOnRow();
     void doubleClickOpensBook();
     void missingFileIsReported_data();
@@ -424,6 +426,48 @@ void TestBookshelf::pageBeyondLastShowsLastPage()
     QCOMPARE(label7(), QStringLiteral("2/2"));
     QCOMPARE(list()->topLevelItemCount(), 40);
     QCOMPARE(list()->topLevelItem(39)->text(0), QStringLiteral("7"));
+    QCOMPARE(m_dialogs.count(), 0);
+}
+
+void TestBookshelf::everyPageHoldsItsSlice_data()
+{
+    QTest::addColumn<int>("books");
+    for (int n : {1, 39, 40, 41, 79, 80, 81, 119, 121, 201})
+        QTest::newRow(qPrintable(QStringLiteral("%1 books").arg(n))) << n;
+}
+
+// Every page of the whole shelf and of a category holds exactly its 40 ids, newest first,
+// whichever end of the list the page is read from.
+void TestBookshelf::everyPageHoldsItsSlice()
+{
+    QFETCH(int, books);
+    // Books of two categories interleaved: 武侠仙侠 gets every third id.
+    QList<qint64> all;
+    QList<qint64> wuxia;
+    QVERIFY(m_db->connection().transaction());
+    for (int i = 1; i <= books; ++i) {
+        const QString type = i % 3 == 0 ? kWuxia : kOther;
+        const auto id = m_db->insertBook(type, QString::number(i), QString(), QStringLiteral("/p/%1.txt").arg(i));
+        QVERIFY(id);
+        all.prepend(*id);
+        if (type == kWuxia)
+            wuxia.prepend(*id);
+    }
+    QVERIFY(m_db->connection().commit());
+    BookshelfController& shelf = m_page->controller();
+    for (const auto& [query, expected] : {std::pair{ShelfQuery::all(), all}, {ShelfQuery::ofCategory(kWuxia), wuxia}}) {
+        shelf.setQuery(query);
+        const int pages = (int(expected.size()) + 39) / 40;
+        for (int page = 1; page <= pages; ++page) {
+            if (page > 1 || shelf.currentPage() != 1)
+                QVERIFY(shelf.go(QString::number(page)));
+            QList<qint64> ids;
+            for (const BookRow& row : shelf.rows())
+                ids << row.id;
+            QCOMPARE(ids, expected.mid((page - 1) * 40, 40));
+            QCOMPARE(shelf.pageLabel(), QStringLiteral("%1/%2").arg(page).arg(pages));
+        }
+    }
     QCOMPARE(m_dialogs.count(), 0);
 }
 
