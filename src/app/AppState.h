@@ -6,8 +6,8 @@ class LibraryDatabase;
 
 // What the reader shares for the whole run, in one explicit place.
 struct AppState {
-    QString programFolder;  // folder of the executable, or QUILLMERE_HOME
-    QString serviceBase;    // http://127.0.0.1:8086 unless QUILLMERE_SERVICE says otherwise
+    QString programFolder; // folder of the executable, or QUILLMERE_HOME
+    QString serviceBase;   // http://127.0.0.1:8086 unless QUILLMERE_SERVICE says otherwise
     LibraryDatabase* library = nullptr;
     QString downloadFolder; // DownSavePath
     QString machineId;

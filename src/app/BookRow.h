@@ -7,11 +7,11 @@
 // One book on the shelf: a row of BookList.
 struct BookRow {
     qint64 id = 0;
-    QString type;     // category name
-    QString name;     // title
+    QString type; // category name
+    QString name; // title
     QString author;
-    QString path;     // full path of the TXT file, unique on the shelf
-    QString marke;    // label of the bookmarked chapter; "Null" when none
+    QString path;  // full path of the TXT file, unique on the shelf
+    QString marke; // label of the bookmarked chapter; "Null" when none
     QDateTime lastread;
 };
 

@@ -244,11 +244,26 @@ std::optional<QString> LibraryDatabase::settingText(const char* column)
     return q.value(0).toString();
 }
 
-std::optional<QString> LibraryDatabase::downSavePath() { return settingText("DownSavePath"); }
-std::optional<QString> LibraryDatabase::bossKey() { return settingText("BossKey"); }
-std::optional<QString> LibraryDatabase::txtColor() { return settingText("TxtColor"); }
-std::optional<QString> LibraryDatabase::txtSize() { return settingText("TxtSize"); }
-std::optional<QString> LibraryDatabase::backColor() { return settingText("BackColor"); }
+std::optional<QString> LibraryDatabase::downSavePath()
+{
+    return settingText("DownSavePath");
+}
+std::optional<QString> LibraryDatabase::bossKey()
+{
+    return settingText("BossKey");
+}
+std::optional<QString> LibraryDatabase::txtColor()
+{
+    return settingText("TxtColor");
+}
+std::optional<QString> LibraryDatabase::txtSize()
+{
+    return settingText("TxtSize");
+}
+std::optional<QString> LibraryDatabase::backColor()
+{
+    return settingText("BackColor");
+}
 
 std::optional<bool> LibraryDatabase::autoRun()
 {
@@ -405,8 +420,8 @@ std::optional<BookRow> LibraryDatabase::bookById(qint64 id)
 std::optional<BookRow> LibraryDatabase::otherBookWithPath(const QString& path, qint64 excludeId)
 {
     QSqlQuery q(connection());
-    q.prepare(QStringLiteral("SELECT %1 FROM BookList WHERE path = ? AND id <> ? LIMIT 1")
-                  .arg(QLatin1String(kBookColumns)));
+    q.prepare(
+        QStringLiteral("SELECT %1 FROM BookList WHERE path = ? AND id <> ? LIMIT 1").arg(QLatin1String(kBookColumns)));
     q.addBindValue(text(path));
     q.addBindValue(excludeId);
     if (!q.exec() || !q.next()) {

@@ -104,10 +104,11 @@ void TestLibraryDatabase::damagedFilesAreRefusedUntouched_data()
     QTest::addColumn<int>("expected");
     QTest::newRow("text file") << QByteArray("this is not a database, just words\n") << QStringList()
                                << int(LibraryDatabase::OpenResult::NotADatabase);
-    QTest::newRow("no BookList")
-        << QByteArray() << QStringList({"CREATE TABLE SysSet (DownSavePath TEXT, AutoRun INTEGER, BossKey TEXT, "
-                                        "TxtColor TEXT, TxtSize TEXT, BackColor TEXT)"})
-        << int(LibraryDatabase::OpenResult::MissingTable);
+    QTest::newRow("no BookList") << QByteArray()
+                                 << QStringList(
+                                        {"CREATE TABLE SysSet (DownSavePath TEXT, AutoRun INTEGER, BossKey TEXT, "
+                                         "TxtColor TEXT, TxtSize TEXT, BackColor TEXT)"})
+                                 << int(LibraryDatabase::OpenResult::MissingTable);
     QTest::newRow("BookList lacks a column")
         << QByteArray()
         << QStringList({"CREATE TABLE BookList (id INTEGER PRIMARY KEY, name TEXT)",

@@ -53,15 +53,23 @@ void TestSharedRoutines::urlEncode_data()
 {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("encoded");
-    QTest::newRow("letter blank digit") << "a 1" << "a%20%31";
-    QTest::newRow("underscore and digit") << "ab_1" << "ab%5F%31";
-    QTest::newRow("chinese") << "男" << "%C4%D0";
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("line feed has no padding") << "\n" << "%A";
-    QTest::newRow("at sign and hyphen") << "@-." << "%40%2D%2E";
-    QTest::newRow("full-width punctuation is two bytes") << "，" << "%A3%AC";
+    QTest::newRow("letter blank digit") << "a 1"
+                                        << "a%20%31";
+    QTest::newRow("underscore and digit") << "ab_1"
+                                          << "ab%5F%31";
+    QTest::newRow("chinese") << "男"
+                             << "%C4%D0";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("line feed has no padding") << "\n"
+                                              << "%A";
+    QTest::newRow("at sign and hyphen") << "@-."
+                                        << "%40%2D%2E";
+    QTest::newRow("full-width punctuation is two bytes") << "，"
+                                                         << "%A3%AC";
     QTest::newRow("outside GBK becomes ?") << QString::fromUcs4(U"\U00020000") << "%3F";
-    QTest::newRow("mixed") << "保密" << "%B1%A3%C3%DC";
+    QTest::newRow("mixed") << "保密"
+                           << "%B1%A3%C3%DC";
 }
 
 void TestSharedRoutines::urlEncode()
@@ -117,11 +125,21 @@ void TestSharedRoutines::pathPieces_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("pathFileName");
     QTest::addColumn<QString>("urlFileName");
-    QTest::newRow("windows path") << "C:\\书\\a.txt" << "a.txt" << "C:\\书\\a.txt";
-    QTest::newRow("no separator") << "a.txt" << "" << "a.txt";
-    QTest::newRow("unix path") << "/home/u/书/b.txt" << "b.txt" << "b.txt";
-    QTest::newRow("url") << "http://h/down/abc.rar" << "abc.rar" << "abc.rar";
-    QTest::newRow("mixed, last wins") << "a/b\\c.txt" << "c.txt" << "b\\c.txt";
+    QTest::newRow("windows path") << "C:\\书\\a.txt"
+                                  << "a.txt"
+                                  << "C:\\书\\a.txt";
+    QTest::newRow("no separator") << "a.txt"
+                                  << ""
+                                  << "a.txt";
+    QTest::newRow("unix path") << "/home/u/书/b.txt"
+                               << "b.txt"
+                               << "b.txt";
+    QTest::newRow("url") << "http://h/down/abc.rar"
+                         << "abc.rar"
+                         << "abc.rar";
+    QTest::newRow("mixed, last wins") << "a/b\\c.txt"
+                                      << "c.txt"
+                                      << "b\\c.txt";
 }
 
 void TestSharedRoutines::pathPieces()
@@ -149,8 +167,8 @@ void TestSharedRoutines::searchFilesWalksDepthFirst()
 {
     QTemporaryDir tmp;
     const QString root = tmp.path();
-    for (const char* rel : {"b.txt", "a.TXT", "x.rar", "sub1/c.txt", "sub1/deep/d.txt", "sub2/e.txt",
-                            ".hidden/f.txt"}) {
+    for (const char* rel :
+         {"b.txt", "a.TXT", "x.rar", "sub1/c.txt", "sub1/deep/d.txt", "sub2/e.txt", ".hidden/f.txt"}) {
         const QString path = root + QLatin1Char('/') + QString::fromUtf8(rel);
         QDir().mkpath(QFileInfo(path).absolutePath());
         QFile f(path);

@@ -34,7 +34,9 @@ void TestAnsiCodePage::roundTrip()
 void TestAnsiCodePage::invalidBytesBecomeReplacement()
 {
     // A lone lead byte at the end and an invalid pair in the middle do not stop the rest.
-    QCOMPARE(AnsiCodePage::decode(QByteArray("a\xC4\x7F" "b\xC4")), QStringLiteral("a\uFFFD\u007Fb\uFFFD"));
+    QCOMPARE(AnsiCodePage::decode(QByteArray("a\xC4\x7F"
+                                             "b\xC4")),
+             QStringLiteral("a\uFFFD\u007Fb\uFFFD"));
 }
 
 void TestAnsiCodePage::dialogFiltersBecomeQtFilters()

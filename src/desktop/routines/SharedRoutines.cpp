@@ -5,8 +5,8 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QLocale>
 #include <QList>
+#include <QLocale>
 
 #include <cmath>
 

@@ -1,168 +1,180 @@
 #include "reader/text/ChapterScan.h"
 
-#include "platform/AnsiCodePage.h"
+#include "reader/text/HeadingMatcher.h"
+#include "reader/text/LineReader.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
-#include <QStringDecoder>
 
-// A first, whole-file implementation: correct, not yet fast.
+#include <limits>
 
 namespace {
 
-const QRegularExpression& headingPattern()
+QString trimBlanks(QStringView s)
 {
-    // \s of the original engine is [ \f\n\r\t\v]; the ideographic space is listed apart.
-    static const QRegularExpression re(
-        QStringLiteral("^(.{0,6})(第|正文|作品|VIP|vip)(.{0,30}$)|"
-                       "^[一二两三四五六七八九十○零百千0-9１２３４５６７８９０]{1,4}(、|，|：|[ \\f\\n\\r\\t\\v]|\\x{3000})(.{0,20}$)"),
-        QRegularExpression::CaseInsensitiveOption);
-    return re;
-}
-
-QString trimBlanks(QString s)
-{
-    int b = 0;
-    int e = s.size();
-    while (b < e && s[b] == QLatin1Char(' '))
+    qsizetype b = 0;
+    qsizetype e = s.size();
+    while (b < e && s[b] == u' ')
         ++b;
-    while (e > b && s[e - 1] == QLatin1Char(' '))
+    while (e > b && s[e - 1] == u' ')
         --e;
-    return s.mid(b, e - b);
+    return s.mid(b, e - b).toString();
 }
 
-QString decodeAll(const QByteArray& bytes, TextEncoding enc)
+const HeadingPrefilter& prefilterFor(TextEncoding encoding)
 {
-    switch (enc) {
-    case TextEncoding::Utf8:
-        return QString::fromUtf8(bytes);
-    case TextEncoding::Utf8Bom:
-        return QString::fromUtf8(bytes.mid(3));
-    case TextEncoding::Utf16LE:
-        return QStringDecoder(QStringDecoder::Utf16LE).decode(bytes.mid(2));
-    case TextEncoding::Utf16BE:
-        return QStringDecoder(QStringDecoder::Utf16BE).decode(bytes.mid(2));
+    // Built once per encoding: it encodes the keywords through iconv.
+    static const HeadingPrefilter utf8(TextEncoding::Utf8);
+    static const HeadingPrefilter gb18030(TextEncoding::Gb18030);
+    static const HeadingPrefilter utf16le(TextEncoding::Utf16LE);
+    static const HeadingPrefilter utf16be(TextEncoding::Utf16BE);
+    switch (encoding) {
     case TextEncoding::Gb18030:
-        return AnsiCodePage::decode(bytes);
+        return gb18030;
+    case TextEncoding::Utf16LE:
+        return utf16le;
+    case TextEncoding::Utf16BE:
+        return utf16be;
+    case TextEncoding::Utf8:
+    case TextEncoding::Utf8Bom:
+        break;
     }
-    return {};
+    return utf8;
 }
 
-// Splits at LF; a CR before the LF is not part of the line. No line after a final LF.
-QStringList splitLines(const QString& text)
-{
-    QStringList lines = text.split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    for (QString& l : lines)
-        if (l.endsWith(QLatin1Char('\r')))
-            l.chop(1);
-    return lines;
-}
+enum class PassResult { Done, NotUtf8, ReadError };
 
-bool readFile(const QString& path, QByteArray& out)
+// One pass over the file in the given encoding. With checkUtf8 the pass gives up as soon
+// as a byte shows the file is not UTF-8, and the caller starts again in GB18030: a GBK book
+// shows that within its first Chinese character.
+PassResult scanPass(QFile& file, TextEncoding encoding, bool checkUtf8, ChapterScan& scan)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    out = f.readAll();
-    return true;
-}
+    scan.rows.clear();
+    scan.lineCount = 0;
+    const qint64 start = bomLength(encoding);
+    if (!file.seek(start))
+        return PassResult::ReadError;
+    LineReader reader(file, encoding, start, checkUtf8);
+    const HeadingPrefilter& prefilter = prefilterFor(encoding);
+    TextDecoder decoder(encoding);
 
-QString escapeHtml(const QString& line)
-{
-    return line.toHtmlEscaped();
+    RawLine line;
+    qint64 index = -1;
+    QByteArray firstLine;
+    int p = 0;
+    qint64 fileEnd = start;
+    while (reader.next(line)) {
+        if (checkUtf8 && !reader.utf8Valid())
+            return PassResult::NotUtf8;
+        if (index + 1 >= std::numeric_limits<int>::max())
+            break; // line numbers are ints; a file of two billion lines ends here
+        ++index;
+        fileEnd = line.end;
+        if (index == 0) {
+            firstLine = QByteArray(line.data, static_cast<qsizetype>(line.size));
+            ChapterRow row;
+            row.number = 1;
+            row.byteBegin = line.end;
+            scan.rows.append(row);
+            continue;
+        }
+        if (line.truncated || !prefilter.mayMatch(line.data, line.size))
+            continue;
+        char16_t units[kMaxHeadingUnits];
+        int count = 0;
+        QString text;
+        switch (prefilter.decodeShort(line.data, line.size, units, count)) {
+        case HeadingPrefilter::ShortText::TooLong:
+            continue;
+        case HeadingPrefilter::ShortText::Decoded:
+            if (!isHeadingLine(QStringView(units, count)))
+                continue;
+            text = QString::fromUtf16(units, count);
+            break;
+        case HeadingPrefilter::ShortText::Unsure:
+            text = decoder.decode(line.data, line.size);
+            if (!isHeadingLine(text))
+                continue;
+            break;
+        }
+        const int i = static_cast<int>(index);
+        ChapterRow& previous = scan.rows.last();
+        previous.first = p;
+        previous.last = i - 1;
+        previous.byteEnd = line.begin;
+        p = i - 1;
+        ChapterRow row;
+        row.number = static_cast<int>(scan.rows.size()) + 1;
+        row.label = trimBlanks(text);
+        row.first = p;
+        row.last = i - 1;
+        row.byteBegin = line.begin;
+        scan.rows.append(row);
+    }
+    if (reader.readError())
+        return PassResult::ReadError;
+    if (checkUtf8 && !reader.utf8Valid())
+        return PassResult::NotUtf8;
+    if (index < 0)
+        return PassResult::Done; // no line at all: no rows
+
+    ChapterRow& lastRow = scan.rows.last();
+    lastRow.first = p;
+    lastRow.last = static_cast<int>(index);
+    lastRow.byteEnd = fileEnd;
+    scan.lineCount = static_cast<int>(index) + 1;
+
+    QString label = trimBlanks(decoder.decode(firstLine));
+    label.remove(QLatin1Char('\r'));
+    label = trimBlanks(label);
+    scan.rows.first().label = label.isEmpty() ? QStringLiteral("正文") : label;
+    return PassResult::Done;
 }
 
 } // namespace
-
-bool isHeadingLine(QStringView line)
-{
-    return headingPattern().match(line).hasMatch();
-}
-
-TextEncoding detectEncoding(const QByteArray& bytes)
-{
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        return TextEncoding::Utf8Bom;
-    if (bytes.startsWith("\xFF\xFE"))
-        return TextEncoding::Utf16LE;
-    if (bytes.startsWith("\xFE\xFF"))
-        return TextEncoding::Utf16BE;
-    QStringDecoder d(QStringDecoder::Utf8);
-    (void)d.decode(bytes);
-    return d.hasError() ? TextEncoding::Gb18030 : TextEncoding::Utf8;
-}
 
 ChapterScan getChapterRows(const QString& path)
 {
     ChapterScan scan;
     scan.path = path;
-    QByteArray bytes;
-    if (!readFile(path, bytes)) {
-        scan.error = QStringLiteral("无法读取文件：\n%1").arg(path);
+    const QString unreadable = QStringLiteral("无法读取文件：\n%1").arg(path);
+    QFile file(path);
+    const QFileInfo info(path);
+    if (info.isDir() || !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        scan.error = unreadable;
         return scan;
     }
-    const QFileInfo info(path);
-    scan.readable = true;
     scan.fileSize = info.size();
     scan.modified = info.lastModified();
-    scan.encoding = detectEncoding(bytes);
-    const QStringList lines = splitLines(decodeAll(bytes, scan.encoding));
-    scan.lineCount = lines.size();
-    if (lines.isEmpty())
-        return scan;
 
-    QString label = trimBlanks(lines[0]);
-    label.remove(QLatin1Char('\r'));
-    ChapterRow row1;
-    row1.number = 1;
-    row1.label = label.isEmpty() ? QStringLiteral("正文") : trimBlanks(label);
-    scan.rows.append(row1);
-    int p = 0;
-    for (int i = 1; i < lines.size(); ++i) {
-        if (!isHeadingLine(lines[i]))
-            continue;
-        scan.rows.last().first = p;
-        scan.rows.last().last = i - 1;
-        p = i - 1;
-        ChapterRow row;
-        row.number = scan.rows.size() + 1;
-        row.label = trimBlanks(lines[i]);
-        row.first = p;
-        row.last = i - 1;
-        scan.rows.append(row);
+    char head[3] = {};
+    const qint64 got = file.read(head, sizeof head);
+    if (got < 0) {
+        scan.error = unreadable;
+        return scan;
     }
-    scan.rows.last().first = p;
-    scan.rows.last().last = lines.size() - 1;
+    TextEncoding encoding = TextEncoding::Utf8;
+    const bool hasBom = encodingFromBom(head, got, encoding);
+    PassResult result = scanPass(file, encoding, !hasBom, scan);
+    if (result == PassResult::NotUtf8) {
+        encoding = TextEncoding::Gb18030;
+        result = scanPass(file, encoding, false, scan);
+    }
+    if (result == PassResult::ReadError) {
+        scan.rows.clear();
+        scan.lineCount = 0;
+        scan.error = unreadable;
+        return scan;
+    }
+    scan.encoding = encoding;
+    scan.readable = true;
     return scan;
 }
 
-QStringList readLines(const QString& path, int first, int last)
+bool scanIsCurrent(const ChapterScan& scan)
 {
-    QByteArray bytes;
-    if (!readFile(path, bytes))
-        return {};
-    const QStringList lines = splitLines(decodeAll(bytes, detectEncoding(bytes)));
-    QStringList out;
-    for (int i = std::max(first, 0); i <= last && i < lines.size(); ++i)
-        out << lines[i];
-    return out;
-}
-
-QString ReadSplitContent(const QString& path, int first, int last)
-{
-    QString html;
-    for (const QString& line : readLines(path, first, last))
-        html += escapeHtml(line) + QStringLiteral("<br>");
-    return html;
-}
-
-QString readChapterHtml(const ChapterScan& scan, int rowIndex)
-{
-    if (rowIndex < 0 || rowIndex >= scan.rows.size())
-        return {};
-    const ChapterRow& row = scan.rows[rowIndex];
-    return ReadSplitContent(scan.path, row.first + 1, row.last);
+    if (!scan.readable)
+        return false;
+    const QFileInfo info(scan.path);
+    return info.exists() && info.size() == scan.fileSize && info.lastModified() == scan.modified;
 }

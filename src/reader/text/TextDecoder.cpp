@@ -1,0 +1,306 @@
+#include "reader/text/TextDecoder.h"
+
+#include "platform/AnsiCodePage.h"
+
+#include <iconv.h>
+
+#include <QtEndian>
+
+#include <cerrno>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+const iconv_t kNoIconv = reinterpret_cast<iconv_t>(-1);
+
+QString decodeUtf16(const char* data, qint64 size, bool bigEndian)
+{
+    const qint64 units = size / 2;
+    QString text(static_cast<int>(units + (size & 1)), Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
+    for (qint64 i = 0; i < units; ++i) {
+        const auto hi = static_cast<unsigned char>(data[2 * i + (bigEndian ? 0 : 1)]);
+        const auto lo = static_cast<unsigned char>(data[2 * i + (bigEndian ? 1 : 0)]);
+        out[i] = static_cast<char16_t>(hi << 8 | lo);
+    }
+    if (size & 1) // half a unit at the very end of the file
+        out[units] = u'\xFFFD';
+    return text;
+}
+
+} // namespace
+
+int bomLength(TextEncoding encoding)
+{
+    switch (encoding) {
+    case TextEncoding::Utf8Bom:
+        return 3;
+    case TextEncoding::Utf16LE:
+    case TextEncoding::Utf16BE:
+        return 2;
+    case TextEncoding::Utf8:
+    case TextEncoding::Gb18030:
+        break;
+    }
+    return 0;
+}
+
+bool encodingFromBom(const char* data, qint64 size, TextEncoding& encoding)
+{
+    const auto* b = reinterpret_cast<const unsigned char*>(data);
+    if (size >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
+        encoding = TextEncoding::Utf8Bom;
+        return true;
+    }
+    if (size >= 2 && b[0] == 0xFF && b[1] == 0xFE) {
+        encoding = TextEncoding::Utf16LE;
+        return true;
+    }
+    if (size >= 2 && b[0] == 0xFE && b[1] == 0xFF) {
+        encoding = TextEncoding::Utf16BE;
+        return true;
+    }
+    return false;
+}
+
+TextEncoding detectEncoding(const QByteArray& bytes)
+{
+    TextEncoding encoding = TextEncoding::Utf8;
+    if (encodingFromBom(bytes.constData(), bytes.size(), encoding))
+        return encoding;
+    Utf8Validator validator;
+    validator.feed(bytes.constData(), bytes.size());
+    return validator.finish() ? TextEncoding::Utf8 : TextEncoding::Gb18030;
+}
+
+bool Utf8Validator::feed(const char* data, qint64 size)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(data);
+    qint64 i = 0;
+    while (i < size && !m_bad) {
+        if (m_need == 0) {
+            // Runs of ASCII go sixteen bytes at a time.
+#if defined(__SSE2__)
+            while (i + 16 <= size && _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))) == 0)
+                i += 16;
+#endif
+            if (i >= size)
+                break;
+            const unsigned char c = p[i];
+            if (c < 0x80) {
+                ++i;
+                continue;
+            }
+            // Whole two- and three-byte characters (all of Chinese text) are checked in one load.
+            if (i + 4 <= size) {
+                quint32 w;
+                std::memcpy(&w, p + i, 4);
+                w = qFromLittleEndian(w);
+                if ((w & 0x00C0C0F0) == 0x008080E0) {
+                    const quint32 lead = w & 0x0F;
+                    const quint32 second = (w >> 8) & 0x3F;
+                    if ((lead == 0x0 && second < 0x20) || (lead == 0xD && second >= 0x20)) {
+                        m_bad = true; // overlong form or surrogate
+                        break;
+                    }
+                    i += 3;
+                    continue;
+                }
+                if ((w & 0x0000C0E0) == 0x000080C0) {
+                    if ((w & 0x1E) == 0) {
+                        m_bad = true; // C0 and C1 only make overlong forms
+                        break;
+                    }
+                    i += 2;
+                    continue;
+                }
+            }
+            ++i;
+            m_low = 0x80;
+            m_high = 0xBF;
+            if (c >= 0xC2 && c <= 0xDF) {
+                m_need = 1;
+            } else if (c == 0xE0) {
+                m_need = 2;
+                m_low = 0xA0;
+            } else if ((c >= 0xE1 && c <= 0xEC) || c == 0xEE || c == 0xEF) {
+                m_need = 2;
+            } else if (c == 0xED) {
+                m_need = 2;
+                m_high = 0x9F;
+            } else if (c == 0xF0) {
+                m_need = 3;
+                m_low = 0x90;
+            } else if (c >= 0xF1 && c <= 0xF3) {
+                m_need = 3;
+            } else if (c == 0xF4) {
+                m_need = 3;
+                m_high = 0x8F;
+            } else {
+                m_bad = true;
+            }
+        } else {
+            const unsigned char c = p[i++];
+            if (c < m_low || c > m_high) {
+                m_bad = true;
+                break;
+            }
+            m_low = 0x80;
+            m_high = 0xBF;
+            --m_need;
+        }
+    }
+    return !m_bad;
+}
+
+bool Utf8Validator::finish()
+{
+    if (m_need != 0)
+        m_bad = true;
+    return !m_bad;
+}
+
+TextDecoder::TextDecoder(TextEncoding encoding) : m_encoding(encoding)
+{
+    if (encoding == TextEncoding::Gb18030) {
+        iconv_t cd = iconv_open("UTF-16LE", "GB18030");
+        m_iconv = cd == kNoIconv ? nullptr : cd;
+    }
+}
+
+TextDecoder::~TextDecoder()
+{
+    if (m_iconv)
+        iconv_close(static_cast<iconv_t>(m_iconv));
+}
+
+QString TextDecoder::decode(const char* data, qint64 size)
+{
+    if (size <= 0)
+        return {};
+    switch (m_encoding) {
+    case TextEncoding::Utf8:
+    case TextEncoding::Utf8Bom:
+        return QString::fromUtf8(data, static_cast<qsizetype>(size));
+    case TextEncoding::Utf16LE:
+        return decodeUtf16(data, size, false);
+    case TextEncoding::Utf16BE:
+        return decodeUtf16(data, size, true);
+    case TextEncoding::Gb18030:
+        return decodeGb18030(data, size);
+    }
+    return {};
+}
+
+QString TextDecoder::decodeGb18030(const char* data, qint64 size)
+{
+    if (!m_iconv)
+        return AnsiCodePage::decode(QByteArray(data, static_cast<qsizetype>(size)));
+    auto cd = static_cast<iconv_t>(m_iconv);
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    // Every input byte yields at most one UTF-16 unit (a four-byte sequence at most two),
+    // so the output never outgrows twice the input.
+    QString text(static_cast<int>(size), Qt::Uninitialized);
+    char* outStart = reinterpret_cast<char*>(text.data());
+    char* out = outStart;
+    size_t outLeft = static_cast<size_t>(size) * 2;
+    char* in = const_cast<char*>(data);
+    size_t inLeft = static_cast<size_t>(size);
+    while (inLeft > 0) {
+        if (iconv(cd, &in, &inLeft, &out, &outLeft) != static_cast<size_t>(-1))
+            break;
+        if (errno == E2BIG || outLeft < 2)
+            break; // cannot happen by the bound above; stop rather than loop
+        // EILSEQ, or EINVAL for a sequence cut by the end of the run: the byte becomes
+        // U+FFFD and decoding resumes at the next byte, as a whole-file decode would.
+        const char16_t replacement = u'\xFFFD';
+        std::memcpy(out, &replacement, 2);
+        out += 2;
+        outLeft -= 2;
+        ++in;
+        --inLeft;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    const qsizetype units = (out - outStart) / 2;
+    text.truncate(units);
+    char16_t* u = reinterpret_cast<char16_t*>(text.data());
+    for (qsizetype i = 0; i < units; ++i)
+        u[i] = qFromLittleEndian(u[i]);
+    return text;
+}
+
+const char16_t* gb18030TwoByteTable()
+{
+    static const std::vector<char16_t> table = [] {
+        std::vector<char16_t> t(65536, 0);
+        std::vector<quint16> codes;
+        QByteArray input;
+        for (int lead = 0x81; lead <= 0xFE; ++lead) {
+            for (int trail = 0x40; trail <= 0xFE; ++trail) {
+                if (trail == 0x7F)
+                    continue;
+                codes.push_back(static_cast<quint16>(lead << 8 | trail));
+                input.append(static_cast<char>(lead));
+                input.append(static_cast<char>(trail));
+            }
+        }
+        iconv_t cd = iconv_open("UTF-16LE", "GB18030");
+        if (cd == kNoIconv)
+            return t;
+        std::vector<char> output(size_t(input.size()) * 2);
+        char* in = input.data();
+        size_t inLeft = size_t(input.size());
+        char* out = output.data();
+        size_t outLeft = output.size();
+        const size_t result = iconv(cd, &in, &inLeft, &out, &outLeft);
+        iconv_close(cd);
+        if (result == static_cast<size_t>(-1) || inLeft != 0)
+            return t; // leave the fast path off rather than guess
+        const size_t units = size_t(out - output.data()) / 2;
+        size_t u = 0;
+        for (const quint16 code : codes) {
+            if (u >= units)
+                return std::vector<char16_t>(65536, 0);
+            char16_t unit;
+            std::memcpy(&unit, output.data() + 2 * u, 2);
+            unit = qFromLittleEndian(unit);
+            if (QChar::isHighSurrogate(unit)) {
+                u += 2; // outside the BMP: two units, left to the full decoder
+                continue;
+            }
+            t[code] = unit;
+            ++u;
+        }
+        return t;
+    }();
+    return table.data();
+}
+
+QByteArray encodeText(const QString& text, TextEncoding encoding)
+{
+    switch (encoding) {
+    case TextEncoding::Utf8:
+    case TextEncoding::Utf8Bom:
+        return text.toUtf8();
+    case TextEncoding::Utf16LE:
+    case TextEncoding::Utf16BE: {
+        QByteArray bytes;
+        for (QChar c : text) {
+            const char hi = static_cast<char>(c.unicode() >> 8);
+            const char lo = static_cast<char>(c.unicode() & 0xFF);
+            bytes.append(encoding == TextEncoding::Utf16BE ? hi : lo);
+            bytes.append(encoding == TextEncoding::Utf16BE ? lo : hi);
+        }
+        return bytes;
+    }
+    case TextEncoding::Gb18030:
+        return AnsiCodePage::encode(text);
+    }
+    return {};
+}
