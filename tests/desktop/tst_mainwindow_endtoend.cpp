@@ -49,7 +49,7 @@ QString shownHtml(const ReadingController& controller, int row)
 
 void TestMainWindowEndToEnd::addReadBookmarkAndComeBack()
 {
-    const QString novel = QStringLiteral(QUILLMERE_TESTDATA_DIR "/novels/xiyouji-web-simp-utf8-bom.txt");
+    const QString novel = QStringLiteral(QUILLMERE_TESTDATA_DIR "/novels/xiyouji-web-simp-gbk.txt");
     if (!QFileInfo::exists(novel))
         QSKIP("the shared novels are not there (QUILLMERE_TESTDATA_DIR)");
     ReadingFixture fx;
