@@ -32,8 +32,7 @@
 namespace {
 
 // A step of the load handler or of the layout that fails is skipped; the next one runs.
-template <typename Step>
-void guarded(Step&& step)
+template <typename Step> void guarded(Step&& step)
 {
     try {
         step();

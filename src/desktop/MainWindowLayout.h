@@ -11,8 +11,8 @@
 // way they were designed to. A step whose size would be negative is skipped (nullopt).
 namespace MainWindowLayout {
 
-inline constexpr int kFrameWidthTw = 120;  // 8 pixels of side borders
-inline constexpr int kFrameHeightTw = 510; // 34 pixels of caption and bottom border
+inline constexpr int kFrameWidthTw = 120;   // 8 pixels of side borders
+inline constexpr int kFrameHeightTw = 510;  // 34 pixels of caption and bottom border
 inline constexpr int kToolbarHeightPx = 40; // pages start at 600 twips
 
 // The window's outer size in twips for a client area of `client` pixels.

@@ -32,8 +32,8 @@ void ScreenshotTour::start()
     if (view->isPageLoaded())
         after(300, [this] { next(); });
     else
-        connect(view, &ReadingView::pageReady, this, [this] { after(300, [this] { next(); }); },
-                Qt::SingleShotConnection);
+        connect(
+            view, &ReadingView::pageReady, this, [this] { after(300, [this] { next(); }); }, Qt::SingleShotConnection);
 }
 
 void ScreenshotTour::after(int ms, std::function<void()> step)
@@ -52,14 +52,18 @@ void ScreenshotTour::next()
             return;
         }
         ReadingPage* reading = m_window.readingPage();
-        connect(&reading->controller(), &ReadingController::chapterShown, this, [this, reading] {
-            connect(reading->view(), &ReadingView::chapterDisplayed, this, [this] { after(1200, [this] { next(); }); },
+        connect(
+            &reading->controller(), &ReadingController::chapterShown, this,
+            [this, reading] {
+                connect(
+                    reading->view(), &ReadingView::chapterDisplayed, this, [this] { after(1200, [this] { next(); }); },
                     Qt::SingleShotConnection);
-            if (reading->controller().selectedRow() == 0 && reading->chapterModel().count() > 2) {
-                reading->controller().setSelectedRow(2);
-                reading->controller().showSelected();
-            }
-        }, Qt::SingleShotConnection);
+                if (reading->controller().selectedRow() == 0 && reading->chapterModel().count() > 2) {
+                    reading->controller().setSelectedRow(2);
+                    reading->controller().showSelected();
+                }
+            },
+            Qt::SingleShotConnection);
         m_window.selectToolBar(2);
         m_window.getChapter(shelf.rows.first().path, QString());
         return;

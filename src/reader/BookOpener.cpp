@@ -9,8 +9,7 @@
 
 #include <QFileInfo>
 
-BookOpener::BookOpener(AppServices& services, ReaderNavigator& navigator)
-    : m_services(services), m_navigator(navigator)
+BookOpener::BookOpener(AppServices& services, ReaderNavigator& navigator) : m_services(services), m_navigator(navigator)
 {
 }
 

@@ -42,9 +42,8 @@ FindBar::FindBar(QWebEngineView* view, QWidget* parent)
     row->addWidget(m_next);
     row->addWidget(m_close);
 
-    connect(m_text, &QLineEdit::returnPressed, this, [this] {
-        find(QGuiApplication::keyboardModifiers() & Qt::ShiftModifier);
-    });
+    connect(m_text, &QLineEdit::returnPressed, this,
+            [this] { find(QGuiApplication::keyboardModifiers() & Qt::ShiftModifier); });
     connect(m_text, &QLineEdit::textChanged, this, [this] { find(false); });
     connect(m_next, &QToolButton::clicked, this, &FindBar::findNext);
     connect(m_previous, &QToolButton::clicked, this, &FindBar::findPrevious);
@@ -104,9 +103,8 @@ void FindBar::find(bool backward)
     QWebEnginePage::FindFlags flags;
     if (backward)
         flags |= QWebEnginePage::FindBackward;
-    m_view->page()->findText(text, flags, [this, text](const QWebEngineFindTextResult& result) {
-        onResult(text, result);
-    });
+    m_view->page()->findText(text, flags,
+                             [this, text](const QWebEngineFindTextResult& result) { onResult(text, result); });
 }
 
 void FindBar::onResult(const QString& text, const QWebEngineFindTextResult& result)

@@ -11,7 +11,8 @@ void ReaderBridge::keyDown(int keyCode)
     // Handled after the channel's message: a message box opened by the key must not run
     // its own event loop inside the channel's dispatch.
     QMetaObject::invokeMethod(
-        this, [this, keyCode] {
+        this,
+        [this, keyCode] {
             if (m_onKey)
                 m_onKey(keyCode);
         },

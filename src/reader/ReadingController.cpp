@@ -47,9 +47,10 @@ void ReadingController::onScanned(quint64 generation, const ChapterScan& scan, c
 
     const QString title = QStringLiteral("电子书打开失败!");
     if (!scan.readable) {
-        const QString text = QFileInfo::exists(scan.path)
-                                 ? QStringLiteral("无法读取这本电子书，请检查文件是否损坏或没有读取权限：\r\n") + scan.path
-                                 : QStringLiteral("文件地址不存在，请检查是否移动或删除了以下文件：\r\n") + scan.path;
+        const QString text =
+            QFileInfo::exists(scan.path)
+                ? QStringLiteral("无法读取这本电子书，请检查文件是否损坏或没有读取权限：\r\n") + scan.path
+                : QStringLiteral("文件地址不存在，请检查是否移动或删除了以下文件：\r\n") + scan.path;
         m_dialogs.message(text, title, Dialogs::Stop);
         return;
     }

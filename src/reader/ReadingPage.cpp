@@ -8,6 +8,7 @@
 #include "reader/BookmarkController.h"
 #include "reader/ChapterListModel.h"
 #include "reader/FindBar.h"
+#include "reader/ReaderIcons.h"
 #include "reader/ReadingController.h"
 #include "reader/ReadingLayout.h"
 #include "reader/ReadingView.h"
@@ -36,8 +37,7 @@ ReadingPage::ReadingPage(AppServices& services, ReaderNavigator& navigator, QWid
       m_view(new ReadingView(&services.desktop, this))
 {
     setObjectName(QStringLiteral("ReadingPage"));
-    m_controller =
-        std::make_unique<ReadingController>(services.state, services.dialogs, *m_model, *m_view);
+    m_controller = std::make_unique<ReadingController>(services.state, services.dialogs, *m_model, *m_view);
     m_bookmarks = std::make_unique<BookmarkController>(services.state.library, services.dialogs,
                                                        [this] { m_navigator.readList(); });
     m_opener = std::make_unique<BookOpener>(services, navigator);
@@ -65,6 +65,12 @@ ReadingPage::ReadingPage(AppServices& services, ReaderNavigator& navigator, QWid
     m_spliterButtons[1]->hide();
 
     m_findBar = new FindBar(m_view, this);
+    // Ctrl+F anywhere on the page opens the find bar, as in a browser.
+    auto* findKey = new QAction(this);
+    findKey->setShortcut(QKeySequence::Find);
+    findKey->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(findKey);
+    connect(findKey, &QAction::triggered, this, &ReadingPage::openFind);
 
     m_view->setKeyHandler([this](int keyCode) { m_controller->changeChapter(keyCode); });
     connect(m_view, &QWidget::customContextMenuRequested, this, &ReadingPage::showReadMenu);
@@ -79,9 +85,8 @@ ReadingPage::ReadingPage(AppServices& services, ReaderNavigator& navigator, QWid
             m_list->setCurrentIndex(index);
         m_list->scrollTo(index);
     });
-    connect(m_controller.get(), &ReadingController::scanningChanged, this, [this](bool scanning, const QString&) {
-        m_loading->setVisible(scanning);
-    });
+    connect(m_controller.get(), &ReadingController::scanningChanged, this,
+            [this](bool scanning, const QString&) { m_loading->setVisible(scanning); });
     relayout();
 }
 
@@ -126,7 +131,7 @@ void ReadingPage::buildToolbar()
 {
     m_toolbar = new QToolBar(this);
     m_toolbar->setObjectName(QStringLiteral("Toolbar2"));
-    m_toolbar->setIconSize(QSize(16, 16));
+    m_toolbar->setIconSize(QSize(18, 18));
     m_toolbar->setMovable(false);
     m_toolbar->setFloatable(false);
     m_toolbar->setContextMenuPolicy(Qt::PreventContextMenu);
@@ -134,29 +139,19 @@ void ReadingPage::buildToolbar()
 
     const struct {
         const char* tip; // nullptr: separator
-        QStyle::StandardPixmap icon;
+        const char* icon;
     } buttons[] = {
-        {"打开文件", QStyle::SP_DialogOpenButton},
-        {nullptr, QStyle::SP_CustomBase},
-        {"书签", QStyle::SP_DialogSaveButton},
-        {"查找内容", QStyle::SP_FileDialogContentsView},
-        {nullptr, QStyle::SP_CustomBase},
-        {"第一节", QStyle::SP_MediaSkipBackward},
-        {"上一节", QStyle::SP_MediaSeekBackward},
-        {"下一节", QStyle::SP_MediaSeekForward},
-        {"最后一节", QStyle::SP_MediaSkipForward},
-        {nullptr, QStyle::SP_CustomBase},
-        {"开始朗读", QStyle::SP_MediaPlay},
-        {"停止朗读", QStyle::SP_MediaStop},
-        {"语音诵读设置", QStyle::SP_MediaVolume},
-        {"使用帮助", QStyle::SP_DialogHelpButton},
+        {"打开文件", "open"}, {nullptr, ""},          {"书签", "bookmark"},      {"查找内容", "find"}, {nullptr, ""},
+        {"第一节", "first"},  {"上一节", "previous"}, {"下一节", "next"},        {"最后一节", "last"}, {nullptr, ""},
+        {"开始朗读", "read"}, {"停止朗读", "stop"},   {"语音诵读设置", "voice"}, {"使用帮助", "help"},
     };
     for (int i = 0; i < 14; ++i) {
         QAction* action = nullptr;
         if (!buttons[i].tip) {
             action = m_toolbar->addSeparator();
         } else {
-            action = m_toolbar->addAction(style()->standardIcon(buttons[i].icon), QString::fromUtf8(buttons[i].tip));
+            action = m_toolbar->addAction(readerIcon(QString::fromLatin1(buttons[i].icon)),
+                                          QString::fromUtf8(buttons[i].tip));
             action->setToolTip(QString::fromUtf8(buttons[i].tip));
             const int index = i + 1;
             if (index == 3) {

@@ -54,13 +54,12 @@ bool isHexColour(const QString& text)
 } // namespace
 
 ReadingView::ReadingView(DesktopLauncher* desktop, QWidget* parent)
-    : QWebEngineView(parent), m_desktop(desktop), m_channel(new QWebChannel(this)),
-      m_bridge(new ReaderBridge(
-          [this](int code) {
-              if (m_keyHandler)
-                  m_keyHandler(code);
-          },
-          this))
+    : QWebEngineView(parent), m_desktop(desktop), m_channel(new QWebChannel(this)), m_bridge(new ReaderBridge(
+                                                                                        [this](int code) {
+                                                                                            if (m_keyHandler)
+                                                                                                m_keyHandler(code);
+                                                                                        },
+                                                                                        this))
 {
     setObjectName(QStringLiteral("WebBrowser1"));
     auto* webPage = new ReadingWebPage(m_desktop, this);

@@ -122,7 +122,7 @@ void TestMainWindow::layoutRules()
     // A client area of 1000 x 700 pixels is a window of 15120 x 11010 twips.
     const QSize tw = MainWindowLayout::windowTwips(QSize(1000, 700));
     QCOMPARE(tw, QSize(15120, 11010));
-    QCOMPARE(*MainWindowLayout::searchPanLeft(tw), 773); // (15120 − 3520) / 15
+    QCOMPARE(*MainWindowLayout::searchPanLeft(tw), 773);               // (15120 − 3520) / 15
     QCOMPARE(*MainWindowLayout::pageRect(tw), QRect(1, 40, 998, 659)); // 20, 600, W−150, H−1120
 
     // The reading page: the view leaves 3130 twips with the list, 135 without.

@@ -91,18 +91,29 @@ void TestReadingPage::waitShown(int row)
     QTRY_COMPARE_WITH_TIMEOUT(controller().selectedRow(), row, 5000);
     QTRY_COMPARE_WITH_TIMEOUT(m_page->chapterModel().nowChapter(), row, 5000);
     // innerHTML gives quotes in text back bare.
-    const QString expected = m_fx->state.chapterHeaderHtml +
-                             readChapterHtml(controller().scan(), row).replace(QStringLiteral("&quot;"), QStringLiteral("\"")) +
-                             m_fx->state.chapterFooterHtml;
+    const QString expected =
+        m_fx->state.chapterHeaderHtml +
+        readChapterHtml(controller().scan(), row).replace(QStringLiteral("&quot;"), QStringLiteral("\"")) +
+        m_fx->state.chapterFooterHtml;
     QTRY_COMPARE_WITH_TIMEOUT(txtHtml(view()), expected, 5000);
 }
 
 void TestReadingPage::toolbarButtonsAndMenus()
 {
-    const QStringList tips = {QStringLiteral("打开文件"), QString(), QStringLiteral("书签"), QStringLiteral("查找内容"),
-                              QString(), QStringLiteral("第一节"), QStringLiteral("上一节"), QStringLiteral("下一节"),
-                              QStringLiteral("最后一节"), QString(), QStringLiteral("开始朗读"),
-                              QStringLiteral("停止朗读"), QStringLiteral("语音诵读设置"), QStringLiteral("使用帮助")};
+    const QStringList tips = {QStringLiteral("打开文件"),
+                              QString(),
+                              QStringLiteral("书签"),
+                              QStringLiteral("查找内容"),
+                              QString(),
+                              QStringLiteral("第一节"),
+                              QStringLiteral("上一节"),
+                              QStringLiteral("下一节"),
+                              QStringLiteral("最后一节"),
+                              QString(),
+                              QStringLiteral("开始朗读"),
+                              QStringLiteral("停止朗读"),
+                              QStringLiteral("语音诵读设置"),
+                              QStringLiteral("使用帮助")};
     for (int i = 1; i <= 14; ++i) {
         QAction* button = m_page->toolbarButton(i);
         QVERIFY(button);
@@ -134,10 +145,14 @@ void TestReadingPage::toolbarButtonsAndMenus()
         captions << a->text();
     }
     QCOMPARE(names, QStringList({"Menue_VoiceRead", "Menue_InsertSQ", "Menue_GotoSQ", "Menue_Find", "ShareThisBook"}));
-    QCOMPARE(captions, QStringList({QStringLiteral("语音朗读"), QStringLiteral("添加书签"), QStringLiteral("跳转到书签"),
-                                    QStringLiteral("查找内容"), QStringLiteral("共享本书到网络")}));
-    // The browser's own menu never shows: the right click comes to us.
+    QCOMPARE(captions,
+             QStringList({QStringLiteral("语音朗读"), QStringLiteral("添加书签"), QStringLiteral("跳转到书签"),
+                          QStringLiteral("查找内容"), QStringLiteral("共享本书到网络")}));
+    // The browser's own menu never shows: a right click in the page opens Menue_ReadPage.
     QCOMPARE(view()->contextMenuPolicy(), Qt::CustomContextMenu);
+    emit view()->customContextMenuRequested(QPoint(20, 20));
+    QTRY_VERIFY(menu->isVisible());
+    menu->close();
 }
 
 void TestReadingPage::showsFirstChapterWithSnippets()
@@ -169,8 +184,9 @@ void TestReadingPage::showsFirstChapterWithSnippets()
     waitShown(2);
     QCOMPARE(iconKey(0), QStringLiteral("Space"));
     QCOMPARE(iconKey(2), QStringLiteral("NowChapter"));
-    QCOMPARE(txtHtml(view()),
-             QStringLiteral("<p class=\"hdr\">HEADER</p>第2章 标题2<br>内容2甲<br>内容2乙<br><p class=\"ftr\">FOOTER</p>"));
+    QCOMPARE(
+        txtHtml(view()),
+        QStringLiteral("<p class=\"hdr\">HEADER</p>第2章 标题2<br>内容2甲<br>内容2乙<br><p class=\"ftr\">FOOTER</p>"));
     QCOMPARE(runJs(view(), QStringLiteral("document.getElementById('Content_Txt').scrollTop")).toInt(), 0);
     QCOMPARE(m_page->chapterList()->currentIndex().row(), 2);
     // The list's tool tip is the row's label.
@@ -301,8 +317,8 @@ void TestReadingPage::openingMissingOrEmptyFiles()
     controller().showLast();
     waitShown(2);
 
-    const QString path = file.isEmpty() ? m_fx->dir.filePath(QStringLiteral("gone.txt"))
-                                        : m_fx->writeBook(file, content);
+    const QString path =
+        file.isEmpty() ? m_fx->dir.filePath(QStringLiteral("gone.txt")) : m_fx->writeBook(file, content);
     QSignalSpy scanning(&controller(), &ReadingController::scanningChanged);
     controller().getChapter(path, QString());
     QTRY_VERIFY_WITH_TIMEOUT(!controller().isScanning(), 10000);
@@ -349,9 +365,9 @@ void TestReadingPage::bookmarkOpensItsChapter()
 {
     QFETCH(QString, bookmark);
     QFETCH(int, row);
-    const QString path = m_fx->writeBook(
-        QStringLiteral("marks.txt"),
-        QStringLiteral("标题行\n第1章 开头\n一\n第2章 重名\n二\n第3章 重名\n三\n第3章 重名\n四\n"));
+    const QString path =
+        m_fx->writeBook(QStringLiteral("marks.txt"),
+                        QStringLiteral("标题行\n第1章 开头\n一\n第2章 重名\n二\n第3章 重名\n三\n第3章 重名\n四\n"));
     openBook(path, bookmark);
     waitShown(row);
 }
@@ -456,6 +472,10 @@ void TestReadingPage::findBar()
 
     QTest::keyClick(text, Qt::Key_Escape);
     QVERIFY(!bar->isVisible());
+    // Ctrl+F on the page opens it too.
+    QTest::keyClick(m_page->chapterList(), Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(bar->isVisible());
+    bar->close();
     // The reading menu's "查找内容" opens it again.
     m_page->readMenu()->findChild<QAction*>(QStringLiteral("Menue_Find"))->trigger();
     QVERIFY(bar->isVisible());
@@ -470,19 +490,31 @@ void TestReadingPage::appearance_data()
     QTest::addColumn<QString>("background");
     QTest::addColumn<QString>("fontSize");
 
-    QTest::newRow("小号") << "FF0000" << QStringLiteral("小号") << "00FF00" << "rgb(255, 0, 0)" << "rgb(0, 255, 0)"
-                        << "12px";
-    QTest::newRow("中号") << "000000" << QStringLiteral("中号") << "FFFFFF" << "rgb(0, 0, 0)"
-                        << "rgb(255, 255, 255)" << "14px";
-    QTest::newRow("大号") << "123456" << QStringLiteral("大号") << "ABCDEF" << "rgb(18, 52, 86)"
-                        << "rgb(171, 205, 239)" << "18px";
-    QTest::newRow("特大号") << "000000" << QStringLiteral("特大号") << "FBF7EE" << "rgb(0, 0, 0)"
-                         << "rgb(251, 247, 238)" << "22px";
-    QTest::newRow("unknown size") << "000000" << QStringLiteral("超大") << "FBF7EE" << "rgb(0, 0, 0)"
-                                  << "rgb(251, 247, 238)" << "14px";
+    QTest::newRow("小号") << "FF0000" << QStringLiteral("小号") << "00FF00"
+                          << "rgb(255, 0, 0)"
+                          << "rgb(0, 255, 0)"
+                          << "12px";
+    QTest::newRow("中号") << "000000" << QStringLiteral("中号") << "FFFFFF"
+                          << "rgb(0, 0, 0)"
+                          << "rgb(255, 255, 255)"
+                          << "14px";
+    QTest::newRow("大号") << "123456" << QStringLiteral("大号") << "ABCDEF"
+                          << "rgb(18, 52, 86)"
+                          << "rgb(171, 205, 239)"
+                          << "18px";
+    QTest::newRow("特大号") << "000000" << QStringLiteral("特大号") << "FBF7EE"
+                            << "rgb(0, 0, 0)"
+                            << "rgb(251, 247, 238)"
+                            << "22px";
+    QTest::newRow("unknown size") << "000000" << QStringLiteral("超大") << "FBF7EE"
+                                  << "rgb(0, 0, 0)"
+                                  << "rgb(251, 247, 238)"
+                                  << "14px";
     // A stored colour that is not six hex digits never reaches the page's script.
     QTest::newRow("bad colour kept out") << "red');alert(1);('" << QStringLiteral("大号") << "FBF7EE"
-                                         << "rgb(0, 0, 0)" << "rgb(251, 247, 238)" << "18px";
+                                         << "rgb(0, 0, 0)"
+                                         << "rgb(251, 247, 238)"
+                                         << "18px";
 }
 
 void TestReadingPage::appearance()
@@ -495,8 +527,9 @@ void TestReadingPage::appearance()
     QFETCH(QString, fontSize);
     ReadingAppearance* appearance = view();
     appearance->applyAppearance(txtColor, txtSize, backColor);
-    const QString read = QStringLiteral("(function(){var e=document.getElementById('Content_Txt');"
-                                        "var s=getComputedStyle(e);return [s.color,s.backgroundColor,e.style.fontSize];})()");
+    const QString read =
+        QStringLiteral("(function(){var e=document.getElementById('Content_Txt');"
+                       "var s=getComputedStyle(e);return [s.color,s.backgroundColor,e.style.fontSize];})()");
     QTRY_COMPARE_WITH_TIMEOUT(runJs(view(), read).toStringList(), QStringList({color, background, fontSize}), 5000);
 }
 
@@ -506,8 +539,9 @@ void TestReadingPage::contentFoundInBothCases()
                                          "document.getElementById('content') === document.getElementById('Content')"))
                 .toBool());
     for (const char* id : {"Content_Txt", "TXT", "AdsDiv", "Content"})
-        QVERIFY2(runJs(view(), QStringLiteral("document.getElementById('%1') !== null").arg(QLatin1String(id))).toBool(),
-                 id);
+        QVERIFY2(
+            runJs(view(), QStringLiteral("document.getElementById('%1') !== null").arg(QLatin1String(id))).toBool(),
+            id);
 }
 
 void TestReadingPage::bookTextIsNotRunAsHtml()
