@@ -37,6 +37,7 @@ private Q_SLOTS:
     void searchPanel();
     void openFile_data();
     void openFile();
+    void openFileThatCannotBeRead();
     void closingEndsTheProgram();
 
 private:
@@ -283,6 +284,37 @@ void TestMainWindow::openFile()
     if (onShelf)
         QCOMPARE(m_fx->library.bookByPath(path)->lastread, m_fx->clock.now());
     QCOMPARE(m_fx->library.countBooks(ShelfQuery::all()), booksBefore);
+}
+
+void TestMainWindow::openFileThatCannotBeRead()
+{
+    load();
+    ReadingController& controller = m_window->readingPage()->controller();
+    const QString shown = m_fx->writeChapters(QStringLiteral("shown.txt"), 2);
+    QSignalSpy chapters(&controller, &ReadingController::chapterShown);
+    m_window->getChapter(shown, QString());
+    QVERIFY(chapters.wait(10000));
+
+    // A file gone between the dialog and the open: told, nothing asked.
+    const QString gone = m_fx->dir.filePath(QStringLiteral("gone.txt"));
+    m_fx->pickers.nextFile(gone);
+    m_window->readingPage()->toolbarButton(1)->trigger();
+    QCOMPARE(m_fx->dialogs.count(), 1);
+    QCOMPARE(m_fx->dialogs.last().text, QStringLiteral("文件地址不存在，请检查是否移动或删除了以下文件：\r\n") + gone);
+    QCOMPARE(m_fx->dialogs.last().style, 16);
+
+    // An empty book on the shelf: stamped and scanned, then reported; the shown book stays
+    // the current one, so a bookmark still lands on the right row.
+    const QString empty = m_fx->writeBook(QStringLiteral("empty.txt"), QString());
+    m_fx->library.insertBook(QStringLiteral("其他分类"), QStringLiteral("空"), QStringLiteral("佚名"), empty);
+    m_fx->pickers.nextFile(empty);
+    m_window->readingPage()->toolbarButton(1)->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(m_fx->dialogs.count(), 2, 10000);
+    QVERIFY(m_fx->dialogs.last().text.startsWith(QStringLiteral("这本电子书是空文件")));
+    QCOMPARE(m_fx->state.currentBookPath, shown);
+    QCOMPARE(controller.bookPath(), shown);
+    QCOMPARE(m_window->readingPage()->chapterModel().headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(),
+             QStringLiteral("章节列表"));
 }
 
 void TestMainWindow::closingEndsTheProgram()
