@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Photographs the reader: the bookshelf page, the reading page with a chapter open and
-# the book dialog, saved as PNG files into the folder given as the first argument.
+# Photographs the reader: the bookshelf page, the reading page with a chapter open (and
+# once more searching it) and the book dialog, saved as PNG files into the folder given
+# as the first argument.
 # The reader runs under xvfb-run with a temporary home whose shelf holds a few novels.
 set -euo pipefail
 out="${1:?usage: scripts/screenshots.sh <output folder>}"
@@ -44,4 +45,4 @@ export QTWEBENGINE_CHROMIUM_FLAGS="${QTWEBENGINE_CHROMIUM_FLAGS:---disable-gpu}"
 export QT_QPA_PLATFORM=xcb
 export LC_ALL=C.UTF-8
 xvfb-run -a -s "-screen 0 1280x860x24" "$reader"
-ls -l "$out"/bookshelf.png "$out"/reading.png "$out"/bookdialog.png
+ls -l "$out"/bookshelf.png "$out"/reading.png "$out"/reading-find.png "$out"/bookdialog.png

@@ -6,12 +6,14 @@
 #include "app/LibraryDatabase.h"
 #include "desktop/MainWindow.h"
 #include "reader/ChapterListModel.h"
+#include "reader/FindBar.h"
 #include "reader/ReadingController.h"
 #include "reader/ReadingPage.h"
 #include "reader/ReadingView.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QTextStream>
 #include <QTimer>
@@ -68,12 +70,23 @@ void ScreenshotTour::next()
         m_window.getChapter(shelf.rows.first().path, QString());
         return;
     }
-    case 1:
+    case 1: {
         save(&m_window, QStringLiteral("reading.png"));
+        // The same page searching its text.
+        ReadingPage* reading = m_window.readingPage();
+        reading->openFind();
+        if (auto* text = reading->findBar()->findChild<QLineEdit*>(QStringLiteral("FindText")))
+            text->setText(QStringLiteral("悟空"));
+        after(1000, [this] { next(); });
+        return;
+    }
+    case 2:
+        save(&m_window, QStringLiteral("reading-find.png"));
+        m_window.readingPage()->findBar()->close();
         m_window.selectToolBar(1);
         after(800, [this] { next(); });
         return;
-    case 2:
+    case 3:
         save(&m_window, QStringLiteral("bookshelf.png"));
         if (!shelf.rows.isEmpty())
             m_window.showBookDialog(QStringLiteral("edit>||<") + QString::number(shelf.rows.first().id));
@@ -81,7 +94,7 @@ void ScreenshotTour::next()
             m_window.showBookDialog(QStringLiteral("addnew"));
         after(800, [this] { next(); });
         return;
-    case 3:
+    case 4:
         if (!save(m_window.bookDialogs().current(), QStringLiteral("bookdialog.png")))
             ++m_failures;
         finish(m_failures == 0 ? 0 : 4);

@@ -16,7 +16,8 @@ FindBar::FindBar(QWebEngineView* view, QWidget* parent)
       m_next(new QToolButton(this)), m_close(new QToolButton(this)), m_status(new QLabel(this))
 {
     setObjectName(QStringLiteral("FindBar"));
-    setAutoFillBackground(true);
+    setAttribute(Qt::WA_StyledBackground);
+    setStyleSheet(QStringLiteral("#FindBar { background: #F4F7FA; border: 1px solid #C9D6E3; border-radius: 5px; }"));
     m_text->setObjectName(QStringLiteral("FindText"));
     m_text->setPlaceholderText(QStringLiteral("查找内容"));
     m_text->setClearButtonEnabled(true);
