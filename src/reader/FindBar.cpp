@@ -52,6 +52,11 @@ FindBar::FindBar(QWebEngineView* view, QWidget* parent)
     hide();
 }
 
+FindBar::~FindBar()
+{
+    *m_alive = false;
+}
+
 void FindBar::open()
 {
     show();
@@ -104,8 +109,10 @@ void FindBar::find(bool backward)
     QWebEnginePage::FindFlags flags;
     if (backward)
         flags |= QWebEnginePage::FindBackward;
-    m_view->page()->findText(text, flags,
-                             [this, text](const QWebEngineFindTextResult& result) { onResult(text, result); });
+    m_view->page()->findText(text, flags, [this, text, alive = m_alive](const QWebEngineFindTextResult& result) {
+        if (*alive)
+            onResult(text, result);
+    });
 }
 
 void FindBar::onResult(const QString& text, const QWebEngineFindTextResult& result)

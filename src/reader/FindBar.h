@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include <memory>
+
 class QLabel;
 class QLineEdit;
 class QToolButton;
@@ -14,6 +16,7 @@ class FindBar : public QWidget {
     Q_OBJECT
 public:
     explicit FindBar(QWebEngineView* view, QWidget* parent = nullptr);
+    ~FindBar() override;
 
     // Shows the bar with the search box focused and its text selected.
     void open();
@@ -43,4 +46,6 @@ private:
     QToolButton* m_close;
     QLabel* m_status;
     bool m_found = false;
+    // Find results can arrive after the bar is gone; they check this first.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

@@ -86,6 +86,11 @@ ReadingView::ReadingView(DesktopLauncher* desktop, QWidget* parent)
     connect(this, &QWebEngineView::loadFinished, this, &ReadingView::onLoadFinished);
 }
 
+ReadingView::~ReadingView()
+{
+    *m_alive = false;
+}
+
 void ReadingView::loadPage(const QString& htmlFile)
 {
     m_loaded = false;
@@ -143,5 +148,8 @@ void ReadingView::showChapterHtml(const QString& txtHtml, const QString& adsHtml
     setFocus(Qt::OtherFocusReason);
     if (!m_loaded)
         return;
-    page()->runJavaScript(chapterScript(txtHtml, adsHtml), [this](const QVariant&) { emit chapterDisplayed(); });
+    page()->runJavaScript(chapterScript(txtHtml, adsHtml), [this, alive = m_alive](const QVariant&) {
+        if (*alive)
+            emit chapterDisplayed();
+    });
 }

@@ -6,6 +6,7 @@
 #include <QWebEngineView>
 
 #include <functional>
+#include <memory>
 
 class DesktopLauncher;
 class QWebChannel;
@@ -17,6 +18,7 @@ class ReadingView : public QWebEngineView, public ChapterDisplay, public Reading
     Q_OBJECT
 public:
     explicit ReadingView(DesktopLauncher* desktop, QWidget* parent = nullptr);
+    ~ReadingView() override;
 
     // Loads the page file (program folder + "/Reader.html").
     void loadPage(const QString& htmlFile);
@@ -45,6 +47,8 @@ private:
     QWebChannel* m_channel;
     ReaderBridge* m_bridge;
     std::function<void(int)> m_keyHandler;
+    // Script results can arrive while the view is being torn down; they check this first.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     bool m_loaded = false;
     bool m_hasChapter = false;
     QString m_pendingChapter;
