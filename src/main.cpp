@@ -1,26 +1,37 @@
 #include "app/AppPaths.h"
+#include "app/AppServices.h"
 #include "app/AppState.h"
 #include "app/LibraryDatabase.h"
 #include "app/Startup.h"
+#include "desktop/MainWindow.h"
+#include "desktop/ScreenshotTour.h"
 #include "platform/Clock.h"
+#include "platform/qt/QtDesktopLauncher.h"
 #include "platform/qt/QtDialogs.h"
+#include "platform/qt/QtPickers.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
+    // The web views share one GL context with the widgets.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillmere"));
+    QApplication::setQuitOnLastWindowClosed(false);
 
     SystemClock clock;
     QtDialogs dialogs;
+    QtPickers pickers;
+    QtDesktopLauncher desktop;
     LibraryDatabase library;
     AppState state;
     state.programFolder = AppPaths::programFolder();
     state.serviceBase = AppPaths::serviceBase();
+    AppServices services{state, dialogs, pickers, desktop, clock};
 
     Startup startup(state, library, dialogs, clock);
-    // The update check arrives with the update subsystem; until then start-up goes on.
+    // HOOK (update check): startup.setUpdateCheck(...) arrives with the update subsystem.
     switch (startup.run()) {
     case Startup::Outcome::DatabaseFailed:
         return 2;
@@ -29,5 +40,16 @@ int main(int argc, char* argv[])
     case Startup::Outcome::Continue:
         break;
     }
-    return 0;
+
+    MainWindow window(services);
+    QObject::connect(&window, &MainWindow::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    window.formLoad();
+    window.showNotice(state.noticeUrl);
+
+    // QUILLMERE_SCREENSHOTS=<folder>: photograph the main pages into the folder and end.
+    const QString shots = qEnvironmentVariable("QUILLMERE_SCREENSHOTS");
+    ScreenshotTour tour(window, state, shots);
+    if (!shots.isEmpty())
+        tour.start();
+    return app.exec();
 }

@@ -1,0 +1,82 @@
+#include "Catalogue.h"
+
+const QString Catalogue::kEveryCategory = QStringLiteral("全部资源");
+
+PageNumbers PageNumbers::of(int total, int requestedPage, int pageSize)
+{
+    PageNumbers n;
+    n.total = total;
+    n.pageCount = qMax(1, (total + pageSize - 1) / pageSize);
+    n.current = qBound(1, requestedPage, n.pageCount);
+    n.previous = qMax(1, n.current - 1);
+    n.next = qMin(n.pageCount, n.current + 1);
+    n.offset = (n.current - 1) * pageSize;
+    return n;
+}
+
+QString PageNumbers::text() const
+{
+    return QStringLiteral("%1,%2,%3,%4,%5").arg(pageCount).arg(total).arg(current).arg(previous).arg(next);
+}
+
+void Catalogue::load(const QList<BookRecord>& approvedNewestFirst)
+{
+    m_books.clear();
+    m_byCategory.clear();
+    m_all.clear();
+    m_files.clear();
+    m_books.reserve(approvedNewestFirst.size());
+    for (const BookRecord& r : approvedNewestFirst) {
+        CatalogueBook b;
+        b.id = r.id;
+        b.name = r.name;
+        b.category = r.category;
+        b.author = r.author;
+        b.statue = r.statue;
+        b.ftime = r.ftime;
+        b.file = r.file;
+        b.sizeKb = r.sizeKb;
+        b.foldedName = r.name.toCaseFolded();
+        b.foldedAuthor = r.author.toCaseFolded();
+        m_byCategory[b.category].append(m_books.size());
+        m_all.append(m_books.size());
+        m_files.insert(b.file);
+        m_books.append(b);
+    }
+}
+
+CataloguePage Catalogue::pageOf(const QList<int>& indexes, int page) const
+{
+    CataloguePage result;
+    result.numbers = PageNumbers::of(indexes.size(), page, kPageSize);
+    const int end = qMin<int>(indexes.size(), result.numbers.offset + kPageSize);
+    for (int i = result.numbers.offset; i < end; ++i)
+        result.books.append(&m_books[indexes[i]]);
+    return result;
+}
+
+CataloguePage Catalogue::list(const QString& category, int page) const
+{
+    if (category == kEveryCategory)
+        return pageOf(m_all, page);
+    return pageOf(m_byCategory.value(category), page);
+}
+
+CataloguePage Catalogue::search(const QString& key, int page) const
+{
+    const QString folded = key.toCaseFolded();
+    QList<int> hits;
+    for (int i = 0; i < m_books.size(); ++i) {
+        if (m_books[i].foldedName.contains(folded) || m_books[i].foldedAuthor.contains(folded))
+            hits.append(i);
+    }
+    return pageOf(hits, page);
+}
+
+QList<const CatalogueBook*> Catalogue::newest(int count) const
+{
+    QList<const CatalogueBook*> books;
+    for (int i = 0; i < qMin(count, int(m_books.size())); ++i)
+        books.append(&m_books[i]);
+    return books;
+}

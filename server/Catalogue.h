@@ -1,0 +1,67 @@
+#pragma once
+
+#include "Records.h"
+
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QString>
+
+// The approved books held in memory, newest first, so that browsing and searching never
+// wait on the disk. Rebuilt from the database whenever its content changed.
+struct CatalogueBook {
+    qint64 id = 0;
+    QString name;
+    QString category;
+    QString author;
+    QString statue;
+    QString ftime;
+    QString file;
+    qint64 sizeKb = 0;
+    QString foldedName;
+    QString foldedAuthor;
+};
+
+// Page numbers as the "pageinfo" element reports them.
+struct PageNumbers {
+    int pageCount = 0;
+    int total = 0;
+    int current = 0;
+    int previous = 0;
+    int next = 0;
+    int offset = 0;
+
+    // A requested page outside 1..pageCount is clamped; previous and next stay in range.
+    static PageNumbers of(int total, int requestedPage, int pageSize);
+    QString text() const;
+};
+
+struct CataloguePage {
+    QList<const CatalogueBook*> books;
+    PageNumbers numbers;
+};
+
+class Catalogue {
+public:
+    static constexpr int kPageSize = 20;
+    static const QString kEveryCategory;
+
+    void load(const QList<BookRecord>& approvedNewestFirst);
+
+    // The books of one category, or of all for "全部资源".
+    CataloguePage list(const QString& category, int page) const;
+    // Titles or authors containing the key, without regard to letter case.
+    CataloguePage search(const QString& key, int page) const;
+    QList<const CatalogueBook*> newest(int count) const;
+
+    bool servesFile(const QString& storedName) const { return m_files.contains(storedName); }
+    int size() const { return m_books.size(); }
+
+private:
+    CataloguePage pageOf(const QList<int>& indexes, int page) const;
+
+    QList<CatalogueBook> m_books;
+    QHash<QString, QList<int>> m_byCategory;
+    QList<int> m_all;
+    QSet<QString> m_files;
+};

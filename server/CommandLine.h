@@ -1,0 +1,22 @@
+#pragma once
+
+#include "ServerConfig.h"
+
+#include <QString>
+#include <QStringList>
+
+// quillmere-server [--data DIR] [--listen HOST:PORT] [--max-upload-mb N]
+//                  [--pwhash-ops N] [--pwhash-mem-kib N] [COMMAND ARGS...]
+struct Invocation {
+    ServerConfig config;
+    QString command; // empty: serve
+    QStringList args;
+    QString error; // set when the command line is malformed
+};
+
+namespace CommandLine {
+
+Invocation parse(const QStringList& arguments); // without the program name
+QString usage();
+
+} // namespace CommandLine

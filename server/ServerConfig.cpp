@@ -1,0 +1,11 @@
+#include "ServerConfig.h"
+
+QString ServerConfig::origin() const
+{
+    QString hostText = host.toString();
+    if (host.protocol() == QAbstractSocket::IPv6Protocol)
+        hostText = QLatin1Char('[') + hostText + QLatin1Char(']');
+    if (host == QHostAddress::Any || host == QHostAddress::AnyIPv4)
+        hostText = QStringLiteral("127.0.0.1");
+    return QStringLiteral("http://%1:%2").arg(hostText).arg(port);
+}

@@ -1,0 +1,72 @@
+#include "Service.h"
+
+#include <QDateTime>
+
+const QStringList Service::kCategories = {
+    QStringLiteral("武侠仙侠"), QStringLiteral("玄幻修真"), QStringLiteral("都市言情"), QStringLiteral("游戏动漫"),
+    QStringLiteral("历史军事"), QStringLiteral("推理灵异"), QStringLiteral("纪实文学"), QStringLiteral("学习资料"),
+    QStringLiteral("管理哲学"), QStringLiteral("其他分类"),
+};
+
+const QByteArray Service::kSessionCookie = QByteArrayLiteral("QMSESSION");
+
+Service::Service(const ServerConfig& config, QObject* parent)
+    : QObject(parent), m_config(config), m_files(config.dataDir), m_hasher(config.pwhashOps, config.pwhashMemBytes)
+{
+    // Two hashes at a time bound the memory Argon2 takes (64 MB each at the interactive limit).
+    m_pool.setMaxThreadCount(2);
+}
+
+Service::~Service()
+{
+    m_pool.waitForDone();
+}
+
+bool Service::open(QString* error)
+{
+    if (!m_db.open(m_config.dataDir, error))
+        return false;
+    if (!m_files.prepare(true)) {
+        if (error)
+            *error = QStringLiteral("cannot create the file folders under %1").arg(m_config.dataDir);
+        return false;
+    }
+    m_db.purgeSessions(QDateTime::currentSecsSinceEpoch());
+    return true;
+}
+
+QString Service::now()
+{
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+void Service::handle(const HttpRequest& request, const Done& done)
+{
+    const QString& path = request.path;
+    if (path.startsWith(QLatin1String("/files/"))) {
+        done(download(request));
+        return;
+    }
+    if (path == QLatin1String("/readerserver/userinfo.asp")) {
+        account(request, done);
+        return;
+    }
+    if (path == QLatin1String("/readerserver/uploadbook.asp")) {
+        done(upload(request));
+        return;
+    }
+    if (path == QLatin1String("/readerserver/listbook.asp"))
+        done(listBooks(request));
+    else if (path == QLatin1String("/readerserver/getinfo.asp"))
+        done(info(request));
+    else if (path == QLatin1String("/readerserver/listuserbook.asp"))
+        done(userBooks(request));
+    else if (path == QLatin1String("/readerserver/usertop.asp"))
+        done(userTop(request));
+    else if (path == QLatin1String("/readerserver/newsinfo.asp") || path == QLatin1String("/"))
+        done(newsPage());
+    else if (path == QLatin1String("/readerserver/promote.asp"))
+        done(promote(request));
+    else
+        done(HttpReply::notFound());
+}

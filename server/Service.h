@@ -1,0 +1,78 @@
+#pragma once
+
+#include "Catalogue.h"
+#include "FileStore.h"
+#include "HttpMessage.h"
+#include "PasswordHasher.h"
+#include "ServerConfig.h"
+#include "ServiceDatabase.h"
+#include "TextCodec.h"
+
+#include <QObject>
+#include <QThreadPool>
+
+#include <functional>
+#include <optional>
+
+// Every endpoint of the service. Requests arrive on one thread; only password hashing runs
+// on worker threads, and its result comes back to this thread before anything is written.
+class Service : public QObject {
+public:
+    using Done = std::function<void(HttpReply)>;
+
+    static constexpr int kDailyLoginPoints = 10;
+    static constexpr int kNewBookCoins = 10;
+    static constexpr int kUpdateCoins = 5;
+    static constexpr int kRankingSize = 20;
+    static constexpr int kUserPageSize = 20;
+    static const QStringList kCategories;
+    static const QByteArray kSessionCookie;
+
+    explicit Service(const ServerConfig& config, QObject* parent = nullptr);
+    ~Service() override;
+
+    bool open(QString* error = nullptr);
+    void handle(const HttpRequest& request, const Done& done);
+
+    const ServerConfig& config() const { return m_config; }
+    ServiceDatabase& database() { return m_db; }
+
+    static QString now();
+
+private:
+    // CatalogueEndpoints.cpp
+    HttpReply listBooks(const HttpRequest& request);
+    HttpReply download(const HttpRequest& request);
+    HttpReply newsPage();
+    HttpReply info(const HttpRequest& request);
+    void refreshCatalogue();
+
+    // AccountEndpoints.cpp
+    void account(const HttpRequest& request, const Done& done);
+    void login(const HttpRequest& request, const TextCodec::Fields& fields, const Done& done);
+    void registerUser(const TextCodec::Fields& fields, const Done& done);
+    HttpReply check(const HttpRequest& request);
+    HttpReply logout(const HttpRequest& request);
+    void edit(const HttpRequest& request, const TextCodec::Fields& fields, const Done& done);
+    HttpReply promote(const HttpRequest& request);
+    static HttpReply accountReply(const QString& code, const QString& message);
+    std::optional<UserRecord> sessionUser(const HttpRequest& request);
+    QString origin(const HttpRequest& request) const;
+
+    // UploadEndpoint.cpp
+    HttpReply upload(const HttpRequest& request);
+
+    // UserPageEndpoints.cpp
+    HttpReply userBooks(const HttpRequest& request);
+    HttpReply userTop(const HttpRequest& request);
+
+    ServerConfig m_config;
+    ServiceDatabase m_db;
+    FileStore m_files;
+    PasswordHasher m_hasher;
+    Catalogue m_catalogue;
+    qint64 m_catalogueStamp = -1;
+    // Catalogue replies by query, valid until the catalogue changes.
+    QHash<QString, QByteArray> m_replyCache;
+    QThreadPool m_pool;
+};

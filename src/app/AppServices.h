@@ -1,0 +1,17 @@
+#pragma once
+
+class Clock;
+class DesktopLauncher;
+class Dialogs;
+class Pickers;
+struct AppState;
+
+// The real services of one run, handed to each window as one reference. main.cpp
+// builds it; tests build it from the fakes.
+struct AppServices {
+    AppState& state;
+    Dialogs& dialogs;
+    Pickers& pickers;
+    DesktopLauncher& desktop;
+    Clock& clock;
+};

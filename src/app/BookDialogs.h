@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QPointer>
+#include <QString>
+
+class BookDialog;
+class QWidget;
+class ReaderNavigator;
+struct AppServices;
+
+// Opens the book dialog: one at a time; a second request brings the open one forward.
+class BookDialogs {
+public:
+    BookDialogs(AppServices& services, ReaderNavigator& navigator, QWidget* parentWindow = nullptr);
+
+    void show(const QString& mode);
+    // The open dialog, or nullptr.
+    BookDialog* current() const;
+
+private:
+    AppServices& m_services;
+    ReaderNavigator& m_navigator;
+    QPointer<QWidget> m_parentWindow;
+    QPointer<BookDialog> m_dialog;
+};

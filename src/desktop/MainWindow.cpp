@@ -1,0 +1,332 @@
+#include "desktop/MainWindow.h"
+
+#include "app/AppServices.h"
+#include "app/AppState.h"
+#include "app/BookDialogs.h"
+#include "app/BookshelfPage.h"
+#include "app/LibraryDatabase.h"
+#include "app/StripedBackground.h"
+#include "desktop/MainWindowLayout.h"
+#include "reader/ReadingController.h"
+#include "reader/ReadingPage.h"
+#include "reader/ReadingView.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+#include <QWebEngineView>
+
+#include <exception>
+
+namespace {
+
+// A step of the load handler or of the layout that fails is skipped; the next one runs.
+template <typename Step> void guarded(Step&& step)
+{
+    try {
+        step();
+    } catch (const std::exception&) {
+    } catch (...) {
+    }
+}
+
+QWidget* placeholder(const QString& text, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setAlignment(Qt::AlignCenter);
+    label->setStyleSheet(QStringLiteral("color: #8A96A3; font-size: 15px;"));
+    return label;
+}
+
+} // namespace
+
+MainWindow::MainWindow(AppServices& services, QWidget* parent) : QWidget(parent), m_services(services)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(windowTitleText());
+    resize(1100, 720);
+    setMinimumSize(320, 240);
+
+    buildPages();
+    buildToolbar();
+    buildSearchPan();
+    m_bookDialogs = std::make_unique<BookDialogs>(services, *this, this);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildToolbar()
+{
+    m_toolbar = new QToolBar(this);
+    m_toolbar->setObjectName(QStringLiteral("Toolbar1"));
+    m_toolbar->setMovable(false);
+    m_toolbar->setIconSize(QSize(22, 22));
+    m_toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_toolbar->setContextMenuPolicy(Qt::PreventContextMenu);
+    m_toolbar->setStyleSheet(QStringLiteral(
+        "QToolBar#Toolbar1 { border: none; border-bottom: 1px solid #C9D6E3; spacing: 4px; padding: 2px 6px;"
+        " background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #F7FAFD, stop:1 #E6EEF6); }"
+        "QToolBar#Toolbar1 QToolButton { padding: 4px 10px; border-radius: 4px; }"
+        "QToolBar#Toolbar1 QToolButton:hover { background: #DCE8F4; }"
+        "QToolBar#Toolbar1 QToolButton:checked { background: #C8DCF0; font-weight: bold; }"));
+
+    const struct {
+        const char* key;
+        const char* caption;
+        QStyle::StandardPixmap icon;
+    } buttons[] = {
+        {"T_ShuJia", "我的书架", QStyle::SP_DirHomeIcon},
+        {"T_Reade", "阅读窗口", QStyle::SP_FileDialogContentsView},
+        {"T_NetShu", "网络书库", QStyle::SP_DriveNetIcon},
+        {"T_UCenter", "用户中心", QStyle::SP_ComputerIcon},
+        {"T_SysSet", "系统设置", QStyle::SP_FileDialogDetailedView},
+    };
+    for (int i = 0; i < 5; ++i) {
+        QAction* action =
+            m_toolbar->addAction(style()->standardIcon(buttons[i].icon), QString::fromUtf8(buttons[i].caption));
+        action->setObjectName(QString::fromLatin1(buttons[i].key));
+        // "用户中心" opens a window of its own and is never shown pressed.
+        action->setCheckable(i != 3);
+        const int index = i + 1;
+        connect(action, &QAction::triggered, this, [this, index] { selectToolBar(index); });
+        m_buttons.append(action);
+    }
+}
+
+void MainWindow::buildSearchPan()
+{
+    m_searchPan = new QWidget(this);
+    m_searchPan->setObjectName(QStringLiteral("SearchPan"));
+    m_searchBox = new QLineEdit(m_searchPan);
+    m_searchBox->setObjectName(QStringLiteral("Text1"));
+    m_searchBox->setPlaceholderText(QStringLiteral("输入书名或作者"));
+    m_searchButton = new QPushButton(QStringLiteral("搜书"), m_searchPan);
+    m_searchButton->setObjectName(QStringLiteral("Command1"));
+    auto* row = new QHBoxLayout(m_searchPan);
+    row->setContentsMargins(0, 0, 8, 0);
+    row->setSpacing(4);
+    row->addWidget(m_searchBox, 1);
+    row->addWidget(m_searchButton);
+    auto search = [this] { emit searchRequested(m_searchBox->text()); };
+    connect(m_searchButton, &QPushButton::clicked, this, search);
+    connect(m_searchBox, &QLineEdit::returnPressed, this, search);
+}
+
+void MainWindow::buildPages()
+{
+    for (int i = 1; i <= 5; ++i) {
+        auto* panel = new QWidget(this);
+        panel->setObjectName(QStringLiteral("Panels_%1").arg(i));
+        auto* layout = new QVBoxLayout(panel);
+        layout->setContentsMargins(0, 0, 0, 0);
+        panel->hide();
+        m_pages.append(panel);
+    }
+    m_shelf = new BookshelfPage(m_services, *this);
+    fillPage(1, m_shelf);
+    m_reading = new ReadingPage(m_services, *this);
+    fillPage(2, m_reading);
+    fillPage(3, placeholder(QStringLiteral("网络书库"), m_pages[2]));
+    // Page 4 stays empty: "用户中心" opens the user panel window instead.
+    fillPage(5, placeholder(QStringLiteral("系统设置"), m_pages[4]));
+
+    // The notice pane under the category tree; start-up shows it when it names a page.
+    auto* notice = new QWebEngineView;
+    notice->setContextMenuPolicy(Qt::NoContextMenu);
+    m_shelf->setNoticeView(notice);
+}
+
+void MainWindow::fillPage(int index, QWidget* content)
+{
+    QWidget* panel = m_pages[index - 1];
+    QLayout* layout = panel->layout();
+    while (QLayoutItem* item = layout->takeAt(0)) {
+        if (QWidget* old = item->widget())
+            old->deleteLater();
+        delete item;
+    }
+    content->setParent(panel);
+    layout->addWidget(content);
+    content->show();
+}
+
+void MainWindow::setSettingsPage(QWidget* page)
+{
+    if (page)
+        fillPage(5, page);
+}
+
+void MainWindow::setOnlinePage(QWidget* page)
+{
+    if (page)
+        fillPage(3, page);
+}
+
+QWidget* MainWindow::page(int index) const
+{
+    return index >= 1 && index <= m_pages.size() ? m_pages[index - 1] : nullptr;
+}
+
+QAction* MainWindow::toolbarButton(int index) const
+{
+    return index >= 1 && index <= m_buttons.size() ? m_buttons[index - 1] : nullptr;
+}
+
+QString MainWindow::readerHtmlFile() const
+{
+    // The page lives beside the program; with QUILLMERE_HOME pointing elsewhere, the copy
+    // beside the executable serves when the home folder has none.
+    const QString beside = m_services.state.programFolder + QStringLiteral("/Reader.html");
+    if (QFileInfo::exists(beside))
+        return beside;
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/Reader.html");
+}
+
+void MainWindow::formLoad()
+{
+    // 1. Centre the window on the screen.
+    guarded([this] {
+        if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
+            const QRect area = screen->availableGeometry();
+            resize(std::min(width(), area.width()), std::min(height(), area.height()));
+            move(area.left() + (area.width() - width()) / 2, area.top() + (area.height() - height()) / 2);
+        }
+    });
+    // 2. The category tree is built with the bookshelf page.
+    // 3. The reading page.
+    guarded([this] { m_reading->view()->loadPage(readerHtmlFile()); });
+    // 4. The whole shelf, newest first.
+    guarded([this] { m_shelf->readList(); });
+    // 5. Splitter button 1 hidden: the chapter list starts shown.
+    guarded([this] {
+        if (auto* button = m_reading->findChild<QToolButton*>(QStringLiteral("spliter_button_1")))
+            button->hide();
+    });
+    // 6. Striped lists (the bookshelf stripes its own list).
+    guarded([this] { SetStripedBackground(m_reading->chapterList(), stripeFirstColor(), stripeSecondColor()); });
+    // 7. HOOK (voice reading): create the voice, list the voices in Combo1, select the last.
+    // 8. HOOK (online catalogue): catalogue address, first-visit flag, paging fields "1".
+    // 9. The settings, each by its own statement.
+    LibraryDatabase* library = m_services.state.library;
+    std::optional<QString> txtColor;
+    std::optional<QString> txtSize;
+    std::optional<QString> backColor;
+    guarded([&] {
+        if (!library)
+            return;
+        m_settings.downSavePath = m_services.state.downloadFolder;
+        if (const auto key = library->bossKey())
+            m_settings.bossKey = *key;
+        if (const auto run = library->autoRun())
+            m_settings.autoRun = *run;
+        txtColor = library->txtColor();
+        txtSize = library->txtSize();
+        backColor = library->backColor();
+        m_settings.txtColor = txtColor.value_or(m_settings.txtColor);
+        m_settings.txtSize = txtSize.value_or(m_settings.txtSize);
+        m_settings.backColor = backColor.value_or(m_settings.backColor);
+    });
+    // 10. HOOK (settings): the settings page shows loadedSettings() when it is set.
+    // 11. The reading page's appearance; values that could not be read leave the page as designed.
+    guarded([&] {
+        if (txtColor && txtSize && backColor)
+            m_reading->view()->applyAppearance(*txtColor, *txtSize, *backColor);
+    });
+    // 12. HOOK (boss key): register the boss key from loadedSettings().bossKey.
+    // 13. Show the window.
+    guarded([this] { show(); });
+    // 14. Open on the reading page.
+    guarded([this] { selectToolBar(2); });
+}
+
+void MainWindow::showNotice(const QString& url)
+{
+    m_shelf->showNotice(url);
+}
+
+void MainWindow::selectToolBar(int index)
+{
+    if (index < 1 || index > m_pages.size())
+        return;
+    if (index == 4) {
+        m_buttons[3]->setChecked(false);
+        // HOOK (user panel): show Form7, select its node "用户信息" and run its click handler.
+        return;
+    }
+    for (int i = 1; i <= m_pages.size(); ++i) {
+        if (i == index) {
+            m_buttons[i - 1]->setChecked(true);
+            m_pages[i - 1]->show();
+            m_current = i;
+            relayout();
+            // HOOK (online catalogue): on the first visit to page 3 load "全部资源".
+        } else {
+            m_buttons[i - 1]->setChecked(false);
+            m_pages[i - 1]->hide();
+        }
+    }
+    m_toolbar->update();
+}
+
+void MainWindow::getChapter(const QString& path, const QString& bookmark)
+{
+    m_reading->controller().getChapter(path, bookmark);
+}
+
+void MainWindow::readList()
+{
+    m_shelf->readList();
+}
+
+void MainWindow::showBookDialog(const QString& mode)
+{
+    m_bookDialogs->show(mode);
+}
+
+void MainWindow::relayout()
+{
+    const QSize windowTw = MainWindowLayout::windowTwips(size());
+    guarded([this] { m_toolbar->setGeometry(0, 0, width(), MainWindowLayout::kToolbarHeightPx); });
+    // 1. The search panel at the top right.
+    guarded([&] {
+        if (const auto left = MainWindowLayout::searchPanLeft(windowTw)) {
+            const int h = 26;
+            m_searchPan->setGeometry(*left, (MainWindowLayout::kToolbarHeightPx - h) / 2, width() - *left, h);
+            m_searchPan->raise();
+        }
+    });
+    // 2. Every page.
+    guarded([&] {
+        if (const auto rect = MainWindowLayout::pageRect(windowTw))
+            for (QWidget* page : m_pages)
+                page->setGeometry(*rect);
+    });
+    // 3. The bookshelf page, 4. the reading page (each follows its page's size as well).
+    guarded([this] { m_shelf->relayout(); });
+    guarded([this] { m_reading->relayout(); });
+    // 5. HOOK (online catalogue): Toolbar3, ListView3, ListView4, Picture3 and Image1.
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    relayout();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    // Closing the main window ends the program at once; every change is already stored.
+    event->accept();
+    emit closed();
+}

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "app/BookRow.h"
+#include "app/ReaderNavigator.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class BookDialogs;
+class BookshelfPage;
+class QAction;
+class QLineEdit;
+class QPushButton;
+class QToolBar;
+class ReadingPage;
+struct AppServices;
+
+// Form1, the main window: the page toolbar Toolbar1 along the top, the search panel at
+// the top right and five pages (Panels), one visible at a time. It is the navigator the
+// pages and dialogs call to switch pages, open books, re-read the shelf and show the
+// book dialog.
+class MainWindow : public QWidget, public ReaderNavigator {
+    Q_OBJECT
+public:
+    explicit MainWindow(AppServices& services, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Form_Load: centres the window, fills the first views, applies the settings, shows
+    // the window and selects the reading page. Every step is guarded on its own.
+    void formLoad();
+    // Start-up's last step: the notice page, when start-up named one.
+    void showNotice(const QString& url);
+
+    // ReaderNavigator
+    void selectToolBar(int index) override;
+    void getChapter(const QString& path, const QString& bookmark) override;
+    void readList() override;
+    void showBookDialog(const QString& mode) override;
+
+    // Page 5's content (the settings page), placed to fill the page.
+    void setSettingsPage(QWidget* page);
+    // Page 3's content (the online library), placed to fill the page.
+    void setOnlinePage(QWidget* page);
+
+    // Form1_Form_Resize.
+    void relayout();
+
+    int currentPage() const { return m_current; }
+    QWidget* page(int index) const;
+    ReadingPage* readingPage() const { return m_reading; }
+    BookshelfPage* bookshelfPage() const { return m_shelf; }
+    BookDialogs& bookDialogs() { return *m_bookDialogs; }
+    QAction* toolbarButton(int index) const;
+    QLineEdit* searchBox() const { return m_searchBox; }
+    // The settings as read at load (step 9); empty fields where a value could not be read.
+    const SettingsRow& loadedSettings() const { return m_settings; }
+
+    static QString windowTitleText() { return QStringLiteral("Quillmerev1.3 - 最好的TXT电子书阅读及管理工具"); }
+
+signals:
+    // "搜书" with the text of the search box (the online library acts on it).
+    void searchRequested(const QString& text);
+    // The window was closed: the program ends.
+    void closed();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildToolbar();
+    void buildSearchPan();
+    void buildPages();
+    void fillPage(int index, QWidget* content);
+    QString readerHtmlFile() const;
+
+    AppServices& m_services;
+    QToolBar* m_toolbar = nullptr;
+    QList<QAction*> m_buttons;
+    QWidget* m_searchPan = nullptr;
+    QLineEdit* m_searchBox = nullptr;
+    QPushButton* m_searchButton = nullptr;
+    QList<QWidget*> m_pages; // Panels 1..5, 0-based here
+    BookshelfPage* m_shelf = nullptr;
+    ReadingPage* m_reading = nullptr;
+    std::unique_ptr<BookDialogs> m_bookDialogs;
+    SettingsRow m_settings;
+    int m_current = 0;
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class MainWindow;
+class QWidget;
+struct AppState;
+
+// A photo tour for the documentation and for checking the look: opens the newest shelf
+// book, then saves the reading page (also with the find bar), the bookshelf page and the
+// book dialog as PNG files into a folder, and ends the program. Started by QUILLMERE_SCREENSHOTS=<folder>.
+class ScreenshotTour : public QObject {
+    Q_OBJECT
+public:
+    ScreenshotTour(MainWindow& window, AppState& state, QString folder);
+
+    void start();
+
+private:
+    void next();
+    void after(int ms, std::function<void()> step);
+    bool save(QWidget* widget, const QString& name);
+    void finish(int code);
+
+    MainWindow& m_window;
+    AppState& m_state;
+    QString m_folder;
+    int m_step = 0;
+    int m_failures = 0;
+};

@@ -1,0 +1,47 @@
+#include "reader/BookOpener.h"
+
+#include "app/AppServices.h"
+#include "app/AppState.h"
+#include "app/LibraryDatabase.h"
+#include "app/ReaderNavigator.h"
+#include "platform/Dialogs.h"
+#include "platform/Pickers.h"
+
+#include <QFileInfo>
+
+BookOpener::BookOpener(AppServices& services, ReaderNavigator& navigator) : m_services(services), m_navigator(navigator)
+{
+}
+
+void BookOpener::openFile(QWidget* parent)
+{
+    const QString path = m_services.pickers.openFile(parent, dialogTitle(), dialogFilter());
+    if (path.isEmpty())
+        return; // cancelled
+    openPath(path);
+}
+
+void BookOpener::openPath(const QString& path)
+{
+    if (!QFileInfo(path).isFile()) {
+        m_services.dialogs.message(QStringLiteral("文件地址不存在，请检查是否移动或删除了以下文件：\r\n") + path,
+                                   QStringLiteral("电子书打开失败!"), Dialogs::Stop);
+        return;
+    }
+    m_services.state.currentBookPath = path;
+
+    LibraryDatabase* library = m_services.state.library;
+    const bool onShelf = library && library->bookByPath(path).has_value();
+    if (!onShelf) {
+        const Answer answer = m_services.dialogs.message(
+            QStringLiteral("提示：\r\n\r\n") + path + QStringLiteral("\r\n\r\n还没有添加到书架，是否添加到你的书架？"),
+            QStringLiteral("添加电子书"), Dialogs::YesNo);
+        if (answer == Answer::Yes)
+            m_navigator.showBookDialog(QStringLiteral("opennew")); // the dialog adds the book, then opens it
+        else
+            m_navigator.getChapter(path, QString());
+        return;
+    }
+    library->stampLastRead(path);
+    m_navigator.getChapter(path, QString());
+}

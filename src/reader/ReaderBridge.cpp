@@ -1,0 +1,20 @@
+#include "reader/ReaderBridge.h"
+
+#include <QMetaObject>
+
+ReaderBridge::ReaderBridge(std::function<void(int)> onKey, QObject* parent) : QObject(parent), m_onKey(std::move(onKey))
+{
+}
+
+void ReaderBridge::keyDown(int keyCode)
+{
+    // Handled after the channel's message: a message box opened by the key must not run
+    // its own event loop inside the channel's dispatch.
+    QMetaObject::invokeMethod(
+        this,
+        [this, keyCode] {
+            if (m_onKey)
+                m_onKey(keyCode);
+        },
+        Qt::QueuedConnection);
+}

@@ -1,0 +1,148 @@
+#include "reader/ReadingController.h"
+
+#include "app/AppState.h"
+#include "platform/Dialogs.h"
+#include "reader/ChapterDisplay.h"
+#include "reader/ChapterListModel.h"
+
+#include <QFileInfo>
+#include <QFutureWatcher>
+#include <QtConcurrent/QtConcurrentRun>
+
+ReadingController::ReadingController(AppState& state, Dialogs& dialogs, ChapterListModel& model,
+                                     ChapterDisplay& display, QObject* parent)
+    : QObject(parent), m_state(state), m_dialogs(dialogs), m_model(model), m_display(display)
+{
+}
+
+ReadingController::~ReadingController()
+{
+    // A scan still running finishes on the pool; its watcher is our child and goes with
+    // us, so the result is simply dropped.
+    ++m_generation;
+}
+
+void ReadingController::getChapter(const QString& path, const QString& bookmark)
+{
+    const quint64 generation = ++m_generation;
+    m_scanning = true;
+    emit scanningChanged(true, path);
+
+    auto* watcher = new QFutureWatcher<ChapterScan>(this);
+    connect(watcher, &QFutureWatcher<ChapterScan>::finished, this, [this, watcher, generation, bookmark] {
+        watcher->deleteLater();
+        onScanned(generation, watcher->result(), bookmark);
+    });
+    // A 60 MB book takes a noticeable while to scan: the window stays responsive and the
+    // rows arrive when the scan is done.
+    watcher->setFuture(QtConcurrent::run([path] { return getChapterRows(path); }));
+}
+
+void ReadingController::onScanned(quint64 generation, const ChapterScan& scan, const QString& bookmark)
+{
+    if (generation != m_generation)
+        return; // a newer book was asked for meanwhile
+    m_scanning = false;
+    emit scanningChanged(false, scan.path);
+
+    const QString title = QStringLiteral("电子书打开失败!");
+    if (!scan.readable || scan.rows.isEmpty()) {
+        // The book on show stays, and so does its path, which the opener may have moved on.
+        if (!m_scan.rows.isEmpty())
+            m_state.currentBookPath = m_scan.path;
+    }
+    if (!scan.readable) {
+        const QString text =
+            QFileInfo::exists(scan.path)
+                ? QStringLiteral("无法读取这本电子书，请检查文件是否损坏或没有读取权限：\r\n") + scan.path
+                : QStringLiteral("文件地址不存在，请检查是否移动或删除了以下文件：\r\n") + scan.path;
+        m_dialogs.message(text, title, Dialogs::Stop);
+        return;
+    }
+    if (scan.rows.isEmpty()) {
+        m_dialogs.message(QStringLiteral("这本电子书是空文件，没有可以显示的内容：\r\n") + scan.path, title,
+                          Dialogs::Exclamation);
+        return;
+    }
+
+    // The listed book and the current book path change together, so a bookmark or a
+    // chapter change never mixes the labels of one book with the row of another.
+    m_scan = scan;
+    m_state.currentBookPath = scan.path;
+    m_model.setRows(m_scan.rows);
+    emit chapterListFilled();
+
+    int row = 0;
+    if (!bookmark.isEmpty()) {
+        for (int i = 0; i < m_scan.rows.size(); ++i) {
+            if (m_scan.rows[i].label == bookmark) {
+                row = i;
+                break;
+            }
+        }
+    }
+    m_selected = -1;
+    setSelectedRow(row);
+    showSelected();
+}
+
+void ReadingController::setSelectedRow(int row)
+{
+    if (row < 0 || row >= m_model.count() || row == m_selected)
+        return;
+    m_selected = row;
+}
+
+QString ReadingController::selectedLabel() const
+{
+    return m_model.label(m_selected);
+}
+
+void ReadingController::showSelected()
+{
+    if (m_model.count() == 0 || m_selected < 0 || m_selected >= m_scan.rows.size())
+        return;
+    m_model.markNowChapter(m_selected);
+    emit selectedRowChanged(m_selected); // the list scrolls the row into view
+    const QString text = readChapterHtml(m_scan, m_selected);
+    m_display.showChapterHtml(m_state.chapterHeaderHtml + text + m_state.chapterFooterHtml, m_state.bannerHtml);
+    emit chapterShown(m_selected);
+}
+
+void ReadingController::changeChapter(int keyCode)
+{
+    if (m_model.count() == 0 || m_selected < 0)
+        return;
+    if (keyCode == KeyLeft) {
+        if (m_selected <= 0) {
+            m_dialogs.message(QStringLiteral("当前是第一章，前面没有章节！"), Dialogs::programTitle(),
+                              Dialogs::Information);
+            return;
+        }
+        setSelectedRow(m_selected - 1);
+        showSelected();
+    } else if (keyCode == KeyRight) {
+        if (m_selected >= m_model.count() - 1) {
+            m_dialogs.message(QStringLiteral("已经是最后一章了！"), Dialogs::programTitle(), Dialogs::Information);
+            return;
+        }
+        setSelectedRow(m_selected + 1);
+        showSelected();
+    }
+}
+
+void ReadingController::showFirst()
+{
+    if (m_model.count() == 0)
+        return;
+    setSelectedRow(0);
+    showSelected();
+}
+
+void ReadingController::showLast()
+{
+    if (m_model.count() == 0)
+        return;
+    setSelectedRow(m_model.count() - 1);
+    showSelected();
+}

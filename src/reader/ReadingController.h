@@ -1,0 +1,69 @@
+#pragma once
+
+#include "reader/text/ChapterScan.h"
+
+#include <QObject>
+#include <QString>
+
+class ChapterDisplay;
+class ChapterListModel;
+class Dialogs;
+struct AppState;
+
+// The reading window's logic: scanning a book into the chapter list (getChapter),
+// showing the selected chapter (ListView2_dblClick) and moving between chapters
+// (ChangeChapter). Widgets bind to it; tests drive it directly.
+class ReadingController : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int KeyLeft = 37;
+    static constexpr int KeyRight = 39;
+    static constexpr int KeyEnter = 13;
+
+    ReadingController(AppState& state, Dialogs& dialogs, ChapterListModel& model, ChapterDisplay& display,
+                      QObject* parent = nullptr);
+    ~ReadingController() override;
+
+    // Scans `path` off the GUI thread, then fills the chapter list, selects the first row
+    // (or the first whose label equals `bookmark`) and shows it. A later call supersedes
+    // an unfinished earlier one: only the newest book reaches the list.
+    void getChapter(const QString& path, const QString& bookmark);
+    bool isScanning() const { return m_scanning; }
+
+    // ListView2_dblClick: shows the selected row; nothing when the list is empty.
+    void showSelected();
+    // ChangeChapter: 37 back, 39 forward (with the two boundary messages), others nothing.
+    void changeChapter(int keyCode);
+    void showFirst();
+    void showLast();
+
+    int selectedRow() const { return m_selected; }
+    // The list's own selection (a click or the arrow keys in ListView2).
+    void setSelectedRow(int row);
+    // The label of the selected row, empty when the list is empty.
+    QString selectedLabel() const;
+    // The book whose chapters are listed.
+    QString bookPath() const { return m_scan.path; }
+    const ChapterScan& scan() const { return m_scan; }
+
+signals:
+    void scanningChanged(bool scanning, const QString& path);
+    // The chapter list was refilled: the page shows the list pane (splitter action 1).
+    void chapterListFilled();
+    // The controller moved the selection; the list view follows.
+    void selectedRowChanged(int row);
+    // The row handed to the page (before the page has finished drawing it).
+    void chapterShown(int row);
+
+private:
+    void onScanned(quint64 generation, const ChapterScan& scan, const QString& bookmark);
+
+    AppState& m_state;
+    Dialogs& m_dialogs;
+    ChapterListModel& m_model;
+    ChapterDisplay& m_display;
+    ChapterScan m_scan;
+    int m_selected = -1;
+    quint64 m_generation = 0;
+    bool m_scanning = false;
+};

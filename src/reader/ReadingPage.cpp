@@ -1,0 +1,346 @@
+#include "reader/ReadingPage.h"
+
+#include "app/AppServices.h"
+#include "app/AppState.h"
+#include "app/ReaderNavigator.h"
+#include "app/StripedBackground.h"
+#include "reader/BookOpener.h"
+#include "reader/BookmarkController.h"
+#include "reader/ChapterListModel.h"
+#include "reader/FindBar.h"
+#include "reader/ReaderIcons.h"
+#include "reader/ReadingController.h"
+#include "reader/ReadingLayout.h"
+#include "reader/ReadingView.h"
+
+#include <QAction>
+#include <QFrame>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <exception>
+
+namespace {
+
+constexpr int kSpliterButtonHeightTw = 900; // 60 pixels
+
+} // namespace
+
+ReadingPage::ReadingPage(AppServices& services, ReaderNavigator& navigator, QWidget* parent)
+    : QWidget(parent), m_services(services), m_navigator(navigator), m_model(std::make_unique<ChapterListModel>()),
+      m_view(new ReadingView(&services.desktop, this))
+{
+    setObjectName(QStringLiteral("ReadingPage"));
+    m_controller = std::make_unique<ReadingController>(services.state, services.dialogs, *m_model, *m_view);
+    m_bookmarks = std::make_unique<BookmarkController>(services.state.library, services.dialogs,
+                                                       [this] { m_navigator.readList(); });
+    m_opener = std::make_unique<BookOpener>(services, navigator);
+
+    buildMenus();
+    buildToolbar();
+    buildList();
+
+    m_spliter = new QFrame(this);
+    m_spliter->setObjectName(QStringLiteral("spliter"));
+    m_spliter->setAutoFillBackground(true);
+    const QString arrows[2] = {QStringLiteral("▶"), QStringLiteral("◀")};
+    const QString tips[2] = {QStringLiteral("隐藏章节列表"), QStringLiteral("显示章节列表")};
+    for (int i = 0; i < 2; ++i) {
+        auto* button = new QToolButton(m_spliter);
+        button->setObjectName(QStringLiteral("spliter_button_%1").arg(i));
+        button->setText(arrows[i]);
+        button->setToolTip(tips[i]);
+        button->setAutoRaise(true);
+        button->setStyleSheet(QStringLiteral("QToolButton { font-size: 7px; padding: 0; border: none; color: #6B7B8C; }"
+                                             "QToolButton:hover { background: #D6E6F5; }"));
+        connect(button, &QToolButton::clicked, this, [this, i] { spliterButtonClick(i); });
+        m_spliterButtons[i] = button;
+    }
+    m_spliterButtons[1]->hide();
+
+    m_findBar = new FindBar(m_view, this);
+    // Ctrl+F anywhere on the page opens the find bar, as in a browser.
+    auto* findKey = new QAction(this);
+    findKey->setShortcut(QKeySequence::Find);
+    findKey->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(findKey);
+    connect(findKey, &QAction::triggered, this, &ReadingPage::openFind);
+
+    m_view->setKeyHandler([this](int keyCode) { m_controller->changeChapter(keyCode); });
+    connect(m_view, &QWidget::customContextMenuRequested, this, &ReadingPage::showReadMenu);
+
+    connect(m_controller.get(), &ReadingController::chapterListFilled, this, [this] {
+        if (!m_listShown)
+            spliterButtonClick(1);
+    });
+    connect(m_controller.get(), &ReadingController::selectedRowChanged, this, [this](int row) {
+        const QModelIndex index = m_model->index(row, ChapterListModel::IdColumn);
+        if (m_list->currentIndex().row() != row)
+            m_list->setCurrentIndex(index);
+        m_list->scrollTo(index);
+    });
+    connect(m_controller.get(), &ReadingController::scanningChanged, this,
+            [this](bool scanning, const QString&) { m_loading->setVisible(scanning); });
+    relayout();
+}
+
+ReadingPage::~ReadingPage() = default;
+
+void ReadingPage::buildMenus()
+{
+    m_bookmarkMenu = new QMenu(this);
+    m_bookmarkMenu->setObjectName(QStringLiteral("Toolbar2_BookmarkMenu"));
+    QAction* add = m_bookmarkMenu->addAction(QStringLiteral("添加书签"));
+    add->setObjectName(QStringLiteral("AddShuQian"));
+    m_bookmarkMenu->addSeparator();
+    QAction* go = m_bookmarkMenu->addAction(QStringLiteral("跳转到书签"));
+    go->setObjectName(QStringLiteral("GotoShuQian"));
+    connect(add, &QAction::triggered, this, &ReadingPage::addBookmark);
+    connect(go, &QAction::triggered, this, &ReadingPage::gotoBookmark);
+
+    m_readMenu = new QMenu(QStringLiteral("阅读操作"), this);
+    m_readMenu->setObjectName(QStringLiteral("Menue_ReadPage"));
+    const struct {
+        const char* name;
+        const char* caption;
+    } items[] = {{"Menue_VoiceRead", "语音朗读"},
+                 {"Menue_InsertSQ", "添加书签"},
+                 {"Menue_GotoSQ", "跳转到书签"},
+                 {"Menue_Find", "查找内容"},
+                 {"ShareThisBook", "共享本书到网络"}};
+    for (const auto& item : items) {
+        QAction* action = m_readMenu->addAction(QString::fromUtf8(item.caption));
+        action->setObjectName(QString::fromLatin1(item.name));
+    }
+    // "语音朗读" is wired by voice reading, "共享本书到网络" by sharing.
+    connect(m_readMenu->findChild<QAction*>(QStringLiteral("Menue_InsertSQ")), &QAction::triggered, this,
+            &ReadingPage::addBookmark);
+    connect(m_readMenu->findChild<QAction*>(QStringLiteral("Menue_GotoSQ")), &QAction::triggered, this,
+            &ReadingPage::gotoBookmark);
+    connect(m_readMenu->findChild<QAction*>(QStringLiteral("Menue_Find")), &QAction::triggered, this,
+            &ReadingPage::openFind);
+}
+
+void ReadingPage::buildToolbar()
+{
+    m_toolbar = new QToolBar(this);
+    m_toolbar->setObjectName(QStringLiteral("Toolbar2"));
+    m_toolbar->setIconSize(QSize(18, 18));
+    m_toolbar->setMovable(false);
+    m_toolbar->setFloatable(false);
+    m_toolbar->setContextMenuPolicy(Qt::PreventContextMenu);
+    m_toolbar->setStyleSheet(QStringLiteral("QToolBar#Toolbar2 { border: none; spacing: 2px; padding: 0 4px; }"));
+
+    const struct {
+        const char* tip; // nullptr: separator
+        const char* icon;
+    } buttons[] = {
+        {"打开文件", "open"}, {nullptr, ""},          {"书签", "bookmark"},      {"查找内容", "find"}, {nullptr, ""},
+        {"第一节", "first"},  {"上一节", "previous"}, {"下一节", "next"},        {"最后一节", "last"}, {nullptr, ""},
+        {"开始朗读", "read"}, {"停止朗读", "stop"},   {"语音诵读设置", "voice"}, {"使用帮助", "help"},
+    };
+    for (int i = 0; i < 14; ++i) {
+        QAction* action = nullptr;
+        if (!buttons[i].tip) {
+            action = m_toolbar->addSeparator();
+        } else {
+            action = m_toolbar->addAction(readerIcon(QString::fromLatin1(buttons[i].icon)),
+                                          QString::fromUtf8(buttons[i].tip));
+            action->setToolTip(QString::fromUtf8(buttons[i].tip));
+            const int index = i + 1;
+            if (index == 3) {
+                // A click anywhere on "书签" opens its drop-down, not only on the arrow.
+                action->setMenu(m_bookmarkMenu);
+                if (auto* button = qobject_cast<QToolButton*>(m_toolbar->widgetForAction(action)))
+                    button->setPopupMode(QToolButton::InstantPopup);
+            } else {
+                connect(action, &QAction::triggered, this, [this, index] { toolbarButtonClick(index); });
+            }
+        }
+        action->setObjectName(QStringLiteral("Toolbar2_%1").arg(i + 1));
+        m_buttons.append(action);
+    }
+
+    auto* spacer = new QWidget(m_toolbar);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    m_toolbar->addWidget(spacer);
+    auto* loading = new QLabel(QStringLiteral("正在打开电子书…"), m_toolbar);
+    loading->setObjectName(QStringLiteral("LoadingTip"));
+    loading->setStyleSheet(QStringLiteral("color: #C64F06; padding-right: 8px;"));
+    m_loading = m_toolbar->addWidget(loading);
+    m_loading->setVisible(false);
+}
+
+void ReadingPage::buildList()
+{
+    m_list = new QTreeView(this);
+    m_list->setObjectName(QStringLiteral("ListView2"));
+    m_list->setModel(m_model.get());
+    m_list->setRootIsDecorated(false);
+    m_list->setUniformRowHeights(true);
+    m_list->setItemsExpandable(false);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setAllColumnsShowFocus(true);
+    m_list->setIconSize(QSize(12, 12));
+    m_list->setColumnHidden(ChapterListModel::RangeColumn, true);
+    m_list->header()->setStretchLastSection(true);
+    m_list->header()->setSectionsMovable(false);
+    m_list->setColumnWidth(ChapterListModel::IdColumn, 56);
+    SetStripedBackground(m_list, stripeFirstColor(), stripeSecondColor());
+    m_list->installEventFilter(this);
+
+    connect(m_list, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
+        m_controller->setSelectedRow(index.row());
+        m_controller->showSelected();
+    });
+    connect(m_list->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid())
+                    m_controller->setSelectedRow(current.row());
+            });
+}
+
+bool ReadingPage::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_list && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            if (m_model->count() > 0)
+                m_controller->showSelected();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+QAction* ReadingPage::toolbarButton(int index) const
+{
+    return index >= 1 && index <= m_buttons.size() ? m_buttons[index - 1] : nullptr;
+}
+
+void ReadingPage::toolbarButtonClick(int index)
+{
+    // Whatever goes wrong in a toolbar action is dropped; the window carries on.
+    try {
+        switch (index) {
+        case 1:
+            openFile();
+            break;
+        case 3:
+            if (auto* button = qobject_cast<QToolButton*>(m_toolbar->widgetForAction(m_buttons[2])))
+                button->showMenu();
+            break;
+        case 4:
+            openFind();
+            break;
+        case 6:
+            m_controller->showFirst();
+            break;
+        case 7:
+            m_controller->changeChapter(ReadingController::KeyLeft);
+            break;
+        case 8:
+            m_controller->changeChapter(ReadingController::KeyRight);
+            break;
+        case 9:
+            m_controller->showLast();
+            break;
+        default:
+            // 11 to 14 belong to voice reading and are wired there.
+            break;
+        }
+    } catch (const std::exception&) {
+    } catch (...) {
+    }
+}
+
+void ReadingPage::spliterButtonClick(int index)
+{
+    m_listShown = index == 1;
+    m_list->setVisible(m_listShown);
+    m_spliterButtons[0]->setVisible(m_listShown);
+    m_spliterButtons[1]->setVisible(!m_listShown);
+    relayout();
+}
+
+QStringList ReadingPage::chapterLabels() const
+{
+    QStringList labels;
+    labels.reserve(m_model->count());
+    for (const ChapterRow& row : m_model->rows())
+        labels.append(row.label);
+    return labels;
+}
+
+void ReadingPage::addBookmark()
+{
+    m_bookmarks->addBookmark(m_services.state.currentBookPath, m_controller->selectedLabel(), m_model->count() > 0);
+}
+
+void ReadingPage::gotoBookmark()
+{
+    if (m_model->count() == 0)
+        return;
+    const int row = m_bookmarks->bookmarkRow(m_services.state.currentBookPath, chapterLabels());
+    if (row >= 0)
+        m_controller->setSelectedRow(row);
+    // No match shows the selected chapter again.
+    m_controller->showSelected();
+}
+
+void ReadingPage::openFind()
+{
+    m_findBar->open();
+    relayout();
+}
+
+void ReadingPage::openFile()
+{
+    m_opener->openFile(window());
+}
+
+void ReadingPage::showReadMenu(const QPoint& viewPos)
+{
+    m_readMenu->popup(m_view->mapToGlobal(viewPos));
+}
+
+void ReadingPage::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    relayout();
+}
+
+void ReadingPage::relayout()
+{
+    const int pageWidthTw = ReadingLayout::toTwips(width());
+    const int pageHeightTw = ReadingLayout::toTwips(height());
+    const ReadingLayout layout =
+        ReadingLayout::compute(pageWidthTw, pageHeightTw, pageWidthTw + 150, m_listShown, kSpliterButtonHeightTw);
+    if (layout.toolbar)
+        m_toolbar->setGeometry(*layout.toolbar);
+    if (layout.view)
+        m_view->setGeometry(*layout.view);
+    if (layout.spliter)
+        m_spliter->setGeometry(*layout.spliter);
+    if (layout.spliterButton) {
+        m_spliterButtons[0]->setGeometry(*layout.spliterButton);
+        m_spliterButtons[1]->setGeometry(*layout.spliterButton);
+    }
+    if (layout.list)
+        m_list->setGeometry(*layout.list);
+    if (m_findBar->isVisible()) {
+        const QRect view = m_view->geometry();
+        const int w = std::min(420, view.width() - 24);
+        const int h = m_findBar->sizeHint().height();
+        if (w > 0)
+            m_findBar->setGeometry(view.right() - w - 18, view.top() + 6, w, h);
+    }
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QList>
+#include <QWidget>
+
+#include <memory>
+
+class BookOpener;
+class BookmarkController;
+class ChapterListModel;
+class FindBar;
+class QAction;
+class QFrame;
+class QLabel;
+class QMenu;
+class QToolBar;
+class QToolButton;
+class QTreeView;
+class ReaderNavigator;
+class ReadingController;
+class ReadingView;
+struct AppServices;
+
+// Page 2 of the main window, "阅读窗口": the reading toolbar Toolbar2, the reading view
+// WebBrowser1, the splitter with its two buttons, the chapter list ListView2, the find
+// bar and the reading menu Menue_ReadPage.
+class ReadingPage : public QWidget {
+    Q_OBJECT
+public:
+    ReadingPage(AppServices& services, ReaderNavigator& navigator, QWidget* parent = nullptr);
+    ~ReadingPage() override;
+
+    ReadingController& controller() { return *m_controller; }
+    ReadingView* view() const { return m_view; }
+    QTreeView* chapterList() const { return m_list; }
+    ChapterListModel& chapterModel() { return *m_model; }
+    FindBar* findBar() const { return m_findBar; }
+    QMenu* readMenu() const { return m_readMenu; }
+    QMenu* bookmarkMenu() const { return m_bookmarkMenu; }
+    // Toolbar2 button by its 1-based index (separators included), nullptr outside 1..14.
+    QAction* toolbarButton(int index) const;
+    BookmarkController& bookmarks() { return *m_bookmarks; }
+
+    // Form1_Form_Resize, step 4, for this page. The main window is 150 twips wider than
+    // its pages, so the page's own width tells where the chapter list starts.
+    void relayout();
+    bool isChapterListShown() const { return m_listShown; }
+
+    // Toolbar2_ButtonClick by index; Form2's menu items by name.
+    void toolbarButtonClick(int index);
+    // Form1_spliter_button_Click: 0 hides the chapter list, 1 shows it.
+    void spliterButtonClick(int index);
+    void addBookmark();
+    void gotoBookmark();
+    void openFind();
+    void openFile();
+    // Opens Menue_ReadPage at a point of the reading view.
+    void showReadMenu(const QPoint& viewPos);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildToolbar();
+    void buildMenus();
+    void buildList();
+    QStringList chapterLabels() const;
+
+    AppServices& m_services;
+    ReaderNavigator& m_navigator;
+    std::unique_ptr<ChapterListModel> m_model;
+    ReadingView* m_view;
+    std::unique_ptr<ReadingController> m_controller;
+    std::unique_ptr<BookmarkController> m_bookmarks;
+    std::unique_ptr<BookOpener> m_opener;
+    QToolBar* m_toolbar = nullptr;
+    QList<QAction*> m_buttons; // Toolbar2's fourteen, 0-based here
+    QMenu* m_bookmarkMenu = nullptr;
+    QMenu* m_readMenu = nullptr;
+    QTreeView* m_list = nullptr;
+    QFrame* m_spliter = nullptr;
+    QToolButton* m_spliterButtons[2] = {nullptr, nullptr};
+    FindBar* m_findBar = nullptr;
+    QAction* m_loading = nullptr; // the "正在打开电子书…" label in Toolbar2
+    bool m_listShown = true;
+};

@@ -1,0 +1,155 @@
+#include "reader/ReadingView.h"
+
+#include "platform/DesktopLauncher.h"
+#include "reader/ReaderBridge.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QRegularExpression>
+#include <QUrl>
+#include <QWebChannel>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+#include <QWebEngineSettings>
+
+namespace {
+
+// The reading page stays on Reader.html: links in the banner or the chapter snippets
+// open in the desktop's browser, and nothing replaces the page.
+class ReadingWebPage : public QWebEnginePage {
+public:
+    ReadingWebPage(DesktopLauncher* desktop, QObject* parent) : QWebEnginePage(parent), m_desktop(desktop) {}
+
+protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override
+    {
+        if (!isMainFrame)
+            return true;
+        if (type == NavigationTypeLinkClicked) {
+            if (m_desktop && (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https")))
+                m_desktop->openUrl(url.toString());
+            return false;
+        }
+        return type == NavigationTypeTyped || type == NavigationTypeReload || url.isLocalFile();
+    }
+    QWebEnginePage* createWindow(WebWindowType) override { return nullptr; }
+
+private:
+    DesktopLauncher* m_desktop;
+};
+
+QString jsArgs(const QJsonArray& args)
+{
+    return QString::fromUtf8(QJsonDocument(args).toJson(QJsonDocument::Compact));
+}
+
+bool isHexColour(const QString& text)
+{
+    static const QRegularExpression re(QStringLiteral("^[0-9A-Fa-f]{6}$"));
+    return re.match(text).hasMatch();
+}
+
+} // namespace
+
+ReadingView::ReadingView(DesktopLauncher* desktop, QWidget* parent)
+    : QWebEngineView(parent), m_desktop(desktop), m_channel(new QWebChannel(this)), m_bridge(new ReaderBridge(
+                                                                                        [this](int code) {
+                                                                                            if (m_keyHandler)
+                                                                                                m_keyHandler(code);
+                                                                                        },
+                                                                                        this))
+{
+    setObjectName(QStringLiteral("WebBrowser1"));
+    auto* webPage = new ReadingWebPage(m_desktop, this);
+    setPage(webPage);
+    webPage->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    webPage->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+
+    // The page talks to the program through qwebchannel.js, put in before its own scripts.
+    QFile channelJs(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
+    if (channelJs.open(QIODevice::ReadOnly)) {
+        QWebEngineScript script;
+        script.setName(QStringLiteral("qwebchannel"));
+        script.setSourceCode(QString::fromUtf8(channelJs.readAll()));
+        script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+        script.setWorldId(QWebEngineScript::MainWorld);
+        script.setRunsOnSubFrames(false);
+        webPage->scripts().insert(script);
+    }
+    m_channel->registerObject(QStringLiteral("reader"), m_bridge);
+    webPage->setWebChannel(m_channel);
+
+    // The page's own menu is replaced by Menue_ReadPage (the reading page shows it).
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWebEngineView::loadFinished, this, &ReadingView::onLoadFinished);
+}
+
+ReadingView::~ReadingView()
+{
+    *m_alive = false;
+}
+
+void ReadingView::loadPage(const QString& htmlFile)
+{
+    m_loaded = false;
+    load(QUrl::fromLocalFile(htmlFile));
+}
+
+void ReadingView::onLoadFinished(bool ok)
+{
+    if (!ok)
+        return;
+    m_loaded = true;
+    if (!m_pendingAppearance.isEmpty())
+        page()->runJavaScript(m_pendingAppearance);
+    if (m_hasChapter)
+        showChapterHtml(m_pendingChapter, m_pendingAds);
+    emit pageReady();
+}
+
+QString ReadingView::appearanceScript(const QString& txtColor, const QString& txtSize, const QString& backColor)
+{
+    QJsonArray args;
+    args.append(isHexColour(backColor) ? QStringLiteral("#") + backColor : QString());
+    args.append(isHexColour(txtColor) ? QStringLiteral("#") + txtColor : QString());
+    args.append(ReadingAppearance::fontSizeFor(txtSize));
+    return QStringLiteral("(function(back,color,size){var e=document.getElementById('Content_Txt');if(!e)return false;"
+                          "if(back)e.style.background=back;if(color)e.style.color=color;e.style.fontSize=size;"
+                          "return true;}).apply(null,%1)")
+        .arg(jsArgs(args));
+}
+
+QString ReadingView::chapterScript(const QString& txtHtml, const QString& adsHtml)
+{
+    QJsonArray args;
+    args.append(txtHtml);
+    args.append(adsHtml);
+    return QStringLiteral("(function(t,a){var d=document;var x=d.getElementById('TXT');if(!x)return false;"
+                          "x.innerHTML=t;var ads=d.getElementById('AdsDiv');if(ads)ads.innerHTML=a;"
+                          "var box=d.getElementById('Content_Txt');if(box){box.focus({preventScroll:true});"
+                          "box.scrollTop=0;}return true;}).apply(null,%1)")
+        .arg(jsArgs(args));
+}
+
+void ReadingView::applyAppearance(const QString& txtColor, const QString& txtSize, const QString& backColor)
+{
+    m_pendingAppearance = appearanceScript(txtColor, txtSize, backColor);
+    if (m_loaded)
+        page()->runJavaScript(m_pendingAppearance);
+}
+
+void ReadingView::showChapterHtml(const QString& txtHtml, const QString& adsHtml)
+{
+    m_pendingChapter = txtHtml;
+    m_pendingAds = adsHtml;
+    m_hasChapter = true;
+    setFocus(Qt::OtherFocusReason);
+    if (!m_loaded)
+        return;
+    page()->runJavaScript(chapterScript(txtHtml, adsHtml), [this, alive = m_alive](const QVariant&) {
+        if (*alive)
+            emit chapterDisplayed();
+    });
+}

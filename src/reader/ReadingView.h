@@ -1,0 +1,57 @@
+#pragma once
+
+#include "reader/ChapterDisplay.h"
+#include "reader/ReadingAppearance.h"
+
+#include <QWebEngineView>
+
+#include <functional>
+#include <memory>
+
+class DesktopLauncher;
+class QWebChannel;
+class ReaderBridge;
+
+// WebBrowser1: the reading page Reader.html in a web view. Chapter text, banner and
+// appearance given before the page has loaded are kept and applied once it has.
+class ReadingView : public QWebEngineView, public ChapterDisplay, public ReadingAppearance {
+    Q_OBJECT
+public:
+    explicit ReadingView(DesktopLauncher* desktop, QWidget* parent = nullptr);
+    ~ReadingView() override;
+
+    // Loads the page file (program folder + "/Reader.html").
+    void loadPage(const QString& htmlFile);
+    bool isPageLoaded() const { return m_loaded; }
+
+    void showChapterHtml(const QString& txtHtml, const QString& adsHtml) override;
+    void applyAppearance(const QString& txtColor, const QString& txtSize, const QString& backColor) override;
+
+    // Key codes pressed in the page.
+    void setKeyHandler(std::function<void(int)> handler) { m_keyHandler = std::move(handler); }
+
+    // The script that styles Content_Txt; colours that are not six hexadecimal digits
+    // are left out rather than passed to the page.
+    static QString appearanceScript(const QString& txtColor, const QString& txtSize, const QString& backColor);
+    static QString chapterScript(const QString& txtHtml, const QString& adsHtml);
+
+signals:
+    void pageReady();
+    // The page has taken the chapter (its TXT holds the new text).
+    void chapterDisplayed();
+
+private:
+    void onLoadFinished(bool ok);
+
+    DesktopLauncher* m_desktop;
+    QWebChannel* m_channel;
+    ReaderBridge* m_bridge;
+    std::function<void(int)> m_keyHandler;
+    // Script results can arrive while the view is being torn down; they check this first.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    bool m_loaded = false;
+    bool m_hasChapter = false;
+    QString m_pendingChapter;
+    QString m_pendingAds;
+    QString m_pendingAppearance;
+};

@@ -1,0 +1,585 @@
+#include "ReadingFixture.h"
+
+#include "reader/BookmarkController.h"
+#include "reader/ChapterListModel.h"
+#include "reader/FindBar.h"
+#include "reader/ReadingController.h"
+#include "reader/ReadingPage.h"
+#include "reader/ReadingView.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QtTest>
+
+// The reading page driven through its widgets and its page, with recorded message boxes.
+class TestReadingPage : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void toolbarButtonsAndMenus();
+    void showsFirstChapterWithSnippets();
+    void chapterBoundaries_data();
+    void chapterBoundaries();
+    void leftAndRightKeysInThePage();
+    void enterAndDoubleClickInTheList();
+    void emptyListIgnoresEverything();
+    void openingMissingOrEmptyFiles_data();
+    void openingMissingOrEmptyFiles();
+    void laterOpenSupersedesEarlier();
+    void bookmarkOpensItsChapter_data();
+    void bookmarkOpensItsChapter();
+    void goToBookmark_data();
+    void goToBookmark();
+    void bookmarkWithQuoteRoundTrips();
+    void bookmarkOfBookNotOnShelf();
+    void findBar();
+    void appearance_data();
+    void appearance();
+    void contentFoundInBothCases();
+    void bookTextIsNotRunAsHtml();
+    void splitterButtons();
+
+private:
+    void openBook(const QString& path, const QString& bookmark = QString());
+    void waitShown(int row);
+    ReadingController& controller() { return m_page->controller(); }
+    ReadingView* view() { return m_page->view(); }
+
+    std::unique_ptr<ReadingFixture> m_fx;
+    std::unique_ptr<RecordingNavigator> m_nav;
+    std::unique_ptr<ReadingPage> m_page;
+};
+
+void TestReadingPage::init()
+{
+    m_fx = std::make_unique<ReadingFixture>();
+    m_nav = std::make_unique<RecordingNavigator>();
+    m_page = std::make_unique<ReadingPage>(m_fx->services, *m_nav);
+    m_nav->onGetChapter = [this](const QString& path, const QString& mark) { controller().getChapter(path, mark); };
+    m_page->resize(900, 600);
+    m_page->show();
+    view()->loadPage(m_fx->state.programFolder + QStringLiteral("/Reader.html"));
+    QTRY_VERIFY_WITH_TIMEOUT(view()->isPageLoaded(), 20000);
+}
+
+void TestReadingPage::cleanup()
+{
+    m_page.reset();
+    m_nav.reset();
+    m_fx.reset();
+}
+
+void TestReadingPage::openBook(const QString& path, const QString& bookmark)
+{
+    QSignalSpy shown(&controller(), &ReadingController::chapterShown);
+    controller().getChapter(path, bookmark);
+    QVERIFY(shown.wait(10000));
+}
+
+// The page holds the chapter of `row`, wrapped in the header and footer snippets.
+void TestReadingPage::waitShown(int row)
+{
+    QTRY_COMPARE_WITH_TIMEOUT(controller().selectedRow(), row, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_page->chapterModel().nowChapter(), row, 5000);
+    // innerHTML gives quotes in text back bare.
+    const QString expected =
+        m_fx->state.chapterHeaderHtml +
+        readChapterHtml(controller().scan(), row).replace(QStringLiteral("&quot;"), QStringLiteral("\"")) +
+        m_fx->state.chapterFooterHtml;
+    QTRY_COMPARE_WITH_TIMEOUT(txtHtml(view()), expected, 5000);
+}
+
+void TestReadingPage::toolbarButtonsAndMenus()
+{
+    const QStringList tips = {QStringLiteral("打开文件"),
+                              QString(),
+                              QStringLiteral("书签"),
+                              QStringLiteral("查找内容"),
+                              QString(),
+                              QStringLiteral("第一节"),
+                              QStringLiteral("上一节"),
+                              QStringLiteral("下一节"),
+                              QStringLiteral("最后一节"),
+                              QString(),
+                              QStringLiteral("开始朗读"),
+                              QStringLiteral("停止朗读"),
+                              QStringLiteral("语音诵读设置"),
+                              QStringLiteral("使用帮助")};
+    for (int i = 1; i <= 14; ++i) {
+        QAction* button = m_page->toolbarButton(i);
+        QVERIFY(button);
+        QCOMPARE(button->isSeparator(), tips[i - 1].isEmpty());
+        if (!button->isSeparator())
+            QCOMPARE(button->toolTip(), tips[i - 1]);
+    }
+    QVERIFY(!m_page->toolbarButton(15));
+
+    // "书签" opens its menu on a click anywhere on the button.
+    auto* toolbar = m_page->findChild<QToolBar*>(QStringLiteral("Toolbar2"));
+    auto* bookmarkButton = qobject_cast<QToolButton*>(toolbar->widgetForAction(m_page->toolbarButton(3)));
+    QVERIFY(bookmarkButton);
+    QCOMPARE(bookmarkButton->popupMode(), QToolButton::InstantPopup);
+    const QList<QAction*> items = m_page->bookmarkMenu()->actions();
+    QCOMPARE(items.size(), 3);
+    QCOMPARE(items[0]->text(), QStringLiteral("添加书签"));
+    QCOMPARE(items[0]->objectName(), QStringLiteral("AddShuQian"));
+    QVERIFY(items[1]->isSeparator());
+    QCOMPARE(items[2]->text(), QStringLiteral("跳转到书签"));
+    QCOMPARE(items[2]->objectName(), QStringLiteral("GotoShuQian"));
+
+    QMenu* menu = m_page->readMenu();
+    QCOMPARE(menu->title(), QStringLiteral("阅读操作"));
+    QStringList names;
+    QStringList captions;
+    for (QAction* a : menu->actions()) {
+        names << a->objectName();
+        captions << a->text();
+    }
+    QCOMPARE(names, QStringList({"Menue_VoiceRead", "Menue_InsertSQ", "Menue_GotoSQ", "Menue_Find", "ShareThisBook"}));
+    QCOMPARE(captions,
+             QStringList({QStringLiteral("语音朗读"), QStringLiteral("添加书签"), QStringLiteral("跳转到书签"),
+                          QStringLiteral("查找内容"), QStringLiteral("共享本书到网络")}));
+    // The browser's own menu never shows: a right click in the page opens Menue_ReadPage.
+    QCOMPARE(view()->contextMenuPolicy(), Qt::CustomContextMenu);
+    emit view()->customContextMenuRequested(QPoint(20, 20));
+    QTRY_VERIFY(menu->isVisible());
+    menu->close();
+}
+
+void TestReadingPage::showsFirstChapterWithSnippets()
+{
+    m_fx->state.chapterHeaderHtml = QStringLiteral("<p class=\"hdr\">HEADER</p>");
+    m_fx->state.chapterFooterHtml = QStringLiteral("<p class=\"ftr\">FOOTER</p>");
+    m_fx->state.bannerHtml = QStringLiteral("<b>BANNER</b>");
+    const QString path = m_fx->writeChapters(QStringLiteral("a.txt"), 3);
+    openBook(path);
+
+    QCOMPARE(m_fx->state.currentBookPath, path);
+    QCOMPARE(m_page->chapterModel().count(), 4);
+    QCOMPARE(controller().selectedRow(), 0);
+    // Row 1 holds what comes after the title line up to the first heading: nothing here.
+    QTRY_VERIFY_WITH_TIMEOUT(txtHtml(view()).startsWith(QStringLiteral("<p class=\"hdr\">HEADER</p>")), 5000);
+    QVERIFY(txtHtml(view()).endsWith(QStringLiteral("<p class=\"ftr\">FOOTER</p>")));
+    QCOMPARE(runJs(view(), QStringLiteral("document.getElementById('AdsDiv').innerHTML")).toString(),
+             QStringLiteral("<b>BANNER</b>"));
+
+    // Icons: the shown row "NowChapter", every other "Space".
+    const auto iconKey = [this](int row) {
+        return m_page->chapterModel().index(row, 0).data(ChapterListModel::IconKeyRole).toString();
+    };
+    QCOMPARE(iconKey(0), QStringLiteral("NowChapter"));
+    QCOMPARE(iconKey(1), QStringLiteral("Space"));
+
+    controller().setSelectedRow(2);
+    controller().showSelected();
+    waitShown(2);
+    QCOMPARE(iconKey(0), QStringLiteral("Space"));
+    QCOMPARE(iconKey(2), QStringLiteral("NowChapter"));
+    QCOMPARE(
+        txtHtml(view()),
+        QStringLiteral("<p class=\"hdr\">HEADER</p>第2章 标题2<br>内容2甲<br>内容2乙<br><p class=\"ftr\">FOOTER</p>"));
+    QCOMPARE(runJs(view(), QStringLiteral("document.getElementById('Content_Txt').scrollTop")).toInt(), 0);
+    QCOMPARE(m_page->chapterList()->currentIndex().row(), 2);
+    // The list's tool tip is the row's label.
+    QCOMPARE(m_page->chapterModel().index(2, 2).data(Qt::ToolTipRole).toString(), QStringLiteral("第2章 标题2"));
+}
+
+void TestReadingPage::chapterBoundaries_data()
+{
+    QTest::addColumn<int>("button"); // Toolbar2 button moving to the edge first: 6 first, 9 last
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("left on the first") << 6 << 37 << QStringLiteral("当前是第一章，前面没有章节！");
+    QTest::newRow("right on the last") << 9 << 39 << QStringLiteral("已经是最后一章了！");
+}
+
+void TestReadingPage::chapterBoundaries()
+{
+    QFETCH(int, button);
+    QFETCH(int, key);
+    QFETCH(QString, message);
+    openBook(m_fx->writeChapters(QStringLiteral("b.txt"), 4));
+    m_page->toolbarButton(button)->trigger();
+    const int edge = button == 6 ? 0 : 4;
+    waitShown(edge);
+
+    m_fx->dialogs.clear();
+    controller().changeChapter(key);
+    QCOMPARE(m_fx->dialogs.count(), 1);
+    QCOMPARE(m_fx->dialogs.last().text, message);
+    QCOMPARE(m_fx->dialogs.last().title, QStringLiteral("Quillmere"));
+    QCOMPARE(m_fx->dialogs.last().style, 64);
+    QCOMPARE(controller().selectedRow(), edge);
+
+    // One step the other way is allowed, and the toolbar's own buttons say the same.
+    controller().changeChapter(key == 37 ? 39 : 37);
+    waitShown(key == 37 ? 1 : 3);
+    m_page->toolbarButton(key == 37 ? 7 : 8)->trigger();
+    m_page->toolbarButton(key == 37 ? 7 : 8)->trigger();
+    QCOMPARE(m_fx->dialogs.count(), 2);
+    QCOMPARE(m_fx->dialogs.last().text, message);
+    // Other key codes do nothing.
+    controller().changeChapter(13);
+    controller().changeChapter(40);
+    QCOMPARE(m_fx->dialogs.count(), 2);
+    QCOMPARE(controller().selectedRow(), edge);
+}
+
+void TestReadingPage::leftAndRightKeysInThePage()
+{
+    openBook(m_fx->writeChapters(QStringLiteral("c.txt"), 3));
+    QTRY_VERIFY_WITH_TIMEOUT(runJs(view(), QStringLiteral("window.readerChannelReady === true")).toBool(), 10000);
+
+    const auto press = [this](const char* key) {
+        runJs(view(), QStringLiteral("document.getElementById('Content_Txt').dispatchEvent("
+                                     "new KeyboardEvent('keydown', {key: '%1', bubbles: true})); true")
+                          .arg(QLatin1String(key)));
+    };
+    press("ArrowRight");
+    waitShown(1);
+    press("ArrowRight");
+    waitShown(2);
+    press("ArrowLeft");
+    waitShown(1);
+    press("ArrowDown"); // scrolling keys are the page's own
+    QTest::qWait(200);
+    QCOMPARE(controller().selectedRow(), 1);
+
+    // A real key press on the view reaches the page and comes back the same way.
+    view()->setFocus();
+    QTest::keyClick(view()->focusProxy(), Qt::Key_Right);
+    waitShown(2);
+    QCOMPARE(m_fx->dialogs.count(), 0);
+}
+
+void TestReadingPage::enterAndDoubleClickInTheList()
+{
+    openBook(m_fx->writeChapters(QStringLiteral("d.txt"), 3));
+    QTreeView* list = m_page->chapterList();
+    list->setFocus();
+    list->setCurrentIndex(m_page->chapterModel().index(3, 0));
+    QCOMPARE(controller().selectedRow(), 3); // selecting alone does not show
+    QCOMPARE(m_page->chapterModel().nowChapter(), 0);
+    QTest::keyClick(list, Qt::Key_Return);
+    waitShown(3);
+
+    const QRect rect = list->visualRect(m_page->chapterModel().index(1, 2));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    waitShown(1);
+    QCOMPARE(m_page->chapterModel().nowChapter(), 1);
+}
+
+void TestReadingPage::emptyListIgnoresEverything()
+{
+    // Nothing open yet: no toolbar or list action may do anything or say anything.
+    for (int button : {6, 7, 8, 9})
+        m_page->toolbarButton(button)->trigger();
+    QTest::keyClick(m_page->chapterList(), Qt::Key_Return);
+    m_page->addBookmark();
+    m_page->gotoBookmark();
+    controller().changeChapter(37);
+    QCOMPARE(m_fx->dialogs.count(), 0);
+    QCOMPARE(controller().selectedRow(), -1);
+}
+
+void TestReadingPage::openingMissingOrEmptyFiles_data()
+{
+    QTest::addColumn<QString>("file"); // "" = a missing file
+    QTest::addColumn<QString>("content");
+    QTest::addColumn<QString>("textStart");
+    QTest::addColumn<int>("style");
+
+    QTest::newRow("missing") << QString() << QString()
+                             << QStringLiteral("文件地址不存在，请检查是否移动或删除了以下文件：\r\n") << 16;
+    QTest::newRow("empty") << QStringLiteral("empty.txt") << QString()
+                           << QStringLiteral("这本电子书是空文件，没有可以显示的内容：\r\n") << 48;
+}
+
+void TestReadingPage::openingMissingOrEmptyFiles()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, content);
+    QFETCH(QString, textStart);
+    QFETCH(int, style);
+    const QString shown = m_fx->writeChapters(QStringLiteral("shown.txt"), 2);
+    openBook(shown);
+    controller().showLast();
+    waitShown(2);
+
+    const QString path =
+        file.isEmpty() ? m_fx->dir.filePath(QStringLiteral("gone.txt")) : m_fx->writeBook(file, content);
+    QSignalSpy scanning(&controller(), &ReadingController::scanningChanged);
+    controller().getChapter(path, QString());
+    QTRY_VERIFY_WITH_TIMEOUT(!controller().isScanning(), 10000);
+    QCOMPARE(m_fx->dialogs.count(), 1);
+    QCOMPARE(m_fx->dialogs.last().text, textStart + path);
+    QCOMPARE(m_fx->dialogs.last().title, QStringLiteral("电子书打开失败!"));
+    QCOMPARE(m_fx->dialogs.last().style, style);
+    // The book being read stays, with its chapter, list and path.
+    QCOMPARE(m_fx->state.currentBookPath, shown);
+    QCOMPARE(m_page->chapterModel().count(), 3);
+    QCOMPARE(controller().selectedRow(), 2);
+}
+
+void TestReadingPage::laterOpenSupersedesEarlier()
+{
+    QString big = QStringLiteral("大书\n");
+    for (int i = 1; i <= 3000; ++i)
+        big += QStringLiteral("第%1章 大\n").arg(i) + QString(200, QChar(0x6587)) + QLatin1Char('\n');
+    const QString first = m_fx->writeBook(QStringLiteral("big.txt"), big);
+    const QString second = m_fx->writeChapters(QStringLiteral("small.txt"), 2);
+    QSignalSpy filled(&controller(), &ReadingController::chapterListFilled);
+    controller().getChapter(first, QString());
+    controller().getChapter(second, QString());
+    QTRY_VERIFY_WITH_TIMEOUT(!controller().isScanning(), 10000);
+    QTest::qWait(300); // the first scan, had it been delivered, would have arrived by now
+    QCOMPARE(filled.count(), 1);
+    QCOMPARE(controller().bookPath(), second);
+    QCOMPARE(m_page->chapterModel().count(), 3);
+}
+
+void TestReadingPage::bookmarkOpensItsChapter_data()
+{
+    QTest::addColumn<QString>("bookmark");
+    QTest::addColumn<int>("row");
+
+    QTest::newRow("matching label") << QStringLiteral("第2章 重名") << 2;
+    QTest::newRow("duplicated label opens the first") << QStringLiteral("第3章 重名") << 3;
+    QTest::newRow("Null matches nothing") << QStringLiteral("Null") << 0;
+    QTest::newRow("case matters") << QStringLiteral("第2章 重名 ") << 0;
+    QTest::newRow("first line label") << QStringLiteral("标题行") << 0;
+}
+
+void TestReadingPage::bookmarkOpensItsChapter()
+{
+    QFETCH(QString, bookmark);
+    QFETCH(int, row);
+    const QString path =
+        m_fx->writeBook(QStringLiteral("marks.txt"),
+                        QStringLiteral("标题行\n第1章 开头\n一\n第2章 重名\n二\n第3章 重名\n三\n第3章 重名\n四\n"));
+    openBook(path, bookmark);
+    waitShown(row);
+}
+
+void TestReadingPage::goToBookmark_data()
+{
+    QTest::addColumn<QString>("marke");
+    QTest::addColumn<int>("expected");
+
+    QTest::newRow("matches") << QStringLiteral("第3章 标题3") << 3;
+    QTest::newRow("never set") << QStringLiteral("Null") << 1;
+    QTest::newRow("file changed") << QStringLiteral("第9章 不在了") << 1;
+}
+
+void TestReadingPage::goToBookmark()
+{
+    QFETCH(QString, marke);
+    QFETCH(int, expected);
+    const QString path = m_fx->writeChapters(QStringLiteral("go.txt"), 4);
+    m_fx->library.insertBook(QStringLiteral("其他分类"), QStringLiteral("书"), QStringLiteral("佚名"), path);
+    m_fx->library.setBookmark(path, marke);
+    openBook(path);
+    controller().setSelectedRow(1);
+    controller().showSelected();
+    waitShown(1);
+
+    QSignalSpy shown(&controller(), &ReadingController::chapterShown);
+    m_page->readMenu()->findChild<QAction*>(QStringLiteral("Menue_GotoSQ"))->trigger();
+    QCOMPARE(shown.count(), 1); // no match shows the current chapter again
+    waitShown(expected);
+    QCOMPARE(m_fx->dialogs.count(), 0);
+
+    // The toolbar's drop-down item does the same.
+    controller().setSelectedRow(0);
+    m_page->bookmarkMenu()->findChild<QAction*>(QStringLiteral("GotoShuQian"))->trigger();
+    waitShown(expected == 1 ? 0 : expected);
+}
+
+void TestReadingPage::bookmarkWithQuoteRoundTrips()
+{
+    const QString label = QStringLiteral("第2章 他说'走吧' \"好\"");
+    const QString path = m_fx->writeBook(QStringLiteral("quote's.txt"),
+                                         QStringLiteral("书\n第1章 起\n甲\n") + label + QStringLiteral("\n乙\n"));
+    m_fx->library.insertBook(QStringLiteral("其他分类"), QStringLiteral("引号's"), QStringLiteral("佚名"), path);
+    openBook(path);
+    controller().setSelectedRow(2);
+    controller().showSelected();
+
+    m_page->bookmarkMenu()->findChild<QAction*>(QStringLiteral("AddShuQian"))->trigger();
+    QCOMPARE(m_fx->dialogs.last().text, QStringLiteral("恭喜你：书签添加成功！"));
+    QCOMPARE(m_fx->dialogs.last().title, QStringLiteral("添加成功"));
+    QCOMPARE(m_fx->dialogs.last().style, 64);
+    QCOMPARE(m_nav->calls.last(), QStringLiteral("readList")); // the shelf shows the new label
+    QCOMPARE(m_fx->library.bookByPath(path)->marke, label);
+
+    controller().showFirst();
+    waitShown(0);
+    m_page->readMenu()->findChild<QAction*>(QStringLiteral("Menue_GotoSQ"))->trigger();
+    waitShown(2);
+}
+
+void TestReadingPage::bookmarkOfBookNotOnShelf()
+{
+    const QString path = m_fx->writeChapters(QStringLiteral("loose.txt"), 2);
+    openBook(path);
+    m_page->readMenu()->findChild<QAction*>(QStringLiteral("Menue_InsertSQ"))->trigger();
+    QCOMPARE(m_fx->dialogs.count(), 1);
+    QVERIFY(m_fx->dialogs.last().text.contains(QStringLiteral("还没有添加到你的书架")));
+    QVERIFY(!m_fx->dialogs.last().text.contains(QStringLiteral("成功！")));
+    QCOMPARE(m_fx->dialogs.last().style, 48);
+    QVERIFY(!m_nav->calls.contains(QStringLiteral("readList")));
+
+    BookmarkController direct(&m_fx->library, m_fx->dialogs, {});
+    QCOMPARE(direct.addBookmark(path, QStringLiteral("第1章 标题1"), true), BookmarkController::AddResult::NotOnShelf);
+    QCOMPARE(direct.addBookmark(path, QStringLiteral("第1章 标题1"), false), BookmarkController::AddResult::NoChapter);
+}
+
+void TestReadingPage::findBar()
+{
+    openBook(m_fx->writeChapters(QStringLiteral("find.txt"), 2));
+    controller().showLast();
+    waitShown(2);
+
+    FindBar* bar = m_page->findBar();
+    QVERIFY(!bar->isVisible());
+    m_page->toolbarButton(4)->trigger();
+    QVERIFY(bar->isVisible());
+    auto* text = bar->findChild<QLineEdit*>(QStringLiteral("FindText"));
+    QTRY_VERIFY(text->hasFocus());
+
+    QSignalSpy searched(bar, &FindBar::searched);
+    text->setText(QStringLiteral("内容2"));
+    QTRY_VERIFY_WITH_TIMEOUT(bar->lastSearchFound() && bar->statusText() == QStringLiteral("1/2"), 5000);
+    bar->findChild<QToolButton*>(QStringLiteral("FindNext"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(bar->statusText(), QStringLiteral("2/2"), 5000);
+    bar->findChild<QToolButton*>(QStringLiteral("FindPrevious"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(bar->statusText(), QStringLiteral("1/2"), 5000);
+
+    text->setText(QStringLiteral("不存在的字"));
+    QTRY_COMPARE_WITH_TIMEOUT(bar->statusText(), QStringLiteral("没有找到"), 5000);
+    QVERIFY(!bar->lastSearchFound());
+
+    QTest::keyClick(text, Qt::Key_Escape);
+    QVERIFY(!bar->isVisible());
+    // Ctrl+F on the page opens it too.
+    QTest::keyClick(m_page->chapterList(), Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(bar->isVisible());
+    bar->close();
+    // The reading menu's "查找内容" opens it again.
+    m_page->readMenu()->findChild<QAction*>(QStringLiteral("Menue_Find"))->trigger();
+    QVERIFY(bar->isVisible());
+}
+
+void TestReadingPage::appearance_data()
+{
+    QTest::addColumn<QString>("txtColor");
+    QTest::addColumn<QString>("txtSize");
+    QTest::addColumn<QString>("backColor");
+    QTest::addColumn<QString>("color");
+    QTest::addColumn<QString>("background");
+    QTest::addColumn<QString>("fontSize");
+
+    QTest::newRow("小号") << "FF0000" << QStringLiteral("小号") << "00FF00"
+                          << "rgb(255, 0, 0)"
+                          << "rgb(0, 255, 0)"
+                          << "12px";
+    QTest::newRow("中号") << "000000" << QStringLiteral("中号") << "FFFFFF"
+                          << "rgb(0, 0, 0)"
+                          << "rgb(255, 255, 255)"
+                          << "14px";
+    QTest::newRow("大号") << "123456" << QStringLiteral("大号") << "ABCDEF"
+                          << "rgb(18, 52, 86)"
+                          << "rgb(171, 205, 239)"
+                          << "18px";
+    QTest::newRow("特大号") << "000000" << QStringLiteral("特大号") << "FBF7EE"
+                            << "rgb(0, 0, 0)"
+                            << "rgb(251, 247, 238)"
+                            << "22px";
+    QTest::newRow("unknown size") << "000000" << QStringLiteral("超大") << "FBF7EE"
+                                  << "rgb(0, 0, 0)"
+                                  << "rgb(251, 247, 238)"
+                                  << "14px";
+    // A stored colour that is not six hex digits never reaches the page's script.
+    QTest::newRow("bad colour kept out") << "red');alert(1);('" << QStringLiteral("大号") << "FBF7EE"
+                                         << "rgb(0, 0, 0)"
+                                         << "rgb(251, 247, 238)"
+                                         << "18px";
+}
+
+void TestReadingPage::appearance()
+{
+    QFETCH(QString, txtColor);
+    QFETCH(QString, txtSize);
+    QFETCH(QString, backColor);
+    QFETCH(QString, color);
+    QFETCH(QString, background);
+    QFETCH(QString, fontSize);
+    ReadingAppearance* appearance = view();
+    appearance->applyAppearance(txtColor, txtSize, backColor);
+    const QString read =
+        QStringLiteral("(function(){var e=document.getElementById('Content_Txt');"
+                       "var s=getComputedStyle(e);return [s.color,s.backgroundColor,e.style.fontSize];})()");
+    QTRY_COMPARE_WITH_TIMEOUT(runJs(view(), read).toStringList(), QStringList({color, background, fontSize}), 5000);
+}
+
+void TestReadingPage::contentFoundInBothCases()
+{
+    QVERIFY(runJs(view(), QStringLiteral("document.getElementById('content') !== null && "
+                                         "document.getElementById('content') === document.getElementById('Content')"))
+                .toBool());
+    for (const char* id : {"Content_Txt", "TXT", "AdsDiv", "Content"})
+        QVERIFY2(
+            runJs(view(), QStringLiteral("document.getElementById('%1') !== null").arg(QLatin1String(id))).toBool(),
+            id);
+}
+
+void TestReadingPage::bookTextIsNotRunAsHtml()
+{
+    openBook(m_fx->writeBook(QStringLiteral("html.txt"),
+                             QStringLiteral("书\n第1章 <b>粗</b>\n<img src=x onerror=\"window.pwned=1\">&amp;\n")));
+    controller().showLast();
+    waitShown(1);
+    QTRY_VERIFY_WITH_TIMEOUT(txtHtml(view()).contains(QStringLiteral("&lt;img src=x")), 5000);
+    QVERIFY(!runJs(view(), QStringLiteral("window.pwned === 1")).toBool());
+    QVERIFY(txtHtml(view()).contains(QStringLiteral("&amp;amp;")));
+}
+
+void TestReadingPage::splitterButtons()
+{
+    m_page->resize(1200, 700);
+    QTRY_COMPARE(m_page->width(), 1200);
+    m_page->relayout();
+    auto* hide = m_page->findChild<QToolButton*>(QStringLiteral("spliter_button_0"));
+    auto* show = m_page->findChild<QToolButton*>(QStringLiteral("spliter_button_1"));
+    const int withList = view()->width();
+    QVERIFY(m_page->chapterList()->isVisible());
+    QVERIFY(hide->isVisible());
+    QVERIFY(!show->isVisible());
+
+    hide->click();
+    QVERIFY(!m_page->chapterList()->isVisible());
+    QVERIFY(!hide->isVisible());
+    QVERIFY(show->isVisible());
+    // The reading view takes the freed 2995 twips (200 pixels, give or take rounding).
+    QVERIFY2(qAbs(view()->width() - withList - 200) <= 1, qPrintable(QString::number(view()->width() - withList)));
+
+    // Opening a book shows the list again.
+    openBook(m_fx->writeChapters(QStringLiteral("s.txt"), 1));
+    QVERIFY(m_page->chapterList()->isVisible());
+    QCOMPARE(view()->width(), withList);
+    QVERIFY(!show->isVisible());
+}
+
+QTEST_MAIN(TestReadingPage)
+#include "tst_readingpage.moc"

@@ -1,0 +1,208 @@
+#pragma once
+
+// A service on 127.0.0.1 (a free port) in a temporary data folder, with a client that keeps
+// cookies as the reader's HTTP stack does. Used by the server tests only.
+#include "Admin.h"
+#include "HttpService.h"
+#include "Service.h"
+#include "TextCodec.h"
+
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkCookieJar>
+#include <QNetworkReply>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QXmlStreamReader>
+
+#include <memory>
+
+struct HttpResult {
+    int status = 0;
+    QByteArray body;
+    QHash<QByteArray, QByteArray> headers; // names lower-cased
+    QString text() const { return TextCodec::decodeGbk(body).value_or(QStringLiteral("<not GBK>")); }
+};
+
+class ServerFixture {
+public:
+    bool start(qint64 maxUploadBytes = 64LL * 1024 * 1024)
+    {
+        if (!m_dir.isValid())
+            return false;
+        m_config.dataDir = m_dir.path();
+        m_config.pwhashOps = 1; // the cheapest hashes keep the tests fast
+        m_config.pwhashMemBytes = 8192;
+        m_config.maxUploadBytes = maxUploadBytes;
+        m_service = std::make_unique<Service>(m_config);
+        if (!m_service->open())
+            return false;
+        m_http = std::make_unique<HttpService>(*m_service);
+        m_port = m_http->listen(QHostAddress::LocalHost, 0);
+        m_config.port = m_port;
+        return m_port != 0;
+    }
+
+    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
+    const ServerConfig& config() const { return m_config; }
+    QString dataDir() const { return m_dir.path(); }
+    Service& service() { return *m_service; }
+    void forgetCookies() { m_nam.setCookieJar(new QNetworkCookieJar); }
+
+    HttpResult get(const QString& pathAndQuery) { return finish(m_nam.get(request(pathAndQuery))); }
+
+    HttpResult post(const QString& path, const QByteArray& body, const QByteArray& contentType)
+    {
+        QNetworkRequest r = request(path);
+        r.setHeader(QNetworkRequest::ContentTypeHeader, contentType);
+        return finish(m_nam.post(r, body));
+    }
+
+    HttpResult postForm(const QByteArray& body)
+    {
+        return post(QStringLiteral("/readerserver/userinfo.asp"), body, "application/x-www-form-urlencoded");
+    }
+
+    // A second connection to the data folder, as an administrator's command has.
+    std::unique_ptr<Admin> admin()
+    {
+        auto a = std::make_unique<Admin>(m_config, m_adminOut, m_adminErr);
+        return a->open() ? std::move(a) : nullptr;
+    }
+
+    // Registers and logs in through HTTP; returns the login reply's code.
+    QString signUpAndLogIn(const QByteArray& encodedName, const QString& utf8Name, bool remember = false)
+    {
+        postForm("action=reg&username=" + encodedName +
+                 "&userpass=%61%62%63%31&email=a%40b%2Ecom&sex=%C4%D0&qq=%31&anwser=%61&question=%71");
+        const HttpResult login = get(QStringLiteral("/readerserver/userinfo.asp?action=login&username=%1&password=abc1"
+                                                    "&cookies=%2&rnt=2026-12-8 10:00:00")
+                                         .arg(utf8Name, remember ? QStringLiteral("1") : QStringLiteral("0")));
+        return code(login.body);
+    }
+
+    static QString code(const QByteArray& xml)
+    {
+        return texts(xml, QStringLiteral("logininfo")).value(0).section('|', 0, 0);
+    }
+    static QString message(const QByteArray& xml)
+    {
+        return texts(xml, QStringLiteral("logininfo")).value(0).section('|', 1);
+    }
+
+    // Every text of elements named `tag`, in document order; a malformed document gives
+    // a list holding only "<malformed>".
+    static QStringList texts(const QByteArray& xml, const QString& tag)
+    {
+        QXmlStreamReader reader(xml);
+        QStringList found;
+        while (!reader.atEnd()) {
+            reader.readNext();
+            if (reader.isStartElement() && reader.name() == tag)
+                found.append(reader.readElementText(QXmlStreamReader::IncludeChildElements));
+        }
+        if (reader.hasError())
+            return {QStringLiteral("<malformed>")};
+        return found;
+    }
+
+    // Child element names of the first element named `record`.
+    static QStringList childNames(const QByteArray& xml, const QString& record)
+    {
+        QXmlStreamReader reader(xml);
+        QStringList names;
+        int depth = -1;
+        while (!reader.atEnd()) {
+            reader.readNext();
+            if (reader.isStartElement()) {
+                if (depth < 0 && reader.name() == record)
+                    depth = 0;
+                else if (depth >= 0 && ++depth == 1)
+                    names.append(reader.name().toString());
+            } else if (reader.isEndElement() && depth >= 0) {
+                if (depth == 0)
+                    return names;
+                --depth;
+            }
+        }
+        return names;
+    }
+
+    // The upload body exactly as the reader's upload page lays it out: no boundary in the
+    // header, text parts in the code page, file parts raw.
+    static QByteArray uploadBody(const QList<QPair<QString, QString>>& text, const QByteArray& file,
+                                 const QString& fileName = QStringLiteral("C:\\书\\book.txt"),
+                                 const QByteArray& cover = QByteArray(),
+                                 const QString& coverName = QStringLiteral("C:\\cover.jpg"))
+    {
+        QByteArray boundary = "__NextPart__";
+        const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXZYabcdefghijklmnopqrstuvwxzy0123456789";
+        for (int i = 0; i < 24; ++i)
+            boundary += alphabet[QRandomGenerator::global()->bounded(62)];
+        QByteArray body;
+        auto filePart = [&](const char* name, const QString& path, const QByteArray& data) {
+            body += "--" + boundary + "\r\nContent-Disposition:form-data;name=\"" + name + "\";filename=\"" +
+                    TextCodec::encodeGbk(path) + "\"\r\nContent-Type:application/octet-stream\r\n\r\n" + data + "\r\n";
+        };
+        filePart("file1", fileName, file);
+        if (!cover.isEmpty())
+            filePart("file2", coverName, cover);
+        for (const auto& pair : text) {
+            body += "--" + boundary + "\r\nContent-Disposition: form-data; name=\"" + pair.first.toLatin1() +
+                    "\"\r\n\r\n" + TextCodec::encodeGbk(pair.second) + "\r\n";
+        }
+        body += "--" + boundary + "--";
+        return body;
+    }
+
+    static QList<QPair<QString, QString>> uploadFields(const QString& user, const QString& title,
+                                                       const QString& memo = QStringLiteral("简介"))
+    {
+        return {{"stype", QStringLiteral("武侠仙侠")},
+                {"sname", title},
+                {"sauthor", QStringLiteral("作者")},
+                {"username", user},
+                {"smemo", memo},
+                {"sstatue", QStringLiteral("连载")},
+                {"snewchap", QStringLiteral("第十章")}};
+    }
+
+    HttpResult upload(const QByteArray& body)
+    {
+        return post(QStringLiteral("/readerserver/uploadbook.asp"), body, "multipart/form-data");
+    }
+
+private:
+    QNetworkRequest request(const QString& pathAndQuery) const
+    {
+        QNetworkRequest r(QUrl(base() + pathAndQuery, QUrl::TolerantMode));
+        r.setTransferTimeout(20000);
+        return r;
+    }
+
+    static HttpResult finish(QNetworkReply* reply)
+    {
+        QEventLoop loop;
+        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        if (!reply->isFinished())
+            loop.exec();
+        HttpResult result;
+        result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        result.body = reply->readAll();
+        for (const auto& pair : reply->rawHeaderPairs())
+            result.headers.insert(pair.first.toLower(), pair.second);
+        reply->deleteLater();
+        return result;
+    }
+
+    QTemporaryDir m_dir;
+    ServerConfig m_config;
+    std::unique_ptr<Service> m_service;
+    std::unique_ptr<HttpService> m_http;
+    quint16 m_port = 0;
+    QNetworkAccessManager m_nam;
+    QString m_adminText;
+    QTextStream m_adminOut{&m_adminText};
+    QTextStream m_adminErr{&m_adminText};
+};
