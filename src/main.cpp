@@ -5,10 +5,13 @@
 #include "app/Startup.h"
 #include "desktop/MainWindow.h"
 #include "desktop/ScreenshotTour.h"
+#include "desktop/SettingsModule.h"
 #include "platform/Clock.h"
 #include "platform/qt/QtDesktopLauncher.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtPickers.h"
+#include "platform/x11/X11GlobalHotKey.h"
+#include "platform/xdg/XdgAutoStart.h"
 
 #include <QApplication>
 
@@ -41,7 +44,12 @@ int main(int argc, char* argv[])
         break;
     }
 
+    // Declared before the window so that they outlive the page the window owns.
+    X11GlobalHotKey hotKey;
+    XdgAutoStart autoStart;
+    SettingsModule settings(library, state, dialogs, pickers, autoStart, hotKey);
     MainWindow window(services);
+    window.setSettings(&settings);
     QObject::connect(&window, &MainWindow::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     window.formLoad();
     window.showNotice(state.noticeUrl);

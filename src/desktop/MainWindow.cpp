@@ -7,6 +7,8 @@
 #include "app/LibraryDatabase.h"
 #include "app/StripedBackground.h"
 #include "desktop/MainWindowLayout.h"
+#include "desktop/SettingsModule.h"
+#include "desktop/SettingsPage.h"
 #include "reader/ReadingController.h"
 #include "reader/ReadingPage.h"
 #include "reader/ReadingView.h"
@@ -167,6 +169,15 @@ void MainWindow::setSettingsPage(QWidget* page)
         fillPage(5, page);
 }
 
+void MainWindow::setSettings(SettingsModule* settings)
+{
+    m_settingsModule = settings;
+    if (!settings)
+        return;
+    settings->setReadingAppearance(m_reading->view());
+    setSettingsPage(settings->page(m_pages[4]));
+}
+
 void MainWindow::setOnlinePage(QWidget* page)
 {
     if (page)
@@ -237,13 +248,17 @@ void MainWindow::formLoad()
         m_settings.txtSize = txtSize.value_or(m_settings.txtSize);
         m_settings.backColor = backColor.value_or(m_settings.backColor);
     });
-    // 10. HOOK (settings): the settings page shows loadedSettings() when it is set.
-    // 11. The reading page's appearance; values that could not be read leave the page as designed.
-    guarded([&] {
-        if (txtColor && txtSize && backColor)
-            m_reading->view()->applyAppearance(*txtColor, *txtSize, *backColor);
-    });
-    // 12. HOOK (boss key): register the boss key from loadedSettings().bossKey.
+    // 10.-12. The settings page shows the stored values, styles the reading page with them and
+    // starts the boss key. Without it, the reading page is styled here; values that could
+    // not be read leave the page as designed.
+    if (m_settingsModule) {
+        guarded([this] { m_settingsModule->load(); });
+    } else {
+        guarded([&] {
+            if (txtColor && txtSize && backColor)
+                m_reading->view()->applyAppearance(*txtColor, *txtSize, *backColor);
+        });
+    }
     // 13. Show the window.
     guarded([this] { show(); });
     // 14. Open on the reading page.

@@ -14,6 +14,7 @@ class QLineEdit;
 class QPushButton;
 class QToolBar;
 class ReadingPage;
+class SettingsModule;
 struct AppServices;
 
 // Form1, the main window: the page toolbar Toolbar1 along the top, the search panel at
@@ -40,6 +41,9 @@ public:
 
     // Page 5's content (the settings page), placed to fill the page.
     void setSettingsPage(QWidget* page);
+    // The settings page with the boss key: its page becomes page 5, it restyles the reading
+    // view on save, and formLoad() has it show the stored values and start the boss key.
+    void setSettings(SettingsModule* settings);
     // Page 3's content (the online library), placed to fill the page.
     void setOnlinePage(QWidget* page);
 
@@ -86,5 +90,6 @@ private:
     ReadingPage* m_reading = nullptr;
     std::unique_ptr<BookDialogs> m_bookDialogs;
     SettingsRow m_settings;
+    SettingsModule* m_settingsModule = nullptr;
     int m_current = 0;
 };

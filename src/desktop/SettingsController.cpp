@@ -65,15 +65,17 @@ SettingsView SettingsController::load()
         noteBossKey(GlobalHotKey::Result::Unavailable, QString(), QString());
     }
 
-    const QString txtSize = m_library.txtSize().value_or(QString());
-    view.sizeIndex = indexIn(sizeNames(), txtSize, Qt::CaseSensitive);
-    const QString txtColor = m_library.txtColor().value_or(QString());
-    const QString backColor = m_library.backColor().value_or(QString());
-    view.txtColor = hexToColor(txtColor);
-    view.backColor = hexToColor(backColor);
+    const std::optional<QString> txtSize = m_library.txtSize();
+    const std::optional<QString> txtColor = m_library.txtColor();
+    const std::optional<QString> backColor = m_library.backColor();
+    view.sizeIndex = indexIn(sizeNames(), txtSize.value_or(QString()), Qt::CaseSensitive);
+    view.txtColor = hexToColor(txtColor.value_or(QString()));
+    view.backColor = hexToColor(backColor.value_or(QString()));
 
     // An unknown size shows as "特大号" yet styles the page at 14px: the stored text decides.
-    applyAppearance(cleanHex(txtColor), txtSize, cleanHex(backColor));
+    // Values that could not be read leave the page as designed rather than black on black.
+    if (txtSize && txtColor && backColor)
+        applyAppearance(cleanHex(*txtColor), *txtSize, cleanHex(*backColor));
     return view;
 }
 

@@ -96,6 +96,7 @@ private Q_SLOTS:
     void chooseFolder();
     void cancelledColourGivesNothing();
     void databaseFailureIsNotReportedAsSuccess();
+    void unreadableSettingsLeaveThePageAsDesigned();
 };
 
 void TestSettingsController::roundTrip_data()
@@ -453,6 +454,18 @@ void TestSettingsController::databaseFailureIsNotReportedAsSuccess()
     QCOMPARE(f.dialogs.last().style, 16);
     QCOMPARE(f.state.downloadFolder, folderBefore);
     QVERIFY(f.appearance.calls.isEmpty());
+}
+
+void TestSettingsController::unreadableSettingsLeaveThePageAsDesigned()
+{
+    Fixture f;
+    f.exec(QStringLiteral("DROP TABLE SysSet"));
+    const SettingsView view = f.controller->load();
+    QVERIFY(f.appearance.calls.isEmpty()); // not black on black
+    QCOMPARE(view.key, QStringLiteral("B"));
+    QCOMPARE(view.sizeIndex, 3);
+    QCOMPARE(f.hotKey.registrations, 0);
+    QVERIFY(f.dialogs.boxes().isEmpty());
 }
 
 QTEST_MAIN(TestSettingsController)
