@@ -47,6 +47,7 @@ private Q_SLOTS:
     void cleanup();
 
     void treeHasRootAndTenCategories();
+    void stripesStartWithTheFirstColour();
     void fillsOnePageNewestFirst_data();
     void fillsOnePageNewestFirst();
     void pagingRefusals_data();
@@ -208,8 +209,27 @@ void TestBookshelf::treeHasRootAndTenCategories()
     for (int i = 0; i < 6; ++i)
         QCOMPARE(list()->headerItem()->text(i), headers.at(i));
     QVERIFY(list()->alternatingRowColors());
-    QCOMPARE(list()->palette().color(QPalette::Base), QColor(236, 246, 255));
-    QCOMPARE(list()->palette().color(QPalette::AlternateBase), QColor(Qt::white));
+}
+
+void TestBookshelf::stripesStartWithTheFirstColour()
+{
+    addBooks(3);
+    m_page->readList();
+    m_page->relayout();
+    QTreeWidget* view = list();
+    view->clearSelection();
+    view->setCurrentItem(nullptr);
+    const QImage shot = view->viewport()->grab().toImage();
+    // Sample near the right edge of the last column, away from the text.
+    auto colourOfRow = [&](int row) {
+        const QRect r = view->visualItemRect(view->topLevelItem(row));
+        return QColor(shot.pixel(view->viewport()->width() - 3, r.center().y()));
+    };
+    QCOMPARE(colourOfRow(0), QColor(236, 246, 255));
+    QCOMPARE(colourOfRow(1), QColor(Qt::white));
+    QCOMPARE(colourOfRow(2), QColor(236, 246, 255));
+    const QRect last = view->visualItemRect(view->topLevelItem(2));
+    QCOMPARE(QColor(shot.pixel(10, last.bottom() + 20)), QColor(Qt::white)); // below the rows
 }
 
 void TestBookshelf::fillsOnePageNewestFirst_data()
