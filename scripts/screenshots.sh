@@ -45,4 +45,4 @@ export QTWEBENGINE_CHROMIUM_FLAGS="${QTWEBENGINE_CHROMIUM_FLAGS:---disable-gpu}"
 export QT_QPA_PLATFORM=xcb
 export LC_ALL=C.UTF-8
 xvfb-run -a -s "-screen 0 1280x860x24" "$reader"
-ls -l "$out"/bookshelf.png "$out"/reading.png "$out"/reading-find.png "$out"/bookdialog.png
+ls -l "$out"/bookshelf.png "$out"/reading.png "$out"/reading-find.png "$out"/bookdialog.png "$out"/settings.png

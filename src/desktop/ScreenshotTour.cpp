@@ -97,6 +97,13 @@ void ScreenshotTour::next()
     case 4:
         if (!save(m_window.bookDialogs().current(), QStringLiteral("bookdialog.png")))
             ++m_failures;
+        if (BookDialog* dialog = m_window.bookDialogs().current())
+            dialog->close();
+        m_window.selectToolBar(5);
+        after(800, [this] { next(); });
+        return;
+    case 5:
+        save(&m_window, QStringLiteral("settings.png"));
         finish(m_failures == 0 ? 0 : 4);
         return;
     }
