@@ -17,21 +17,11 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include "RecordingNavigator.h"
+
 #include <memory>
 
 namespace {
-
-class RecordingNavigator : public ReaderNavigator {
-public:
-    void selectToolBar(int index) override { calls << QStringLiteral("selectToolBar(%1)").arg(index); }
-    void getChapter(const QString& path, const QString& bookmark) override
-    {
-        calls << QStringLiteral("getChapter(%1|%2)").arg(path, bookmark);
-    }
-    void readList() override { calls << QStringLiteral("readList"); }
-    void showBookDialog(const QString& mode) override { calls << QStringLiteral("showBookDialog(%1)").arg(mode); }
-    QStringList calls;
-};
 
 const QString kOther = QStringLiteral("其他分类");
 const QString kWuxia = QStringLiteral("武侠仙侠");

@@ -12,6 +12,7 @@
 #include "FakeDesktopLauncher.h"
 #include "FakeDialogs.h"
 #include "FakePickers.h"
+#include "RecordingNavigator.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -77,20 +78,3 @@ inline QString txtHtml(QWebEngineView* view)
 {
     return runJs(view, QStringLiteral("document.getElementById('TXT').innerHTML")).toString();
 }
-
-// Records what a page asks of the main window; getChapter goes on to `onGetChapter`.
-class RecordingNavigator : public ReaderNavigator {
-public:
-    void selectToolBar(int index) override { calls << QStringLiteral("selectToolBar(%1)").arg(index); }
-    void getChapter(const QString& path, const QString& bookmark) override
-    {
-        calls << QStringLiteral("getChapter(%1|%2)").arg(path, bookmark);
-        if (onGetChapter)
-            onGetChapter(path, bookmark);
-    }
-    void readList() override { calls << QStringLiteral("readList"); }
-    void showBookDialog(const QString& mode) override { calls << QStringLiteral("showBookDialog(%1)").arg(mode); }
-
-    QStringList calls;
-    std::function<void(const QString&, const QString&)> onGetChapter;
-};
