@@ -2,6 +2,7 @@
 // opened (60 MB book, scan included), and to show another chapter after a list click.
 // Targets: open under 400 ms, chapter change under 30 ms.
 
+#include "QuietServices.h"
 #include "app/AppServices.h"
 #include "app/AppState.h"
 #include "app/LibraryDatabase.h"
@@ -27,29 +28,6 @@
 #include <cstdio>
 
 namespace {
-
-struct SilentDialogs : Dialogs {
-    Answer message(const QString& text, const QString&, int) override
-    {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-        return Answer::Ok;
-    }
-};
-struct NoPickers : Pickers {
-    QString openFile(QWidget*, const QString&, const QString&) override { return {}; }
-    QString folder(QWidget*, const QString&) override { return {}; }
-    std::optional<QColor> color(QWidget*, const QColor&) override { return std::nullopt; }
-};
-struct NoDesktop : DesktopLauncher {
-    bool openUrl(const QString&) override { return false; }
-    bool openFolder(const QString&) override { return false; }
-};
-struct Navigator : ReaderNavigator {
-    void selectToolBar(int) override {}
-    void getChapter(const QString&, const QString&) override {}
-    void readList() override {}
-    void showBookDialog(const QString&) override {}
-};
 
 // About 60 MB of real chapters: the simplified 西游记 repeated, with one BOM at the top.
 QString makeBigBook(const QString& folder)
@@ -123,7 +101,7 @@ int main(int argc, char* argv[])
     NoDesktop desktop;
     SystemClock clock;
     AppServices services{state, dialogs, pickers, desktop, clock};
-    Navigator navigator;
+    NoNavigator navigator;
 
     ReadingPage page(services, navigator);
     page.resize(1100, 700);

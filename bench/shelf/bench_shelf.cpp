@@ -2,6 +2,7 @@
 // read from the library database and placed in the list, for the first, a middle and the
 // last page, of the whole shelf and of one category. Target: under 20 ms each.
 
+#include "QuietServices.h"
 #include "app/AppServices.h"
 #include "app/AppState.h"
 #include "app/BookshelfPage.h"
@@ -29,36 +30,6 @@ namespace {
 constexpr int kBooks = 100000;
 constexpr int kRuns = 25;
 constexpr double kTargetMs = 20.0;
-
-class SilentDialogs : public Dialogs {
-public:
-    Answer message(const QString& text, const QString&, int) override
-    {
-        std::fprintf(stderr, "unexpected message: %s\n", qPrintable(text));
-        return Answer::Ok;
-    }
-};
-
-class NoPickers : public Pickers {
-public:
-    QString openFile(QWidget*, const QString&, const QString&) override { return {}; }
-    QString folder(QWidget*, const QString&) override { return {}; }
-    std::optional<QColor> color(QWidget*, const QColor&) override { return std::nullopt; }
-};
-
-class NoDesktop : public DesktopLauncher {
-public:
-    bool openUrl(const QString&) override { return false; }
-    bool openFolder(const QString&) override { return false; }
-};
-
-class NoNavigator : public ReaderNavigator {
-public:
-    void selectToolBar(int) override {}
-    void getChapter(const QString&, const QString&) override {}
-    void readList() override {}
-    void showBookDialog(const QString&) override {}
-};
 
 struct Figures {
     double median = 0;
