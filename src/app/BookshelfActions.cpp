@@ -2,7 +2,7 @@
 
 #include "app/LibraryDatabase.h"
 #include "app/ReaderNavigator.h"
-#include "desktop/routines/SharedRoutines.h"
+#include "common/SharedRoutines.h"
 #include "platform/DesktopLauncher.h"
 #include "platform/Dialogs.h"
 

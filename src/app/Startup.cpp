@@ -4,7 +4,7 @@
 #include "app/AppState.h"
 #include "app/LibraryDatabase.h"
 #include "app/MachineId.h"
-#include "desktop/routines/SharedRoutines.h"
+#include "common/SharedRoutines.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 

@@ -3,7 +3,7 @@
 #include "app/AppState.h"
 #include "app/LibraryDatabase.h"
 #include "desktop/BossKey.h"
-#include "desktop/routines/SharedRoutines.h"
+#include "common/SharedRoutines.h"
 #include "platform/AutoStart.h"
 #include "platform/Dialogs.h"
 #include "platform/Pickers.h"

@@ -1,4 +1,4 @@
-#include "desktop/routines/SharedRoutines.h"
+#include "common/SharedRoutines.h"
 
 #include "platform/AnsiCodePage.h"
 #include "platform/DesktopLauncher.h"

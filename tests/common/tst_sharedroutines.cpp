@@ -1,4 +1,4 @@
-#include "desktop/routines/SharedRoutines.h"
+#include "common/SharedRoutines.h"
 
 #include <QFile>
 #include <QTemporaryDir>
