@@ -14,6 +14,7 @@
 #include "platform/xdg/XdgAutoStart.h"
 
 #include <QApplication>
+#include <QNetworkAccessManager>
 
 int main(int argc, char* argv[])
 {
@@ -31,7 +32,8 @@ int main(int argc, char* argv[])
     AppState state;
     state.programFolder = AppPaths::programFolder();
     state.serviceBase = AppPaths::serviceBase();
-    AppServices services{state, dialogs, pickers, desktop, clock};
+    QNetworkAccessManager network;
+    AppServices services{state, dialogs, pickers, desktop, clock, network};
 
     Startup startup(state, library, dialogs, clock);
     // HOOK (update check): startup.setUpdateCheck(...) arrives with the update subsystem.

@@ -18,6 +18,7 @@
 #include "reader/text/ChapterScan.h"
 
 #include <QApplication>
+#include <QNetworkAccessManager>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -100,7 +101,8 @@ int main(int argc, char* argv[])
     NoPickers pickers;
     NoDesktop desktop;
     SystemClock clock;
-    AppServices services{state, dialogs, pickers, desktop, clock};
+    QNetworkAccessManager network;
+    AppServices services{state, dialogs, pickers, desktop, clock, network};
     NoNavigator navigator;
 
     ReadingPage page(services, navigator);

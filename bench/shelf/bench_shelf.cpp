@@ -14,6 +14,7 @@
 #include "platform/Pickers.h"
 
 #include <QApplication>
+#include <QNetworkAccessManager>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -89,7 +90,8 @@ int main(int argc, char** argv)
     NoPickers pickers;
     NoDesktop desktop;
     SystemClock clock;
-    AppServices services{state, dialogs, pickers, desktop, clock};
+    QNetworkAccessManager network;
+    AppServices services{state, dialogs, pickers, desktop, clock, network};
     NoNavigator navigator;
     BookshelfPage page(services, navigator);
     page.resize(1200, 800);

@@ -4,6 +4,7 @@ class Clock;
 class DesktopLauncher;
 class Dialogs;
 class Pickers;
+class QNetworkAccessManager;
 struct AppState;
 
 // The real services of one run, handed to each window as one reference. main.cpp
@@ -14,4 +15,6 @@ struct AppServices {
     Pickers& pickers;
     DesktopLauncher& desktop;
     Clock& clock;
+    // One network manager for the whole run: its cookie jar keeps the service's cookies for every window.
+    QNetworkAccessManager& network;
 };

@@ -15,6 +15,7 @@
 #include "RecordingNavigator.h"
 
 #include <QFile>
+#include <QNetworkAccessManager>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWebEnginePage>
@@ -30,7 +31,8 @@ struct ReadingFixture {
     FakePickers pickers;
     FakeDesktopLauncher desktop;
     FakeClock clock;
-    AppServices services{state, dialogs, pickers, desktop, clock};
+    QNetworkAccessManager network;
+    AppServices services{state, dialogs, pickers, desktop, clock, network};
 
     ReadingFixture()
     {

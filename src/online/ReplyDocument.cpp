@@ -1,0 +1,114 @@
+#include "online/ReplyDocument.h"
+
+#include "platform/AnsiCodePage.h"
+#include "platform/Dialogs.h"
+
+#include <QRegularExpression>
+
+MissingReplyElement::MissingReplyElement(const QString& tag)
+    : std::runtime_error("reply lacks <" + tag.toStdString() + ">"), m_tag(tag)
+{
+}
+
+namespace {
+
+bool isChineseCodePage(const QByteArray& name)
+{
+    const QByteArray n = name.trimmed().toLower();
+    return n == "gb2312" || n == "gbk" || n == "gb18030" || n == "x-gbk" || n == "cp936" || n == "euc-cn";
+}
+
+QByteArray contentTypeCharset(const QByteArray& contentType)
+{
+    for (const QByteArray& part : contentType.split(';')) {
+        const QByteArray p = part.trimmed();
+        if (p.toLower().startsWith("charset="))
+            return p.mid(8).trimmed().replace('"', "");
+    }
+    return {};
+}
+
+const QRegularExpression& xmlDeclaration()
+{
+    static const QRegularExpression re(QStringLiteral("^\\s*<\\?xml[^>]*?\\?>"));
+    return re;
+}
+
+} // namespace
+
+QByteArray declaredXmlEncoding(const QByteArray& body)
+{
+    // The declaration is ASCII whatever the encoding of the rest.
+    const QString head = QString::fromLatin1(body.left(200));
+    const QRegularExpressionMatch decl = xmlDeclaration().match(head);
+    if (!decl.hasMatch())
+        return {};
+    static const QRegularExpression enc(QStringLiteral("encoding\\s*=\\s*[\"']([^\"']*)[\"']"));
+    const QRegularExpressionMatch m = enc.match(decl.captured());
+    return m.hasMatch() ? m.captured(1).toLatin1().toLower() : QByteArray();
+}
+
+ReplyDocument ReplyDocument::load(const QByteArray& body, const QByteArray& contentType)
+{
+    ReplyDocument doc;
+    if (body.trimmed().isEmpty())
+        return doc;
+    QByteArray encoding = declaredXmlEncoding(body);
+    if (encoding.isEmpty() && !body.startsWith("\xEF\xBB\xBF") && !body.startsWith("\xFF\xFE") &&
+        !body.startsWith("\xFE\xFF"))
+        encoding = contentTypeCharset(contentType).toLower();
+    bool parsed = false;
+    if (isChineseCodePage(encoding)) {
+        // Decoded here; the declaration goes, so the parser does not look for the code page again.
+        QString text = AnsiCodePage::decode(body);
+        text.remove(xmlDeclaration());
+        parsed = static_cast<bool>(doc.m_doc.setContent(text));
+    } else {
+        parsed = static_cast<bool>(doc.m_doc.setContent(body));
+    }
+    doc.m_readyState = parsed ? 4 : 1;
+    return doc;
+}
+
+QDomElement ReplyDocument::first(const QString& tag) const
+{
+    return m_doc.elementsByTagName(tag).item(0).toElement();
+}
+
+QString ReplyDocument::text(const QString& tag) const
+{
+    const QDomElement e = first(tag);
+    if (e.isNull())
+        throw MissingReplyElement(tag);
+    return e.text();
+}
+
+QList<QDomElement> ReplyDocument::all(const QString& tag) const
+{
+    QList<QDomElement> list;
+    const QDomNodeList nodes = m_doc.elementsByTagName(tag);
+    list.reserve(nodes.size());
+    for (int i = 0; i < nodes.size(); ++i)
+        list.append(nodes.item(i).toElement());
+    return list;
+}
+
+QString ReplyDocument::field(const QDomElement& record, const QString& tag)
+{
+    const QDomElement e = record.elementsByTagName(tag).item(0).toElement();
+    if (e.isNull())
+        throw MissingReplyElement(tag);
+    return e.text();
+}
+
+QString ReplyDocument::fieldOr(const QDomElement& record, const QString& tag, const QString& fallback)
+{
+    const QDomElement e = record.elementsByTagName(tag).item(0).toElement();
+    return e.isNull() ? fallback : e.text();
+}
+
+void showReadingFailure(Dialogs& dialogs, const ReplyDocument& document)
+{
+    dialogs.message(QStringLiteral("网络还没有准备就续，资料读取错误。状态：") + QString::number(document.readyState()),
+                    QStringLiteral("读取错误"), Dialogs::Exclamation);
+}

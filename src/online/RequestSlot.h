@@ -1,0 +1,51 @@
+#pragma once
+
+#include "online/ServiceReply.h"
+
+#include <QNetworkReply>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+class QNetworkAccessManager;
+class QNetworkRequest;
+
+// A window's one request to the service. A new request replaces the outstanding one,
+// which is aborted and never answered; each reply is handed over once, on the GUI thread,
+// through answered(). A request that has not finished after the time limit is given up
+// and answered with status 0, so no window waits forever.
+class RequestSlot : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int DefaultTimeoutMs = 30000;
+
+    explicit RequestSlot(QNetworkAccessManager& network, QObject* parent = nullptr);
+    ~RequestSlot() override;
+
+    // The asynchronous GET of the URL text (values as typed; the HTTP stack encodes them).
+    void get(const QString& url);
+    // The asynchronous form POST: Content-Type application/x-www-form-urlencoded, the body as given.
+    void postForm(const QString& url, const QByteArray& body);
+    // A POST with the caller's own content type and body (the multipart upload).
+    void post(const QString& url, const QByteArray& contentType, const QByteArray& body);
+
+    // Drops the outstanding request, if any; it is never answered.
+    void release();
+    bool isPending() const { return m_reply != nullptr; }
+
+    void setTimeoutMs(int ms) { m_timer.setInterval(ms); }
+
+signals:
+    void answered(const ServiceReply& reply);
+    // Bytes of a request body sent so far (for large uploads).
+    void uploadProgress(qint64 sent, qint64 total);
+
+private:
+    void start(QNetworkReply* reply);
+    void finish();
+    void timedOut();
+
+    QNetworkAccessManager& m_network;
+    QPointer<QNetworkReply> m_reply;
+    QTimer m_timer;
+};

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QUrl>
+
+// Service addresses are built as plain text, query values inserted as typed. The text
+// becomes a wire address only here: the HTTP stack percent-encodes what needs it (Chinese
+// as UTF-8, blanks as %20), and nothing else is encoded.
+QUrl toRequestUrl(const QString& text);
+
+// The address with the rnt stamp as its last key ("&rnt=" + date, one blank, time), so
+// that no cache answers a repeated request.
+QString withRnt(const QString& url, const QDateTime& now);
