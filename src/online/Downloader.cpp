@@ -127,9 +127,11 @@ void Downloader::onFinished(Entry* entry)
 
     const int httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     bool ok = !entry->failed && reply->error() == QNetworkReply::NoError && httpStatus == 200;
+    const QVariant declared = reply->header(QNetworkRequest::ContentLengthHeader);
     if (ok) {
         onReadyRead(entry); // whatever is still buffered
-        ok = !entry->failed;
+        // A connection closed early can end without an error: the size decides.
+        ok = !entry->failed && (!declared.isValid() || declared.toLongLong() == entry->received);
     }
     if (ok && !entry->file) { // an empty body: still an empty file
         entry->file = std::make_unique<QSaveFile>(entry->saveFile);
@@ -140,7 +142,7 @@ void Downloader::onFinished(Entry* entry)
     else if (entry->file)
         entry->file->cancelWriting();
     entry->file.reset();
-    const qint64 total = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+    const qint64 total = declared.toLongLong();
     entry->reply = nullptr;
     reply->deleteLater();
 
