@@ -69,9 +69,9 @@ BookDialog::BookDialog(AppServices& services, ReaderNavigator& navigator, QWidge
     connect(m_command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
 }
 
-bool BookDialog::load(const QString& mode, const QString& currentBookPath)
+bool BookDialog::load(const QString& mode, const QString& bookPath)
 {
-    if (!m_controller.load(mode, currentBookPath))
+    if (!m_controller.load(mode, bookPath))
         return false;
     setWindowTitle(m_controller.title());
     const BookDialogController::Fields& start = m_controller.initialFields();

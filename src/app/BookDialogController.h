@@ -32,10 +32,11 @@ public:
     // without any ".txt". The path itself is never changed (file names here are case-sensitive).
     static QString getTxtName(const QString& path);
 
-    // Splits `mode` ("addnew", "opennew", "edit>||<" + id) and prepares the fields. The book
-    // path of "opennew" is kept from here on. False (after telling the user) when the book to
-    // edit is not on the shelf any more; the dialog is then not shown.
-    bool load(const QString& mode, const QString& currentBookPath);
+    // Splits `mode` ("addnew", "opennew", "edit>||<" + id) and prepares the fields. "opennew"
+    // offers `bookPath` (the file chosen in the open dialog) and keeps it from here on. False
+    // (after telling the user) when the book to edit is not on the shelf any more; the dialog
+    // is then not shown.
+    bool load(const QString& mode, const QString& bookPath);
 
     Mode mode() const { return m_mode; }
     QString bookId() const { return m_bookId; }

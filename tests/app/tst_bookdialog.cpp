@@ -56,7 +56,7 @@ private Q_SLOTS:
     void browse();
 
 private:
-    BookDialog* open(const QString& mode);
+    BookDialog* open(const QString& mode, const QString& bookPath = QString());
     void setFields(const QString& name, int category, const QString& author, const QString& path);
     void press(const char* button);
     QLineEdit* box(const char* name) const { return m_dialogs->current()->findChild<QLineEdit*>(QLatin1String(name)); }
@@ -102,9 +102,9 @@ void TestBookDialog::cleanup()
     m_dir.reset();
 }
 
-BookDialog* TestBookDialog::open(const QString& mode)
+BookDialog* TestBookDialog::open(const QString& mode, const QString& bookPath)
 {
-    m_dialogs->show(mode);
+    m_dialogs->show(mode, bookPath);
     return m_dialogs->current();
 }
 
@@ -174,10 +174,10 @@ void TestBookDialog::modesAndTitles()
     QFETCH(QStringList, fields);
     const qint64 history = addBook(QStringLiteral("三国"), QStringLiteral("历史军事"), QStringLiteral("/b/三国.txt"));
     const qint64 odd = addBook(QStringLiteral("杂"), QStringLiteral("杂类"), QStringLiteral("/b/杂.txt"));
-    m_state.currentBookPath = QStringLiteral("/home/u/Books/My Book.TXT");
+    m_state.currentBookPath = QStringLiteral("/b/being read.txt");
     mode.replace(QStringLiteral("{history}"), QString::number(history));
     mode.replace(QStringLiteral("{odd}"), QString::number(odd));
-    BookDialog* dialog = open(mode);
+    BookDialog* dialog = open(mode, QStringLiteral("/home/u/Books/My Book.TXT"));
     QVERIFY(dialog);
     QCOMPARE(dialog->objectName(), QStringLiteral("Form3"));
     QVERIFY(dialog->isVisible());
@@ -190,7 +190,8 @@ void TestBookDialog::modesAndTitles()
     QCOMPARE(combo()->count(), 10);
     QCOMPARE(combo()->itemText(0), QStringLiteral("武侠仙侠"));
     QCOMPARE(combo()->itemText(9), QStringLiteral("其他分类"));
-    QCOMPARE(m_state.currentBookPath, QStringLiteral("/home/u/Books/My Book.TXT"));
+    // The book being read stays the current one while the dialog is open.
+    QCOMPARE(m_state.currentBookPath, QStringLiteral("/b/being read.txt"));
     QCOMPARE(m_boxes.count(), 0);
 }
 
@@ -370,10 +371,9 @@ void TestBookDialog::openNewSaveAndCancel()
 {
     QFETCH(bool, save);
     const QString path = QStringLiteral("/home/u/Books/Red Chamber.TXT");
-    m_state.currentBookPath = path;
-    BookDialog* dialog = open(QStringLiteral("opennew"));
-    // The dialog keeps the book it was opened for.
     m_state.currentBookPath = QStringLiteral("/elsewhere/other.txt");
+    // The dialog opens the book it was opened for, not the one being read.
+    BookDialog* dialog = open(QStringLiteral("opennew"), path);
     press(save ? "Command2" : "Command3");
     const QString opened = QStringLiteral("getChapter(%1|)").arg(path);
     if (save) {
@@ -395,8 +395,7 @@ void TestBookDialog::openNewSaveAndCancel()
 void TestBookDialog::closingWindowOpensNothing()
 {
     for (const QString& mode : {QStringLiteral("opennew"), QStringLiteral("addnew")}) {
-        m_state.currentBookPath = QStringLiteral("/b/a.txt");
-        BookDialog* dialog = open(mode);
+        BookDialog* dialog = open(mode, QStringLiteral("/b/a.txt"));
         dialog->close();
         settle();
         QVERIFY(!m_dialogs->current());
