@@ -33,6 +33,9 @@ BookDialog::BookDialog(AppServices& services, ReaderNavigator& navigator, QWidge
     const QIcon folder = style()->standardIcon(QStyle::SP_DirIcon);
     for (const QString& name : BookDialogController::categoryNames())
         m_imageCombo1->addItem(folder, name);
+    // The ten names to pick from, or any category typed in: it is stored as the picker reads.
+    m_imageCombo1->setEditable(true);
+    m_imageCombo1->setInsertPolicy(QComboBox::NoInsert);
     m_imageCombo1->setCurrentIndex(-1);
     m_text2 = new QLineEdit(this);
     m_text2->setObjectName(QStringLiteral("Text2"));
@@ -79,6 +82,8 @@ bool BookDialog::load(const QString& mode, const QString& bookPath)
     m_text2->setText(start.author);
     m_text3->setText(start.path);
     m_imageCombo1->setCurrentIndex(m_controller.initialCategoryIndex());
+    if (m_controller.initialCategoryIndex() < 0)
+        m_imageCombo1->setEditText(start.category);
     adjustSize();
     // Centred on the screen, as the window is designed.
     if (QScreen* where = parentWidget() ? parentWidget()->screen() : screen())

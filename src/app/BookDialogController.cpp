@@ -69,6 +69,9 @@ bool BookDialogController::load(const QString& mode, const QString& bookPath)
         m_initial.name = book->name;
         m_initial.author = book->author;
         m_initial.path = book->path;
+        // A category typed in earlier is none of the ten names; the picker still reads it,
+        // so saving without touching it keeps it.
+        m_initial.category = book->type;
         m_initialCategory = categoryNames().indexOf(book->type);
     } else {
         m_mode = Mode::Other;

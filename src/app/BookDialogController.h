@@ -42,7 +42,8 @@ public:
     QString bookId() const { return m_bookId; }
     QString title() const { return m_title; }
     const Fields& initialFields() const { return m_initial; }
-    // Index of the category picker's selected item; -1 selects nothing.
+    // Index of the category picker's selected item; -1 selects none of the ten, and the
+    // picker then reads initialFields().category.
     int initialCategoryIndex() const { return m_initialCategory; }
 
     // "确认保存". A blank author becomes "佚名" in `fields` (and so in the box) once the checks

@@ -11,6 +11,7 @@
 #include "FakePickers.h"
 
 #include <QComboBox>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSqlQuery>
@@ -43,6 +44,8 @@ private Q_SLOTS:
     void validations();
     void addRefusesDuplicatePath();
     void addSavesTrimmedValues();
+    void typedCategory_data();
+    void typedCategory();
     void valuesWithQuotesAreStoredExactly();
     void editOwnPathAccepted();
     void editToAnotherBooksPathRefused();
@@ -162,7 +165,8 @@ void TestBookDialog::modesAndTitles_data()
                                          QStringLiteral("/b/三国.txt")};
     QTest::newRow("edit, type none of the ten")
         << QStringLiteral("edit>||<{odd}") << QStringLiteral("修改电子书-《杂》")
-        << QStringList{QStringLiteral("杂"), QString(), QStringLiteral("某人"), QStringLiteral("/b/杂.txt")};
+        << QStringList{QStringLiteral("杂"), QStringLiteral("杂类"), QStringLiteral("某人"),
+                       QStringLiteral("/b/杂.txt")};
     QTest::newRow("unknown mode word") << QStringLiteral("browse") << QStringLiteral("保存电子书 - Quillmere")
                                        << QStringList{QString(), QString(), QString(), QString()};
 }
@@ -288,6 +292,60 @@ void TestBookDialog::addSavesTrimmedValues()
     QVERIFY(!dialog->isVisible());
     settle();
     QVERIFY(!m_dialogs->current());
+}
+
+void TestBookDialog::typedCategory_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("typed"); // typed over the picker's text; "-" types nothing
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("refusal");
+
+    QTest::newRow("add, own category") << "addnew" << QStringLiteral("网络小说") << QStringLiteral("网络小说")
+                                       << QString();
+    QTest::newRow("add, blanks around") << "addnew" << QStringLiteral("  轻小说 ") << QStringLiteral("轻小说")
+                                        << QString();
+    QTest::newRow("add, only blanks") << "addnew" << QStringLiteral("   ") << QString()
+                                      << QStringLiteral("添加失败：电子类别不能为空！");
+    QTest::newRow("edit keeps a typed category")
+        << "edit" << QStringLiteral("-") << QStringLiteral("杂类") << QString();
+    QTest::newRow("edit to another typed one")
+        << "edit" << QStringLiteral("散文") << QStringLiteral("散文") << QString();
+}
+
+// The category picker takes typed text as well as the ten names; it is stored as it reads.
+void TestBookDialog::typedCategory()
+{
+    QFETCH(QString, mode);
+    QFETCH(QString, typed);
+    QFETCH(QString, stored);
+    QFETCH(QString, refusal);
+    const QString path = QStringLiteral("/b/杂.txt");
+    const bool edit = mode == QLatin1String("edit");
+    const qint64 id = edit ? addBook(QStringLiteral("杂"), QStringLiteral("杂类"), path) : -1;
+    open(edit ? QStringLiteral("edit>||<%1").arg(id) : mode);
+    QVERIFY(combo()->isEditable());
+    if (!edit) {
+        box("Text1")->setText(QStringLiteral("杂"));
+        box("Text3")->setText(path);
+    }
+    if (typed != QLatin1String("-")) {
+        // Chinese is typed through the input method, which hands the finished text over.
+        combo()->lineEdit()->selectAll();
+        QInputMethodEvent typing;
+        typing.setCommitString(typed);
+        QCoreApplication::sendEvent(combo()->lineEdit(), &typing);
+        QCOMPARE(combo()->currentText(), typed);
+    }
+    press("Command2");
+    if (!refusal.isEmpty()) {
+        QCOMPARE(m_boxes.last().text, refusal);
+        QCOMPARE(bookCount(), 0);
+        return;
+    }
+    QCOMPARE(m_boxes.last().style, 64);
+    QCOMPARE(m_db->bookByPath(path)->type, stored);
+    QCOMPARE(combo()->count(), 10); // typing adds nothing to the ten names
 }
 
 void TestBookDialog::valuesWithQuotesAreStoredExactly()
