@@ -33,5 +33,5 @@ struct NoNavigator : ReaderNavigator {
     void selectToolBar(int) override {}
     void getChapter(const QString&, const QString&) override {}
     void readList() override {}
-    void showBookDialog(const QString&) override {}
+    void showBookDialog(const QString&, const QString& = QString()) override {}
 };

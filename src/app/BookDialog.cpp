@@ -33,6 +33,9 @@ BookDialog::BookDialog(AppServices& services, ReaderNavigator& navigator, QWidge
     const QIcon folder = style()->standardIcon(QStyle::SP_DirIcon);
     for (const QString& name : BookDialogController::categoryNames())
         m_imageCombo1->addItem(folder, name);
+    // The ten names to pick from, or any category typed in: it is stored as the picker reads.
+    m_imageCombo1->setEditable(true);
+    m_imageCombo1->setInsertPolicy(QComboBox::NoInsert);
     m_imageCombo1->setCurrentIndex(-1);
     m_text2 = new QLineEdit(this);
     m_text2->setObjectName(QStringLiteral("Text2"));
@@ -69,9 +72,9 @@ BookDialog::BookDialog(AppServices& services, ReaderNavigator& navigator, QWidge
     connect(m_command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
 }
 
-bool BookDialog::load(const QString& mode, const QString& currentBookPath)
+bool BookDialog::load(const QString& mode, const QString& bookPath)
 {
-    if (!m_controller.load(mode, currentBookPath))
+    if (!m_controller.load(mode, bookPath))
         return false;
     setWindowTitle(m_controller.title());
     const BookDialogController::Fields& start = m_controller.initialFields();
@@ -79,6 +82,8 @@ bool BookDialog::load(const QString& mode, const QString& currentBookPath)
     m_text2->setText(start.author);
     m_text3->setText(start.path);
     m_imageCombo1->setCurrentIndex(m_controller.initialCategoryIndex());
+    if (m_controller.initialCategoryIndex() < 0)
+        m_imageCombo1->setEditText(start.category);
     adjustSize();
     // Centred on the screen, as the window is designed.
     if (QScreen* where = parentWidget() ? parentWidget()->screen() : screen())

@@ -21,7 +21,7 @@ public:
 
     // Loads the dialog for `mode` (see BookDialogController::load). False when there is
     // nothing to show; the dialog is then not to be shown.
-    bool load(const QString& mode, const QString& currentBookPath);
+    bool load(const QString& mode, const QString& bookPath);
     const BookDialogController& controller() const { return m_controller; }
 
 private:

@@ -35,7 +35,7 @@ QString BookDialogController::getTxtName(const QString& path)
     return name;
 }
 
-bool BookDialogController::load(const QString& mode, const QString& currentBookPath)
+bool BookDialogController::load(const QString& mode, const QString& bookPath)
 {
     const QStringList parts = mode.split(kModeSeparator);
     const QString word = parts.value(0);
@@ -50,10 +50,10 @@ bool BookDialogController::load(const QString& mode, const QString& currentBookP
         m_initialCategory = kDefaultCategory;
     } else if (word == QLatin1String("opennew")) {
         m_mode = Mode::OpenNew;
-        m_openPath = currentBookPath;
-        m_initial.name = getTxtName(currentBookPath);
+        m_openPath = bookPath;
+        m_initial.name = getTxtName(bookPath);
         m_initial.author = defaultAuthor();
-        m_initial.path = currentBookPath;
+        m_initial.path = bookPath;
         m_initialCategory = kDefaultCategory;
     } else if (word == QLatin1String("edit")) {
         m_mode = Mode::Edit;
@@ -69,6 +69,9 @@ bool BookDialogController::load(const QString& mode, const QString& currentBookP
         m_initial.name = book->name;
         m_initial.author = book->author;
         m_initial.path = book->path;
+        // A category typed in earlier is none of the ten names; the picker still reads it,
+        // so saving without touching it keeps it.
+        m_initial.category = book->type;
         m_initialCategory = categoryNames().indexOf(book->type);
     } else {
         m_mode = Mode::Other;

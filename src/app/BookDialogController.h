@@ -32,16 +32,18 @@ public:
     // without any ".txt". The path itself is never changed (file names here are case-sensitive).
     static QString getTxtName(const QString& path);
 
-    // Splits `mode` ("addnew", "opennew", "edit>||<" + id) and prepares the fields. The book
-    // path of "opennew" is kept from here on. False (after telling the user) when the book to
-    // edit is not on the shelf any more; the dialog is then not shown.
-    bool load(const QString& mode, const QString& currentBookPath);
+    // Splits `mode` ("addnew", "opennew", "edit>||<" + id) and prepares the fields. "opennew"
+    // offers `bookPath` (the file chosen in the open dialog) and keeps it from here on. False
+    // (after telling the user) when the book to edit is not on the shelf any more; the dialog
+    // is then not shown.
+    bool load(const QString& mode, const QString& bookPath);
 
     Mode mode() const { return m_mode; }
     QString bookId() const { return m_bookId; }
     QString title() const { return m_title; }
     const Fields& initialFields() const { return m_initial; }
-    // Index of the category picker's selected item; -1 selects nothing.
+    // Index of the category picker's selected item; -1 selects none of the ten, and the
+    // picker then reads initialFields().category.
     int initialCategoryIndex() const { return m_initialCategory; }
 
     // "确认保存". A blank author becomes "佚名" in `fields` (and so in the box) once the checks

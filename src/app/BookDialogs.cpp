@@ -1,7 +1,6 @@
 #include "app/BookDialogs.h"
 
 #include "app/AppServices.h"
-#include "app/AppState.h"
 #include "app/BookDialog.h"
 
 BookDialogs::BookDialogs(AppServices& services, ReaderNavigator& navigator, QWidget* parentWindow)
@@ -9,7 +8,7 @@ BookDialogs::BookDialogs(AppServices& services, ReaderNavigator& navigator, QWid
 {
 }
 
-void BookDialogs::show(const QString& mode)
+void BookDialogs::show(const QString& mode, const QString& bookPath)
 {
     if (m_dialog) {
         // The open dialog keeps its mode and fields; it only comes to the front.
@@ -19,7 +18,7 @@ void BookDialogs::show(const QString& mode)
         return;
     }
     auto* dialog = new BookDialog(m_services, m_navigator, m_parentWindow);
-    if (!dialog->load(mode, m_services.state.currentBookPath)) {
+    if (!dialog->load(mode, bookPath)) {
         delete dialog;
         return;
     }

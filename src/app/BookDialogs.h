@@ -13,7 +13,8 @@ class BookDialogs {
 public:
     BookDialogs(AppServices& services, ReaderNavigator& navigator, QWidget* parentWindow = nullptr);
 
-    void show(const QString& mode);
+    // `bookPath` is the book "opennew" offers for the shelf.
+    void show(const QString& mode, const QString& bookPath = QString());
     // The open dialog, or nullptr.
     BookDialog* current() const;
 

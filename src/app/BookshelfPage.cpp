@@ -84,6 +84,14 @@ void BookshelfPage::buildTree()
     paintTreeSelection();
     connect(m_tree, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current) { TreeView1_Click(current); });
+    // A click on the node that is already chosen changes no current item, yet it re-reads the
+    // shelf too (books added from outside show up) and re-expands a collapsed root. A press
+    // on a node's expand arrow is no click on the node.
+    m_tree->viewport()->installEventFilter(this);
+    connect(m_tree, &QTreeWidget::itemPressed, this, [this](QTreeWidgetItem* node) {
+        if (node == m_nodeBeforePress)
+            TreeView1_Click(node);
+    });
 }
 
 void BookshelfPage::buildList()
@@ -262,6 +270,11 @@ void BookshelfPage::paintTreeSelection()
 
 bool BookshelfPage::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_tree->viewport()) {
+        if (event->type() == QEvent::MouseButtonPress)
+            m_nodeBeforePress = m_tree->currentItem();
+        return false;
+    }
     if (watched == m_list->viewport()) {
         if (event->type() == QEvent::MouseButtonPress) {
             auto* mouse = static_cast<QMouseEvent*>(event);

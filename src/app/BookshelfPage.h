@@ -71,6 +71,7 @@ private:
     ReaderNavigator& m_navigator;
 
     QTreeWidget* m_tree = nullptr;
+    QTreeWidgetItem* m_nodeBeforePress = nullptr; // the chosen node when the last press began
     QTreeWidget* m_list = nullptr;
     QWidget* m_pagingBar = nullptr;
     QLabel* m_label7 = nullptr;

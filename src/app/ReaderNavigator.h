@@ -15,7 +15,8 @@ public:
     virtual void getChapter(const QString& path, const QString& bookmark) = 0;
     // ReadList with the shelf query: re-reads the shelf at the page the user is on.
     virtual void readList() = 0;
-    // Shows the book dialog in `mode`: "addnew", "opennew" or "edit>||<" + id. A dialog
-    // already open is brought forward instead.
-    virtual void showBookDialog(const QString& mode) = 0;
+    // Shows the book dialog in `mode`: "addnew", "opennew" or "edit>||<" + id. "opennew"
+    // offers `bookPath` for the shelf; the current book stays what it is until the dialog
+    // opens that book. A dialog already open is brought forward instead.
+    virtual void showBookDialog(const QString& mode, const QString& bookPath = QString()) = 0;
 };

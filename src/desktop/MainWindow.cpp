@@ -304,9 +304,9 @@ void MainWindow::readList()
     m_shelf->readList();
 }
 
-void MainWindow::showBookDialog(const QString& mode)
+void MainWindow::showBookDialog(const QString& mode, const QString& bookPath)
 {
-    m_bookDialogs->show(mode);
+    m_bookDialogs->show(mode, bookPath);
 }
 
 void MainWindow::relayout()

@@ -37,7 +37,7 @@ public:
     void selectToolBar(int index) override;
     void getChapter(const QString& path, const QString& bookmark) override;
     void readList() override;
-    void showBookDialog(const QString& mode) override;
+    void showBookDialog(const QString& mode, const QString& bookPath = QString()) override;
 
     // Page 5's content (the settings page), placed to fill the page.
     void setSettingsPage(QWidget* page);

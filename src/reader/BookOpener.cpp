@@ -28,8 +28,9 @@ void BookOpener::openPath(const QString& path)
                                    QStringLiteral("电子书打开失败!"), Dialogs::Stop);
         return;
     }
-    m_services.state.currentBookPath = path;
-
+    // The current book path is left alone here: it changes with the chapter list, when the
+    // book is read (getChapter), so a bookmark always names the book on show. A book offered
+    // for the shelf and then not opened (the dialog closed with Esc) changes nothing.
     LibraryDatabase* library = m_services.state.library;
     const bool onShelf = library && library->bookByPath(path).has_value();
     if (!onShelf) {
@@ -37,7 +38,7 @@ void BookOpener::openPath(const QString& path)
             QStringLiteral("提示：\r\n\r\n") + path + QStringLiteral("\r\n\r\n还没有添加到书架，是否添加到你的书架？"),
             QStringLiteral("添加电子书"), Dialogs::YesNo);
         if (answer == Answer::Yes)
-            m_navigator.showBookDialog(QStringLiteral("opennew")); // the dialog adds the book, then opens it
+            m_navigator.showBookDialog(QStringLiteral("opennew"), path); // the dialog adds the book, then opens it
         else
             m_navigator.getChapter(path, QString());
         return;

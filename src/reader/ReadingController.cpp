@@ -45,12 +45,8 @@ void ReadingController::onScanned(quint64 generation, const ChapterScan& scan, c
     m_scanning = false;
     emit scanningChanged(false, scan.path);
 
+    // A book that cannot be shown leaves the book on show, its list and its path as they are.
     const QString title = QStringLiteral("电子书打开失败!");
-    if (!scan.readable || scan.rows.isEmpty()) {
-        // The book on show stays, and so does its path, which the opener may have moved on.
-        if (!m_scan.rows.isEmpty())
-            m_state.currentBookPath = m_scan.path;
-    }
     if (!scan.readable) {
         const QString text =
             QFileInfo::exists(scan.path)

@@ -12,6 +12,7 @@
 
 #include <QNetworkAccessManager>
 #include <QComboBox>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSqlQuery>
@@ -44,6 +45,8 @@ private Q_SLOTS:
     void validations();
     void addRefusesDuplicatePath();
     void addSavesTrimmedValues();
+    void typedCategory_data();
+    void typedCategory();
     void valuesWithQuotesAreStoredExactly();
     void editOwnPathAccepted();
     void editToAnotherBooksPathRefused();
@@ -57,7 +60,7 @@ private Q_SLOTS:
     void browse();
 
 private:
-    BookDialog* open(const QString& mode);
+    BookDialog* open(const QString& mode, const QString& bookPath = QString());
     void setFields(const QString& name, int category, const QString& author, const QString& path);
     void press(const char* button);
     QLineEdit* box(const char* name) const { return m_dialogs->current()->findChild<QLineEdit*>(QLatin1String(name)); }
@@ -104,9 +107,9 @@ void TestBookDialog::cleanup()
     m_dir.reset();
 }
 
-BookDialog* TestBookDialog::open(const QString& mode)
+BookDialog* TestBookDialog::open(const QString& mode, const QString& bookPath)
 {
-    m_dialogs->show(mode);
+    m_dialogs->show(mode, bookPath);
     return m_dialogs->current();
 }
 
@@ -164,7 +167,8 @@ void TestBookDialog::modesAndTitles_data()
                                          QStringLiteral("/b/三国.txt")};
     QTest::newRow("edit, type none of the ten")
         << QStringLiteral("edit>||<{odd}") << QStringLiteral("修改电子书-《杂》")
-        << QStringList{QStringLiteral("杂"), QString(), QStringLiteral("某人"), QStringLiteral("/b/杂.txt")};
+        << QStringList{QStringLiteral("杂"), QStringLiteral("杂类"), QStringLiteral("某人"),
+                       QStringLiteral("/b/杂.txt")};
     QTest::newRow("unknown mode word") << QStringLiteral("browse") << QStringLiteral("保存电子书 - Quillmere")
                                        << QStringList{QString(), QString(), QString(), QString()};
 }
@@ -176,10 +180,10 @@ void TestBookDialog::modesAndTitles()
     QFETCH(QStringList, fields);
     const qint64 history = addBook(QStringLiteral("三国"), QStringLiteral("历史军事"), QStringLiteral("/b/三国.txt"));
     const qint64 odd = addBook(QStringLiteral("杂"), QStringLiteral("杂类"), QStringLiteral("/b/杂.txt"));
-    m_state.currentBookPath = QStringLiteral("/home/u/Books/My Book.TXT");
+    m_state.currentBookPath = QStringLiteral("/b/being read.txt");
     mode.replace(QStringLiteral("{history}"), QString::number(history));
     mode.replace(QStringLiteral("{odd}"), QString::number(odd));
-    BookDialog* dialog = open(mode);
+    BookDialog* dialog = open(mode, QStringLiteral("/home/u/Books/My Book.TXT"));
     QVERIFY(dialog);
     QCOMPARE(dialog->objectName(), QStringLiteral("Form3"));
     QVERIFY(dialog->isVisible());
@@ -192,7 +196,8 @@ void TestBookDialog::modesAndTitles()
     QCOMPARE(combo()->count(), 10);
     QCOMPARE(combo()->itemText(0), QStringLiteral("武侠仙侠"));
     QCOMPARE(combo()->itemText(9), QStringLiteral("其他分类"));
-    QCOMPARE(m_state.currentBookPath, QStringLiteral("/home/u/Books/My Book.TXT"));
+    // The book being read stays the current one while the dialog is open.
+    QCOMPARE(m_state.currentBookPath, QStringLiteral("/b/being read.txt"));
     QCOMPARE(m_boxes.count(), 0);
 }
 
@@ -291,6 +296,60 @@ void TestBookDialog::addSavesTrimmedValues()
     QVERIFY(!m_dialogs->current());
 }
 
+void TestBookDialog::typedCategory_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("typed"); // typed over the picker's text; "-" types nothing
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("refusal");
+
+    QTest::newRow("add, own category") << "addnew" << QStringLiteral("网络小说") << QStringLiteral("网络小说")
+                                       << QString();
+    QTest::newRow("add, blanks around") << "addnew" << QStringLiteral("  轻小说 ") << QStringLiteral("轻小说")
+                                        << QString();
+    QTest::newRow("add, only blanks") << "addnew" << QStringLiteral("   ") << QString()
+                                      << QStringLiteral("添加失败：电子类别不能为空！");
+    QTest::newRow("edit keeps a typed category")
+        << "edit" << QStringLiteral("-") << QStringLiteral("杂类") << QString();
+    QTest::newRow("edit to another typed one")
+        << "edit" << QStringLiteral("散文") << QStringLiteral("散文") << QString();
+}
+
+// The category picker takes typed text as well as the ten names; it is stored as it reads.
+void TestBookDialog::typedCategory()
+{
+    QFETCH(QString, mode);
+    QFETCH(QString, typed);
+    QFETCH(QString, stored);
+    QFETCH(QString, refusal);
+    const QString path = QStringLiteral("/b/杂.txt");
+    const bool edit = mode == QLatin1String("edit");
+    const qint64 id = edit ? addBook(QStringLiteral("杂"), QStringLiteral("杂类"), path) : -1;
+    open(edit ? QStringLiteral("edit>||<%1").arg(id) : mode);
+    QVERIFY(combo()->isEditable());
+    if (!edit) {
+        box("Text1")->setText(QStringLiteral("杂"));
+        box("Text3")->setText(path);
+    }
+    if (typed != QLatin1String("-")) {
+        // Chinese is typed through the input method, which hands the finished text over.
+        combo()->lineEdit()->selectAll();
+        QInputMethodEvent typing;
+        typing.setCommitString(typed);
+        QCoreApplication::sendEvent(combo()->lineEdit(), &typing);
+        QCOMPARE(combo()->currentText(), typed);
+    }
+    press("Command2");
+    if (!refusal.isEmpty()) {
+        QCOMPARE(m_boxes.last().text, refusal);
+        QCOMPARE(bookCount(), 0);
+        return;
+    }
+    QCOMPARE(m_boxes.last().style, 64);
+    QCOMPARE(m_db->bookByPath(path)->type, stored);
+    QCOMPARE(combo()->count(), 10); // typing adds nothing to the ten names
+}
+
 void TestBookDialog::valuesWithQuotesAreStoredExactly()
 {
     open(QStringLiteral("addnew"));
@@ -372,10 +431,9 @@ void TestBookDialog::openNewSaveAndCancel()
 {
     QFETCH(bool, save);
     const QString path = QStringLiteral("/home/u/Books/Red Chamber.TXT");
-    m_state.currentBookPath = path;
-    BookDialog* dialog = open(QStringLiteral("opennew"));
-    // The dialog keeps the book it was opened for.
     m_state.currentBookPath = QStringLiteral("/elsewhere/other.txt");
+    // The dialog opens the book it was opened for, not the one being read.
+    BookDialog* dialog = open(QStringLiteral("opennew"), path);
     press(save ? "Command2" : "Command3");
     const QString opened = QStringLiteral("getChapter(%1|)").arg(path);
     if (save) {
@@ -397,8 +455,7 @@ void TestBookDialog::openNewSaveAndCancel()
 void TestBookDialog::closingWindowOpensNothing()
 {
     for (const QString& mode : {QStringLiteral("opennew"), QStringLiteral("addnew")}) {
-        m_state.currentBookPath = QStringLiteral("/b/a.txt");
-        BookDialog* dialog = open(mode);
+        BookDialog* dialog = open(mode, QStringLiteral("/b/a.txt"));
         dialog->close();
         settle();
         QVERIFY(!m_dialogs->current());

@@ -38,6 +38,7 @@ private Q_SLOTS:
     void cleanup();
 
     void treeHasRootAndTenCategories();
+    void clickOnChosenNodeReReads();
     void stripesStartWithTheFirstColour();
     void fillsOnePageNewestFirst_data();
     void fillsOnePageNewestFirst();
@@ -201,6 +202,39 @@ void TestBookshelf::treeHasRootAndTenCategories()
     for (int i = 0; i < 6; ++i)
         QCOMPARE(list()->headerItem()->text(i), headers.at(i));
     QVERIFY(list()->alternatingRowColors());
+}
+
+void TestBookshelf::clickOnChosenNodeReReads()
+{
+    const auto clickNode = [this](QTreeWidgetItem* node) {
+        QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, tree()->visualItemRect(node).center());
+    };
+    QTreeWidgetItem* root = tree()->topLevelItem(0);
+    QTreeWidgetItem* wuxia = root->child(0);
+    addBooks(1, kWuxia);
+    m_page->readList();
+
+    clickNode(wuxia);
+    QCOMPARE(tree()->currentItem(), wuxia);
+    QCOMPARE(list()->topLevelItemCount(), 1);
+    // Books added from outside while the program runs show on a click of the chosen node.
+    addBooks(2, kWuxia, QStringLiteral("later"));
+    clickNode(wuxia);
+    QCOMPARE(list()->topLevelItemCount(), 3);
+
+    clickNode(root);
+    QCOMPARE(list()->topLevelItemCount(), 3);
+    addBooks(1, kOther, QStringLiteral("other"));
+    clickNode(root);
+    QCOMPARE(tree()->currentItem(), root);
+    QCOMPARE(list()->topLevelItemCount(), 4);
+
+    // A collapsed root opens again on its click.
+    tree()->collapseItem(root);
+    QVERIFY(!root->isExpanded());
+    clickNode(root);
+    QVERIFY(root->isExpanded());
+    QCOMPARE(m_dialogs.count(), 0);
 }
 
 void TestBookshelf::stripesStartWithTheFirstColour()

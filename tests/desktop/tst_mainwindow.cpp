@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QToolBar>
@@ -38,6 +39,8 @@ private Q_SLOTS:
     void openFile_data();
     void openFile();
     void openFileThatCannotBeRead();
+    void offeredBookAndBookmarksChangeTogether_data();
+    void offeredBookAndBookmarksChangeTogether();
     void closingEndsTheProgram();
 
 private:
@@ -256,7 +259,6 @@ void TestMainWindow::openFile()
     const auto& request = m_fx->pickers.requests().last();
     QCOMPARE(request.title, QStringLiteral("打开电子书-Quillmere"));
     QCOMPARE(request.filter, QStringLiteral("文本文件(*.txt)|*.txt"));
-    QCOMPARE(m_fx->state.currentBookPath, path);
     if (onShelf) {
         QCOMPARE(m_fx->dialogs.count(), 0);
     } else {
@@ -270,10 +272,12 @@ void TestMainWindow::openFile()
     if (expectRead) {
         QVERIFY(shown.wait(10000));
         QCOMPARE(controller.bookPath(), path);
+        QCOMPARE(m_fx->state.currentBookPath, path);
         QCOMPARE(m_window->currentPage(), 2);
     } else {
         QTest::qWait(200);
         QCOMPARE(shown.count(), 0);
+        QCOMPARE(m_fx->state.currentBookPath, QString());
     }
     if (expectDialog) {
         // The dialog comes up holding the file, to be added and then read.
@@ -315,6 +319,86 @@ void TestMainWindow::openFileThatCannotBeRead()
     QCOMPARE(controller.bookPath(), shown);
     QCOMPARE(m_window->readingPage()->chapterModel().headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(),
              QStringLiteral("章节列表"));
+}
+
+void TestMainWindow::offeredBookAndBookmarksChangeTogether_data()
+{
+    QTest::addColumn<QString>("close"); // how the book dialog ends: "Esc", "Command3" (取消), "Command2" (确认保存)
+    QTest::addColumn<bool>("readsOffered");
+    QTest::addColumn<bool>("offeredOnShelf");
+
+    QTest::newRow("Esc") << QStringLiteral("Esc") << false << false;
+    QTest::newRow("取消") << QStringLiteral("Command3") << true << false;
+    QTest::newRow("确认保存") << QStringLiteral("Command2") << true << true;
+}
+
+// Reading a shelf book, then 打开文件 on another book and 是 to the add question: whatever
+// the book dialog's outcome, the book shown, its chapter list and the path bookmarks use
+// describe one book.
+void TestMainWindow::offeredBookAndBookmarksChangeTogether()
+{
+    QFETCH(QString, close);
+    QFETCH(bool, readsOffered);
+    QFETCH(bool, offeredOnShelf);
+    load();
+    ReadingPage* page = m_window->readingPage();
+    ReadingController& controller = page->controller();
+    const QString shelfBook = m_fx->writeChapters(QStringLiteral("书架上的.txt"), 4);
+    m_fx->library.insertBook(QStringLiteral("其他分类"), QStringLiteral("书架上的"), QStringLiteral("佚名"), shelfBook);
+    m_fx->library.setBookmark(shelfBook, QStringLiteral("第1章 标题1"));
+    QSignalSpy shown(&controller, &ReadingController::chapterShown);
+    m_window->getChapter(shelfBook, QString());
+    QVERIFY(shown.wait(10000));
+
+    const QString offered = m_fx->writeBook(QStringLiteral("另一本.txt"),
+                                            QStringLiteral("另一本\n第一回 甲\n一\n第二回 乙\n二\n第三回 丙\n三\n"));
+    m_fx->pickers.nextFile(offered);
+    m_fx->dialogs.answerNext(Answer::Yes);
+    page->toolbarButton(1)->trigger();
+    BookDialog* dialog = m_window->bookDialogs().current();
+    QVERIFY(dialog);
+    // While the dialog is open, the shelf book is still the one shown and marked.
+    QCOMPARE(m_fx->state.currentBookPath, shelfBook);
+
+    m_fx->dialogs.clear();
+    shown.clear();
+    if (close == QLatin1String("Esc")) {
+        QTest::keyClick(dialog->focusWidget() ? dialog->focusWidget() : dialog, Qt::Key_Escape);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!m_window->bookDialogs().current());
+        QTest::qWait(200); // nothing is being read
+        QCOMPARE(shown.count(), 0);
+    } else {
+        QTest::mouseClick(dialog->findChild<QPushButton*>(close), Qt::LeftButton);
+        QVERIFY(shown.wait(10000));
+    }
+    const QString book = readsOffered ? offered : shelfBook;
+    QCOMPARE(controller.bookPath(), book);
+    QCOMPARE(m_fx->state.currentBookPath, book);
+    QCOMPARE(bool(m_fx->library.bookByPath(offered)), offeredOnShelf);
+
+    // 添加书签 marks the shown book's row, with the label of its own chapter.
+    m_fx->dialogs.clear();
+    controller.setSelectedRow(2);
+    controller.showSelected();
+    const QString label = controller.selectedLabel();
+    page->readMenu()->findChild<QAction*>(QStringLiteral("Menue_InsertSQ"))->trigger();
+    QCOMPARE(m_fx->dialogs.count(), 1);
+    const bool bookOnShelf = !readsOffered || offeredOnShelf;
+    if (bookOnShelf) {
+        QCOMPARE(m_fx->dialogs.last().text, QStringLiteral("恭喜你：书签添加成功！"));
+        QCOMPARE(m_fx->library.bookByPath(book)->marke, label);
+    } else {
+        QVERIFY(m_fx->dialogs.last().text.contains(QStringLiteral("还没有添加到你的书架")));
+    }
+    // The shelf book's mark is touched only when it is the one shown.
+    QCOMPARE(m_fx->library.bookByPath(shelfBook)->marke, readsOffered ? QStringLiteral("第1章 标题1") : label);
+
+    // 跳转到书签 follows the shown book's stored mark.
+    controller.showFirst();
+    page->readMenu()->findChild<QAction*>(QStringLiteral("Menue_GotoSQ"))->trigger();
+    QCOMPARE(controller.selectedRow(), bookOnShelf ? 2 : 0);
+    QCOMPARE(m_fx->state.currentBookPath, controller.bookPath());
 }
 
 void TestMainWindow::closingEndsTheProgram()

@@ -17,7 +17,11 @@ public:
             onGetChapter(path, bookmark);
     }
     void readList() override { calls << QStringLiteral("readList"); }
-    void showBookDialog(const QString& mode) override { calls << QStringLiteral("showBookDialog(%1)").arg(mode); }
+    void showBookDialog(const QString& mode, const QString& bookPath = QString()) override
+    {
+        calls << (bookPath.isEmpty() ? QStringLiteral("showBookDialog(%1)").arg(mode)
+                                     : QStringLiteral("showBookDialog(%1|%2)").arg(mode, bookPath));
+    }
 
     QStringList calls;
     std::function<void(const QString&, const QString&)> onGetChapter;

@@ -1,5 +1,4 @@
 #include "platform/AnsiCodePage.h"
-#include "platform/qt/QtPickers.h"
 
 #include <QtTest>
 
@@ -10,7 +9,6 @@ private Q_SLOTS:
     void roundTrip_data();
     void roundTrip();
     void invalidBytesBecomeReplacement();
-    void dialogFiltersBecomeQtFilters();
 };
 
 void TestAnsiCodePage::roundTrip_data()
@@ -37,13 +35,6 @@ void TestAnsiCodePage::invalidBytesBecomeReplacement()
     QCOMPARE(AnsiCodePage::decode(QByteArray("a\xC4\x7F"
                                              "b\xC4")),
              QStringLiteral("a\uFFFD\u007Fb\uFFFD"));
-}
-
-void TestAnsiCodePage::dialogFiltersBecomeQtFilters()
-{
-    QCOMPARE(QtPickers::toQtFilter(QStringLiteral("文本文件(*.txt)|*.txt")), QStringLiteral("文本文件(*.txt) (*.txt)"));
-    QCOMPARE(QtPickers::toQtFilter(QStringLiteral("图片文件(*.jpg;*.gif)|*.jpg;*.gif|TXT|*.txt")),
-             QStringLiteral("图片文件(*.jpg;*.gif) (*.jpg *.gif);;TXT (*.txt)"));
 }
 
 QTEST_GUILESS_MAIN(TestAnsiCodePage)

@@ -30,6 +30,11 @@ private Q_SLOTS:
     void chapterBoundaries_data();
     void chapterBoundaries();
     void leftAndRightKeysInThePage();
+    void modifierKeysInThePage_data();
+    void modifierKeysInThePage();
+    void realKeyTurnsChapterAfterShowing_data();
+    void realKeyTurnsChapterAfterShowing();
+    void nextChapterStartsAtTheTop();
     void enterAndDoubleClickInTheList();
     void emptyListIgnoresEverything();
     void openingMissingOrEmptyFiles_data();
@@ -259,7 +264,131 @@ void TestReadingPage::leftAndRightKeysInThePage()
     view()->setFocus();
     QTest::keyClick(view()->focusProxy(), Qt::Key_Right);
     waitShown(2);
+    // Held modifiers do not keep the key from the chapters.
+    QTest::keyClick(view()->focusProxy(), Qt::Key_Left, Qt::ControlModifier);
+    waitShown(1);
     QCOMPARE(m_fx->dialogs.count(), 0);
+}
+
+void TestReadingPage::modifierKeysInThePage_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("modifiers");   // the KeyboardEvent's flags, e.g. "ctrlKey: true"
+    QTest::addColumn<QList<int>>("received"); // what ChangeChapter gets, the closing Enter (13) included
+
+    QTest::newRow("Ctrl+Right") << "ArrowRight"
+                                << "ctrlKey: true" << QList<int>{39, 13};
+    QTest::newRow("Alt+Left") << "ArrowLeft"
+                              << "altKey: true" << QList<int>{37, 13};
+    QTest::newRow("Meta+Right") << "ArrowRight"
+                                << "metaKey: true" << QList<int>{39, 13};
+    QTest::newRow("Ctrl+Shift+Left") << "ArrowLeft"
+                                     << "ctrlKey: true, shiftKey: true" << QList<int>{37, 13};
+    QTest::newRow("Ctrl+Enter") << "Enter"
+                                << "ctrlKey: true" << QList<int>{13, 13};
+    QTest::newRow("Ctrl+F finds") << "f"
+                                  << "ctrlKey: true" << QList<int>{13};
+    QTest::newRow("Ctrl+C copies") << "c"
+                                   << "ctrlKey: true" << QList<int>{13};
+    QTest::newRow("Ctrl+A selects all") << "A"
+                                        << "ctrlKey: true" << QList<int>{13};
+    // Events made by script carry no key code; the key still goes over.
+    QTest::newRow("Alt+F is no find") << "f"
+                                      << "altKey: true" << QList<int>{0, 13};
+}
+
+// Every key pressed in the page reaches ChangeChapter, with its modifiers, except the
+// page's own find, copy and select-all.
+void TestReadingPage::modifierKeysInThePage()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, modifiers);
+    QFETCH(QList<int>, received);
+    QTRY_VERIFY_WITH_TIMEOUT(runJs(view(), QStringLiteral("window.readerChannelReady === true")).toBool(), 10000);
+    QList<int> codes;
+    view()->setKeyHandler([&codes](int keyCode) { codes << keyCode; });
+    const auto press = [this](const QString& k, const QString& flags) {
+        runJs(view(), QStringLiteral("document.getElementById('Content_Txt').dispatchEvent("
+                                     "new KeyboardEvent('keydown', {key: '%1', %2 bubbles: true})); true")
+                          .arg(k, flags.isEmpty() ? QString() : flags + QStringLiteral(",")));
+    };
+    press(key, modifiers);
+    press(QStringLiteral("Enter"), QString()); // arrives after the key above
+    QTRY_COMPARE_WITH_TIMEOUT(codes.size(), received.size(), 5000);
+    QCOMPARE(codes, received);
+}
+
+void TestReadingPage::realKeyTurnsChapterAfterShowing_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("shown");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("next");
+
+    QTest::newRow("Enter in the list") << "enter" << 2 << int(Qt::Key_Right) << 3;
+    QTest::newRow("double-click in the list") << "double-click" << 1 << int(Qt::Key_Right) << 2;
+    QTest::newRow("下一节") << "button 8" << 1 << int(Qt::Key_Right) << 2;
+    QTest::newRow("最后一节") << "button 9" << 4 << int(Qt::Key_Left) << 3;
+}
+
+// After a chapter is shown from the list or the toolbar, the page has the keyboard: a key
+// pressed right away (not one sent through the page's script) turns the chapter.
+void TestReadingPage::realKeyTurnsChapterAfterShowing()
+{
+    QFETCH(QString, how);
+    QFETCH(int, shown);
+    QFETCH(int, key);
+    QFETCH(int, next);
+    QVERIFY(QTest::qWaitForWindowActive(m_page.get()));
+    openBook(m_fx->writeChapters(QStringLiteral("focus.txt"), 4));
+    QTRY_VERIFY_WITH_TIMEOUT(runJs(view(), QStringLiteral("window.readerChannelReady === true")).toBool(), 10000);
+    QTreeView* list = m_page->chapterList();
+    list->setFocus();
+    QTRY_VERIFY(list->hasFocus());
+
+    if (how == QLatin1String("enter")) {
+        list->setCurrentIndex(m_page->chapterModel().index(shown, 0));
+        QTest::keyClick(list, Qt::Key_Return);
+    } else if (how == QLatin1String("double-click")) {
+        const QPoint at = list->visualRect(m_page->chapterModel().index(shown, 2)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    } else {
+        auto* toolbar = m_page->findChild<QToolBar*>(QStringLiteral("Toolbar2"));
+        QWidget* button = toolbar->widgetForAction(m_page->toolbarButton(how.section(u' ', 1).toInt()));
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+    waitShown(shown);
+
+    QWidget* focused = QApplication::focusWidget();
+    QVERIFY(focused);
+    QCOMPARE(focused, view()->focusProxy());
+    QTest::keyClick(focused, Qt::Key(key));
+    waitShown(next);
+    QCOMPARE(m_fx->dialogs.count(), 0);
+}
+
+// A chapter read down to its end: the next one starts at its top.
+void TestReadingPage::nextChapterStartsAtTheTop()
+{
+    QString text = QStringLiteral("长书\n");
+    for (int chapter = 1; chapter <= 2; ++chapter) {
+        text += QStringLiteral("第%1章 长\n").arg(chapter);
+        for (int line = 0; line < 300; ++line)
+            text += QStringLiteral("这是长章%1的一行（%2），足够长，页面要滚动才能读完。\n").arg(chapter).arg(line);
+    }
+    openBook(m_fx->writeBook(QStringLiteral("long.txt"), text));
+    controller().setSelectedRow(1);
+    controller().showSelected();
+    waitShown(1);
+
+    const QString scrollTop = QStringLiteral("document.getElementById('Content_Txt').scrollTop");
+    runJs(view(), scrollTop + QStringLiteral(" = 5000; true"));
+    QTRY_VERIFY_WITH_TIMEOUT(runJs(view(), scrollTop).toInt() > 1000, 5000);
+
+    m_page->toolbarButton(8)->trigger();
+    waitShown(2);
+    QCOMPARE(runJs(view(), scrollTop).toInt(), 0);
 }
 
 void TestReadingPage::enterAndDoubleClickInTheList()

@@ -9,9 +9,19 @@ QString QtPickers::toQtFilter(const QString& filter)
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList filters;
     for (int i = 0; i + 1 < parts.size(); i += 2) {
-        QString patterns = parts[i + 1];
+        QString description = parts[i];
+        const QString listed = parts[i + 1];
+        QString patterns = listed;
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        filters << parts[i] + QStringLiteral(" (") + patterns + QLatin1Char(')');
+        // "文本文件(*.txt)" already names its patterns: the dialog reads them from the
+        // closing brackets, so they are shown once and not appended a second time.
+        const QString named = QLatin1Char('(') + listed + QLatin1Char(')');
+        if (description.endsWith(named)) {
+            description.chop(named.size());
+            filters << description + QLatin1Char('(') + patterns + QLatin1Char(')');
+        } else {
+            filters << description + QStringLiteral(" (") + patterns + QLatin1Char(')');
+        }
     }
     return filters.join(QStringLiteral(";;"));
 }

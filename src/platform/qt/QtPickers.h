@@ -9,6 +9,7 @@ public:
     QString folder(QWidget* parent, const QString& title) override;
     std::optional<QColor> color(QWidget* parent, const QColor& initial) override;
 
-    // "文本文件(*.txt)|*.txt" → "文本文件(*.txt) (*.txt)"; pairs become ";;"-separated filters.
+    // "文本文件(*.txt)|*.txt" → "文本文件(*.txt)", "TXT|*.txt" → "TXT (*.txt)": the patterns are
+    // shown once; pairs become ";;"-separated filters.
     static QString toQtFilter(const QString& filter);
 };
