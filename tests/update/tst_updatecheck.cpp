@@ -16,7 +16,6 @@
 
 #include <QElapsedTimer>
 #include <QNetworkAccessManager>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -264,14 +263,6 @@ void TestUpdateCheck::silentServiceDelaysTheStartOnly()
     QVERIFY(!outcome.accepted && !outcome.endReader);
     // Generous bound: the point is that the wait ends, not how fast.
     QVERIFY2(timer.elapsed() < 15000, "the check gives up on a silent service");
-    QCOMPARE(m_dialogs.count(), 0);
-
-    // A refused connection ends the check as quietly.
-    QTcpServer closed;
-    QVERIFY(closed.listen(QHostAddress::LocalHost));
-    const quint16 port = closed.serverPort();
-    closed.close();
-    QVERIFY(!check.run(QStringLiteral("http://127.0.0.1:%1/readerserver/getinfo.asp?rnt=1").arg(port)).accepted);
     QCOMPARE(m_dialogs.count(), 0);
 }
 
