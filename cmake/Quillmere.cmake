@@ -1,11 +1,11 @@
 # Small helpers so that adding a file never means editing a list of files.
 
-# quillmere_library(<target> DIRS <dir>... LIBS <lib>...)
+# quillmere_library(<target> DIRS <dir>... LIBS <lib>... [EXCLUDE <file name>...])
 # One static library per subsystem, made of the .cpp/.h files of the given folders
-# (not recursive). A folder without sources yields an INTERFACE library so that
-# dependants link cleanly before the subsystem has code.
+# (not recursive), less the named files (a program's main.cpp). A folder without sources
+# yields an INTERFACE library so that dependants link cleanly before the subsystem has code.
 function(quillmere_library target)
-    cmake_parse_arguments(Q "" "" "DIRS;LIBS;RESOURCES" ${ARGN})
+    cmake_parse_arguments(Q "" "" "DIRS;LIBS;RESOURCES;EXCLUDE" ${ARGN})
     set(sources)
     foreach(dir IN LISTS Q_DIRS)
         file(GLOB found CONFIGURE_DEPENDS
@@ -13,6 +13,9 @@ function(quillmere_library target)
         list(APPEND sources ${found})
     endforeach()
     list(FILTER sources INCLUDE REGEX "\\.cpp$|\\.h$")
+    foreach(name IN LISTS Q_EXCLUDE)
+        list(FILTER sources EXCLUDE REGEX "/${name}$")
+    endforeach()
     set(cpp ${sources})
     list(FILTER cpp INCLUDE REGEX "\\.cpp$")
     if(cpp OR Q_RESOURCES)

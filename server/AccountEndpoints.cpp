@@ -39,7 +39,7 @@ QString Service::origin(const HttpRequest& request) const
     const QString host = QString::fromLatin1(request.header("host"));
     if (hostPattern.match(host).hasMatch())
         return QStringLiteral("http://") + host;
-    return m_config.origin();
+    return m_config.publicOrigin();
 }
 
 std::optional<UserRecord> Service::sessionUser(const HttpRequest& request)

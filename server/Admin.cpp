@@ -27,6 +27,10 @@ bool Admin::open()
         return fail(QStringLiteral("cannot open %1: %2").arg(m_config.dataDir, error));
     if (!m_files.prepare(false))
         return fail(QStringLiteral("cannot create the file folders under %1").arg(m_config.dataDir));
+    // Addresses are announced as the service that last served this folder announces itself,
+    // unless this command names a public URL of its own.
+    if (m_config.publicUrl.isEmpty())
+        m_config.publicUrl = m_db.setting(ServerConfig::publicUrlSetting());
     return true;
 }
 
@@ -228,7 +232,7 @@ bool Admin::publishUpdate(const QString& version, const QString& mandatory, cons
             const auto stored = m_files.storeUpdateFile(url);
             if (!stored)
                 return fail(QStringLiteral("cannot publish %1").arg(url));
-            url = m_config.origin() + QStringLiteral("/files/") +
+            url = m_config.publicOrigin() + QStringLiteral("/files/") +
                   QString::fromLatin1(QUrl::toPercentEncoding(*stored, "/"));
         } else if (!url.startsWith(QLatin1String("http://")) && !url.startsWith(QLatin1String("https://"))) {
             return fail(QStringLiteral("%1 is neither a file nor an http address").arg(url));

@@ -42,6 +42,9 @@ Invocation parse(const QStringList& arguments)
             }
             inv.config.host = address;
             inv.config.port = static_cast<quint16>(port);
+        } else if (a == QLatin1String("--public-url")) {
+            inv.config.publicUrl = ServerConfig::normalizedPublicUrl(value);
+            ok = !inv.config.publicUrl.isEmpty();
         } else if (a == QLatin1String("--max-upload-mb")) {
             inv.config.maxUploadBytes = value.toLongLong(&ok) * 1024 * 1024;
             ok = ok && inv.config.maxUploadBytes > 0;
@@ -67,9 +70,12 @@ Invocation parse(const QStringList& arguments)
 QString usage()
 {
     return QStringLiteral(
-        "usage: quillmere-server [--data DIR] [--listen HOST:PORT] [--max-upload-mb N]\n"
+        "usage: quillmere-server [--data DIR] [--listen HOST:PORT] [--public-url URL] [--max-upload-mb N]\n"
         "                        [--pwhash-ops N] [--pwhash-mem-kib N] [COMMAND ARGS...]\n"
         "Without a command the service runs (default 127.0.0.1:8086, data in ./quillmere-data).\n"
+        "--public-url is the address readers reach the service under (default: the listen address);\n"
+        "the service keeps it in the data folder, and the commands below use it for the addresses\n"
+        "they announce.\n"
         "Commands:\n"
         "  import FILE CATEGORY TITLE AUTHOR STATE [NEWCHAP]   add a TXT/RAR/ZIP book, approved\n"
         "  pending                                            list uploads waiting for review\n"

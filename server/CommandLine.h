@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-// quillmere-server [--data DIR] [--listen HOST:PORT] [--max-upload-mb N]
+// quillmere-server [--data DIR] [--listen HOST:PORT] [--public-url URL] [--max-upload-mb N]
 //                  [--pwhash-ops N] [--pwhash-mem-kib N] [COMMAND ARGS...]
 struct Invocation {
     ServerConfig config;

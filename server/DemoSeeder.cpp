@@ -172,7 +172,7 @@ bool DemoSeeder::seedDemo(QTextStream& out)
         ++index;
     }
 
-    const QString origin = m_config.origin();
+    const QString origin = m_config.publicOrigin();
     m_db.setSetting(QStringLiteral("reader_1"), origin + QStringLiteral("/readerserver/NewsInfo.asp"));
     m_db.setSetting(
         QStringLiteral("reader_2"),

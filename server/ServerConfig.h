@@ -15,5 +15,19 @@ struct ServerConfig {
     unsigned long long pwhashOps = crypto_pwhash_OPSLIMIT_INTERACTIVE;
     size_t pwhashMemBytes = crypto_pwhash_MEMLIMIT_INTERACTIVE;
 
+    // The address remote readers reach the service under (--public-url), empty when not given.
+    QString publicUrl;
+
+    // The listen address as an origin; a service on every interface announces 127.0.0.1.
     QString origin() const;
+    // What the service puts into the absolute addresses it hands out: the public URL, or
+    // else the listen address.
+    QString publicOrigin() const { return publicUrl.isEmpty() ? origin() : publicUrl; }
+
+    // The settings key under which the data folder keeps the public address of the service
+    // that last served it, so administration commands announce the same address.
+    static QString publicUrlSetting() { return QStringLiteral("public_url"); }
+    // An http(s) origin, optionally with a path, without query, fragment or user name; the
+    // trailing slashes go. Empty when the text is not such an address.
+    static QString normalizedPublicUrl(const QString& text);
 };

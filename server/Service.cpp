@@ -35,6 +35,12 @@ bool Service::open(QString* error)
     return true;
 }
 
+bool Service::recordPublicUrl(quint16 listeningPort)
+{
+    m_config.port = listeningPort;
+    return m_db.setSetting(ServerConfig::publicUrlSetting(), m_config.publicOrigin());
+}
+
 QString Service::now()
 {
     return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));

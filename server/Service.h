@@ -32,6 +32,10 @@ public:
     ~Service() override;
 
     bool open(QString* error = nullptr);
+    // Once listening: keeps the address the service announces (its public URL, or else the
+    // listen address with the port actually taken) in the data folder, where the
+    // administration commands find it.
+    bool recordPublicUrl(quint16 listeningPort);
     void handle(const HttpRequest& request, const Done& done);
 
     const ServerConfig& config() const { return m_config; }

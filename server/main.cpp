@@ -37,6 +37,10 @@ int main(int argc, char* argv[])
         err << "quillmere-server: cannot listen on " << inv.config.host.toString() << ":" << inv.config.port << "\n";
         return 1;
     }
+    if (!service.recordPublicUrl(port)) {
+        err << "quillmere-server: cannot record the public address in " << inv.config.dataDir << "\n";
+        return 1;
+    }
     out << "quillmere-server: serving " << inv.config.dataDir << " on " << inv.config.host.toString() << ":" << port
         << "\n";
     out.flush();

@@ -12,8 +12,10 @@
 #include "platform/qt/QtDesktopLauncher.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtPickers.h"
+#include "platform/qt/QtProgramStarter.h"
 #include "platform/x11/X11GlobalHotKey.h"
 #include "platform/xdg/XdgAutoStart.h"
+#include "update/UpdateCheck.h"
 
 #include <QApplication>
 #include <QNetworkAccessManager>
@@ -36,7 +38,11 @@ int runReader(QApplication& app)
     AppServices services{state, dialogs, pickers, desktop, clock, network};
 
     Startup startup(state, library, dialogs, clock);
-    // HOOK (update check): startup.setUpdateCheck(...) arrives with the update subsystem.
+    // The updater lives beside the reader's executable.
+    QtProgramStarter programs;
+    UpdateCheck updateCheck(state, network, dialogs, programs,
+                            QCoreApplication::applicationDirPath() + QStringLiteral("/update"));
+    startup.setUpdateCheck([&updateCheck](const QString& address) { return !updateCheck.run(address).endReader; });
     switch (startup.run()) {
     case Startup::Outcome::DatabaseFailed:
         return 2;

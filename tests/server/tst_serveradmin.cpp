@@ -14,6 +14,10 @@ class TestServerAdmin : public QObject {
 private slots:
     void commandLine_data();
     void commandLine();
+    void publicUrlOption_data();
+    void publicUrlOption();
+    void publicUrlIsAnnouncedByServiceAndCommands_data();
+    void publicUrlIsAnnouncedByServiceAndCommands();
     void demoCatalogue();
     void demoZipHoldsTheBook();
     void commandRefusals();
@@ -61,6 +65,82 @@ void TestServerAdmin::commandLine()
     QCOMPARE(inv.command, command);
     QCOMPARE(inv.config.host.toString(), host);
     QCOMPARE(int(inv.config.port), port);
+}
+
+void TestServerAdmin::publicUrlOption_data()
+{
+    QTest::addColumn<QString>("given");
+    QTest::addColumn<QString>("kept"); // empty: the command line is refused
+    QTest::newRow("host and port") << "http://books.example:8086"
+                                   << "http://books.example:8086";
+    QTest::newRow("trailing slashes go") << "http://books.example:8086//"
+                                         << "http://books.example:8086";
+    QTest::newRow("https with a path") << "https://example.org/quill/"
+                                       << "https://example.org/quill";
+    QTest::newRow("no scheme") << "books.example:8086"
+                               << "";
+    QTest::newRow("not http") << "ftp://books.example"
+                              << "";
+    QTest::newRow("with a query") << "http://books.example/?a=1"
+                                  << "";
+    QTest::newRow("with a user") << "http://me@books.example"
+                                 << "";
+}
+
+void TestServerAdmin::publicUrlOption()
+{
+    QFETCH(QString, given);
+    QFETCH(QString, kept);
+    const Invocation inv = CommandLine::parse({"--public-url", given, "--listen", "0.0.0.0:8099"});
+    QCOMPARE(inv.error.isEmpty(), !kept.isEmpty());
+    if (!kept.isEmpty())
+        QCOMPARE(inv.config.publicOrigin(), kept);
+}
+
+void TestServerAdmin::publicUrlIsAnnouncedByServiceAndCommands_data()
+{
+    QTest::addColumn<QStringList>("serveOptions");
+    QTest::addColumn<QString>("announced");
+    QTest::newRow("public url") << QStringList{"--listen", "0.0.0.0:8099", "--public-url", "http://books.example:8099"}
+                                << "http://books.example:8099";
+    QTest::newRow("listen address by default") << QStringList{"--listen", "0.0.0.0:8099"} << "http://127.0.0.1:8099";
+}
+
+void TestServerAdmin::publicUrlIsAnnouncedByServiceAndCommands()
+{
+    QFETCH(QStringList, serveOptions);
+    QFETCH(QString, announced);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    // The service as started with these options; it keeps its address with the data. (The
+    // test does not bind every interface: recording the address is what matters here.)
+    const Invocation serve = CommandLine::parse(QStringList{"--data", dir.path()} + serveOptions);
+    QVERIFY2(serve.error.isEmpty(), qPrintable(serve.error));
+    Service service(serve.config);
+    QVERIFY(service.open());
+    QVERIFY(service.recordPublicUrl(serve.config.port));
+
+    // Administration commands name only the data folder.
+    const QString updateFile = dir.path() + "/quillmere-fix.bin";
+    QFile file(updateFile);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("fix");
+    file.close();
+    QString text;
+    QTextStream out(&text);
+    const Invocation admin = CommandLine::parse({"--data", dir.path()});
+    QCOMPARE(Admin(admin.config, out, out).run("seed-demo", {}), 0);
+    QCOMPARE(Admin(admin.config, out, out).run("publish-update", {"v1.4", "FALSE", "notes", updateFile, "\\"}), 0);
+
+    HttpRequest request;
+    request.method = "GET";
+    request.path = "/readerserver/getinfo.asp";
+    request.query = "rnt=1";
+    HttpReply reply;
+    service.handle(request, [&reply](HttpReply r) { reply = std::move(r); });
+    QCOMPARE(ServerFixture::texts(reply.body, "downloadlist"),
+             QStringList{announced + "/files/update/quillmere-fix.bin"});
+    QCOMPARE(ServerFixture::texts(reply.body, "reader_1"), QStringList{announced + "/readerserver/NewsInfo.asp"});
 }
 
 void TestServerAdmin::demoCatalogue()

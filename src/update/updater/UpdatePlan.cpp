@@ -1,0 +1,75 @@
+#include "update/updater/UpdatePlan.h"
+
+#include "update/UpdateInfo.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+// Why an entry may not be used, or an empty text when it may.
+QString refusal(const QString& programFolder, const QString& url, const QString& folder, const QString& fileName,
+                QString* target)
+{
+    if (!url.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) &&
+        !url.startsWith(QLatin1String("https://"), Qt::CaseInsensitive))
+        return QStringLiteral("不是网络地址");
+    if (fileName.isEmpty() || fileName == QLatin1String(".") || fileName == QLatin1String("..") ||
+        fileName.contains(QLatin1Char('\\')))
+        return QStringLiteral("文件名无效");
+    QString relative = folder;
+    relative.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (relative.contains(QLatin1Char(':')) || relative.startsWith(QLatin1String("//")))
+        return QStringLiteral("保存位置是绝对路径");
+    if (relative.split(QLatin1Char('/')).contains(QStringLiteral("..")))
+        return QStringLiteral("保存位置含有“..”");
+    // The service's entries begin and end with a separator; one that does not would name a
+    // place beside the program folder, not in it.
+    const QString root = QDir::cleanPath(programFolder);
+    const QString joined = QDir::cleanPath(root + relative + fileName);
+    if (!joined.startsWith(root + QLatin1Char('/')))
+        return QStringLiteral("保存位置不在软件目录中");
+    if (QFileInfo(joined).isDir())
+        return QStringLiteral("目标是一个文件夹");
+    *target = joined;
+    return {};
+}
+
+} // namespace
+
+QStringList UpdatePlan::entries(const QString& list)
+{
+    if (list.trimmed().isEmpty())
+        return {};
+    QStringList parts = list.split(UpdateInfo::listSeparator());
+    for (QString& part : parts)
+        part = part.trimmed();
+    return parts;
+}
+
+QString UpdatePlan::fileNameOf(const QString& url)
+{
+    return url.mid(url.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+UpdatePlan UpdatePlan::make(const QString& programFolder, const QString& downloadlist, const QString& savepathlist)
+{
+    UpdatePlan plan;
+    const QStringList urls = entries(downloadlist);
+    const QStringList folders = entries(savepathlist);
+    plan.urlCount = urls.size();
+    plan.folderCount = folders.size();
+    if (!plan.listsMatch())
+        return plan;
+    for (int i = 0; i < urls.size(); ++i) {
+        UpdateFile file;
+        file.url = urls[i];
+        file.fileName = fileNameOf(file.url);
+        const QString why = refusal(programFolder, file.url, folders[i], file.fileName, &file.target);
+        if (why.isEmpty())
+            plan.files.append(file);
+        else
+            plan.refused.append(QStringLiteral("拒绝更新文件：%1 → %2（%3）").arg(file.url, folders[i], why));
+    }
+    return plan;
+}

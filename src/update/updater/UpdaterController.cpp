@@ -1,0 +1,256 @@
+#include "update/updater/UpdaterController.h"
+
+#include "online/Downloader.h"
+#include "online/ReplyDocument.h"
+#include "online/RequestSlot.h"
+#include "online/ServiceUrl.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "update/UpdateInfo.h"
+#include "update/updater/UpdatePlan.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+UpdaterController::UpdaterController(QNetworkAccessManager& network, Dialogs& dialogs, Clock& clock,
+                                     QString programFolder, QString serviceBase, const QString& commandLine,
+                                     QObject* parent)
+    : QObject(parent), m_network(network), m_dialogs(dialogs), m_clock(clock),
+      m_programFolder(std::move(programFolder)), m_serviceBase(std::move(serviceBase)),
+      m_commandLine(commandLine.trimmed())
+{
+    m_request = new RequestSlot(m_network, this);
+    connect(m_request, &RequestSlot::answered, this, &UpdaterController::getNetInfo);
+    m_downloader = new Downloader(m_network, this);
+    connect(m_downloader, &Downloader::DownloadProgress, this, &UpdaterController::onProgress);
+    connect(m_downloader, &Downloader::DownloadComplete, this,
+            [this](qint64, const QString& saveFile) { onComplete(saveFile); });
+    connect(m_downloader, &Downloader::DownloadError, this, &UpdaterController::onError);
+    connect(m_downloader, &Downloader::DownloadAllComplete, this, &UpdaterController::onAllComplete);
+}
+
+UpdaterController::~UpdaterController()
+{
+    // Closing the window mid-update leaves no staged files behind.
+    dropBatch();
+}
+
+void UpdaterController::start()
+{
+    append(QStringLiteral("正在检查更新..."));
+    requestInfo();
+}
+
+void UpdaterController::requestInfo()
+{
+    // No machine identifier here, and the stamp keeps its blank.
+    m_request->get(withRnt(m_serviceBase + QStringLiteral("/readerserver/getinfo.asp"), m_clock.now()));
+}
+
+void UpdaterController::command1Click()
+{
+    if (m_caption == cancelCaption()) {
+        m_request->release();
+        dropBatch();
+        for (int i = 0; i < m_rows.size(); ++i)
+            if (m_rows[i].look == Row::Look::Normal)
+                setRow(i, QStringLiteral("已取消"), Row::Look::Normal);
+        setCommand(startCaption(), true);
+    } else {
+        setCommand(cancelCaption(), true);
+        requestInfo();
+    }
+}
+
+void UpdaterController::getNetInfo(const ServiceReply& reply)
+{
+    const ReplyDocument document =
+        reply.accepted() ? ReplyDocument::load(reply.body, reply.contentType) : ReplyDocument();
+    if (!document.usable()) {
+        append(QStringLiteral("无法连接升级服务器，请稍后再试。"));
+        stopped();
+        return;
+    }
+    UpdateInfo info;
+    try {
+        info.readFrom(document, UpdateInfo::Fields::UpdateOnly);
+    } catch (const MissingReplyElement& missing) {
+        append(QStringLiteral("升级信息不完整（缺少 %1），无法升级。").arg(missing.tag()));
+        stopped();
+        return;
+    }
+
+    // The reader passes its version with a leading dash, so a start by the reader never
+    // matches; a start without arguments always ends here.
+    if (info.version == m_commandLine || m_commandLine.isEmpty()) {
+        m_dialogs.message(QStringLiteral("你当前的版本是最新版本，无需更新！"), QStringLiteral("自动更新"),
+                          Dialogs::Information);
+        emit finished(0);
+        return;
+    }
+    setCommand(cancelCaption(), true);
+
+    // A new answer starts the list and the downloads afresh.
+    dropBatch();
+    const UpdatePlan plan = UpdatePlan::make(m_programFolder, info.downloadlist, info.savepathlist);
+    append(QStringLiteral("共检查到：%1个更新!").arg(plan.urlCount));
+    m_rows.clear();
+    emit rowsCleared();
+    if (!plan.listsMatch()) {
+        append(QStringLiteral("升级信息有误：列出 %1 个文件，却有 %2 个保存位置，没有下载任何文件。")
+                   .arg(plan.urlCount)
+                   .arg(plan.folderCount));
+        stopped();
+        return;
+    }
+    if (!plan.refused.isEmpty()) {
+        for (const QString& line : plan.refused)
+            append(line);
+        append(QStringLiteral("升级信息有误，没有下载任何文件。"));
+        stopped();
+        return;
+    }
+    if (plan.files.isEmpty()) {
+        onAllComplete({QString()});
+        return;
+    }
+    for (int i = 0; i < plan.files.size(); ++i)
+        downloadaFile(plan.files[i].url, plan.files[i].target, i + 1);
+}
+
+void UpdaterController::downloadaFile(const QString& url, const QString& target, int number)
+{
+    for (const Queued& q : m_queued) {
+        if (q.move.target == target) {
+            m_dialogs.message(QStringLiteral("不要重复下载，该书已在下载列表中！"), QStringLiteral("重复下载"),
+                              Dialogs::Exclamation);
+            return;
+        }
+    }
+    const QString fileName = UpdatePlan::fileNameOf(url);
+    m_rows.append({QString::number(number), fileName, QStringLiteral("正在连接..."), Row::Look::Normal});
+    emit rowAdded(m_rows.size() - 1);
+    append(QStringLiteral("开始下载：%1...").arg(fileName));
+
+    // Missing folders are made now; a folder that cannot be made fails this download.
+    QDir().mkpath(QFileInfo(target).absolutePath());
+    Queued queued;
+    queued.move = {StagedFiles::stagingName(target), target};
+    queued.row = m_rows.size() - 1;
+    m_queued.append(queued);
+    m_downloader->BeginDownload(url, queued.move.staged);
+}
+
+int UpdaterController::queuedIndex(const QString& saveFile) const
+{
+    for (int i = 0; i < m_queued.size(); ++i)
+        if (m_queued[i].move.staged == saveFile)
+            return i;
+    return -1;
+}
+
+void UpdaterController::onProgress(qint64 cur, qint64 max, const QString& saveFile)
+{
+    const int i = queuedIndex(saveFile);
+    if (i < 0 || max <= 0)
+        return;
+    if (cur < max)
+        setRow(m_queued[i].row, QStringLiteral("正在下载(%1%)").arg(qRound(100.0 * double(cur) / double(max))),
+               Row::Look::Normal);
+    else
+        setRow(m_queued[i].row, QStringLiteral("下载完成！"), Row::Look::Done);
+}
+
+void UpdaterController::onComplete(const QString& saveFile)
+{
+    const int i = queuedIndex(saveFile);
+    if (i < 0)
+        return;
+    m_queued[i].ended = true;
+    setRow(m_queued[i].row, QStringLiteral("下载完成！"), Row::Look::Done);
+}
+
+void UpdaterController::onError(const QString& saveFile)
+{
+    const int i = queuedIndex(saveFile);
+    if (i < 0)
+        return;
+    m_queued[i].ended = true;
+    setRow(m_queued[i].row, QStringLiteral("下载失败"), Row::Look::Failed);
+}
+
+void UpdaterController::onAllComplete(const QStringList& fileNotDownload)
+{
+    append(QStringLiteral("全部下载完毕!"));
+    if (fileNotDownload.size() > 1) {
+        for (int k = 1; k < fileNotDownload.size(); ++k) {
+            const int i = queuedIndex(fileNotDownload[k]);
+            append(QStringLiteral("下载失败：%1").arg(i < 0 ? fileNotDownload[k] : m_queued[i].move.target));
+        }
+        finishIncomplete(QStringLiteral("有 %1 个文件下载失败").arg(fileNotDownload.size() - 1));
+        return;
+    }
+    QList<StagedFiles::Move> moves;
+    for (const Queued& q : m_queued)
+        moves.append(q.move);
+    QString failed;
+    if (!StagedFiles::commit(moves, &failed)) {
+        append(QStringLiteral("无法替换文件：%1").arg(failed));
+        finishIncomplete(QStringLiteral("无法替换文件 %1").arg(failed));
+        return;
+    }
+    m_queued.clear();
+    finishWithUpdate();
+}
+
+void UpdaterController::finishWithUpdate()
+{
+    m_dialogs.message(QStringLiteral("恭喜你，软件已升级完成了！ 请重新运行软件！"), QStringLiteral("升级完成"),
+                      Dialogs::Information);
+    emit finished(0);
+}
+
+void UpdaterController::finishIncomplete(const QString& why)
+{
+    dropBatch();
+    m_dialogs.message(QStringLiteral("软件升级没有完成：%1，原有文件没有改动。请重新运行软件后再试。").arg(why),
+                      QStringLiteral("升级未完成"), Dialogs::Exclamation);
+    emit finished(1);
+}
+
+void UpdaterController::stopped()
+{
+    setCommand(startCaption(), true);
+}
+
+void UpdaterController::dropBatch()
+{
+    m_downloader->CancelAllDownload();
+    QStringList staged;
+    for (const Queued& q : m_queued)
+        staged.append(q.move.staged);
+    StagedFiles::discard(staged);
+    m_queued.clear();
+}
+
+void UpdaterController::setRow(int row, const QString& state, Row::Look look)
+{
+    if (row < 0 || row >= m_rows.size())
+        return;
+    m_rows[row].state = state;
+    m_rows[row].look = look;
+    emit rowChanged(row);
+}
+
+void UpdaterController::append(const QString& line)
+{
+    m_log.append(line);
+    emit logAppended(line);
+}
+
+void UpdaterController::setCommand(const QString& caption, bool enabled)
+{
+    m_caption = caption;
+    m_enabled = enabled;
+    emit commandChanged();
+}
