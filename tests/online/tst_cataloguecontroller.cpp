@@ -18,8 +18,8 @@ namespace {
 const QByteArray kPath = "/readerserver/listbook.asp";
 // The stamp of FakeClock's start, 2009/3/7 8:05:00, as the HTTP stack sends it.
 const QByteArray kRnt = "&rnt=2009/3/7%208:05:00";
-const QByteArray kAll = "%E5%85%A8%E9%83%A8%E8%B5%84%E6%BA%90";     // 全部资源
-const QByteArray kWuxia = "%E6%AD%A6%E4%BE%A0%E4%BB%99%E4%BE%A0";   // 武侠仙侠
+const QByteArray kAll = "%E5%85%A8%E9%83%A8%E8%B5%84%E6%BA%90";       // 全部资源
+const QByteArray kWuxia = "%E6%AD%A6%E4%BE%A0%E4%BB%99%E4%BE%A0";     // 武侠仙侠
 const QByteArray kSanguo = "%E4%B8%89%E5%9B%BD%20%E6%BC%94%E4%B9%89"; // 三国 演义
 
 QByteArray bookXml(const QString& id, const QString& name = QString())
@@ -151,8 +151,7 @@ void TestCatalogueController::addressesByteForByte()
     m_clock.set(QDateTime(QDate(2009, 3, 7), QTime(8, 5, 0)));
     c->nextPage();
     QVERIFY(settled(*c));
-    QCOMPARE(m_server->last().target,
-             kPath + "?action=search&type=" + kAll + "&key=" + kSanguo + "&page=2" + kRnt);
+    QCOMPARE(m_server->last().target, kPath + "?action=search&type=" + kAll + "&key=" + kSanguo + "&page=2" + kRnt);
 
     // A category after the search keeps the old key part in later paging addresses.
     c->categoryClick(QStringLiteral("武侠仙侠 "));
@@ -160,12 +159,10 @@ void TestCatalogueController::addressesByteForByte()
     QCOMPARE(m_server->last().target, kPath + "?action=list&type=" + kWuxia + kRnt);
     c->lastPage();
     QVERIFY(settled(*c));
-    QCOMPARE(m_server->last().target,
-             kPath + "?action=list&type=" + kWuxia + "&key=" + kSanguo + "&page=3" + kRnt);
+    QCOMPARE(m_server->last().target, kPath + "?action=list&type=" + kWuxia + "&key=" + kSanguo + "&page=3" + kRnt);
     QCOMPARE(c->go(QStringLiteral("2.7")).kind, PagingStep::Kind::Request);
     QVERIFY(settled(*c));
-    QCOMPARE(m_server->last().target,
-             kPath + "?action=list&type=" + kWuxia + "&key=" + kSanguo + "&page=2" + kRnt);
+    QCOMPARE(m_server->last().target, kPath + "?action=list&type=" + kWuxia + "&key=" + kSanguo + "&page=2" + kRnt);
 
     // Words that would break the address are escaped; nothing else is.
     QVERIFY(c->acceptSearch(QStringLiteral("C# & 100%")));
@@ -191,10 +188,13 @@ void TestCatalogueController::pagingMessages()
     c->go(QStringLiteral("两页"));
     c->go(QStringLiteral("2"));
     c->go(QStringLiteral("0"));
-    const QStringList expected = {
-        "当前已是第一页!",           "前面没有了，当前已是第一页!",          "后面没有了，当前已是最后一页!",
-        "当前已是最后一页!",         "输入的页码有误,请重新输入!",           "输入的页码有误,一共才1页,请重新输入!",
-        "输入的页码有误,一共才1页,请重新输入!"};
+    const QStringList expected = {"当前已是第一页!",
+                                  "前面没有了，当前已是第一页!",
+                                  "后面没有了，当前已是最后一页!",
+                                  "当前已是最后一页!",
+                                  "输入的页码有误,请重新输入!",
+                                  "输入的页码有误,一共才1页,请重新输入!",
+                                  "输入的页码有误,一共才1页,请重新输入!"};
     QCOMPARE(m_dialogs.count(), expected.size());
     for (int i = 0; i < expected.size(); ++i) {
         QCOMPARE(m_dialogs.boxes()[i].text, expected[i]);
@@ -230,7 +230,8 @@ void TestCatalogueController::searchRefusals_data()
     QTest::newRow("one character among blanks") << "  剑  " << tooShort;
     QTest::newRow("blanks only") << "      " << tooShort;
     QTest::newRow("the grey placeholder") << "输入书名或作者" << QStringLiteral("请输入一个正确的关键字！");
-    QTest::newRow("two characters") << "剑影" << "";
+    QTest::newRow("two characters") << "剑影"
+                                    << "";
     QTest::newRow("one rare character of two units") << QString::fromUcs4(U"\U00020000") << tooShort;
 }
 
@@ -254,8 +255,7 @@ void TestCatalogueController::searchRefusals()
     }
     c->requestSearch();
     QVERIFY(settled(*c));
-    QCOMPARE(m_server->last().target,
-             kPath + "?action=search&key=" + QUrl::toPercentEncoding(text.trimmed()) + kRnt);
+    QCOMPARE(m_server->last().target, kPath + "?action=search&key=" + QUrl::toPercentEncoding(text.trimmed()) + kRnt);
     QCOMPARE(m_dialogs.count(), 0);
 }
 

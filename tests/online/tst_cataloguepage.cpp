@@ -75,10 +75,7 @@ private slots:
 
 private:
     CataloguePage* page() const { return m_page.get(); }
-    template <typename T> T* child(const char* name) const
-    {
-        return m_page->findChild<T*>(QLatin1String(name));
-    }
+    template <typename T> T* child(const char* name) const { return m_page->findChild<T*>(QLatin1String(name)); }
     void loadFirstPage();
     QTreeWidget* list() const { return child<QTreeWidget>("ListView3"); }
     QPoint rowCentre(int row) const;
@@ -218,10 +215,22 @@ void TestCataloguePage::goBox_data()
     QTest::addColumn<QString>("message"); // empty: no message
     QTest::addColumn<QString>("label");
     QTest::addColumn<QString>("boxAfter");
-    QTest::newRow("before any list") << false << "2" << "" << "" << "2";
-    QTest::newRow("a word") << true << "abc" << "输入的页码有误,请重新输入!" << "1/3" << "";
-    QTest::newRow("beyond the last page") << true << "9" << "输入的页码有误,一共才3页,请重新输入!" << "1/3" << "";
-    QTest::newRow("fraction") << true << "2.7" << "" << "2/3" << "";
+    QTest::newRow("before any list") << false << "2"
+                                     << ""
+                                     << ""
+                                     << "2";
+    QTest::newRow("a word") << true << "abc"
+                            << "输入的页码有误,请重新输入!"
+                            << "1/3"
+                            << "";
+    QTest::newRow("beyond the last page") << true << "9"
+                                          << "输入的页码有误,一共才3页,请重新输入!"
+                                          << "1/3"
+                                          << "";
+    QTest::newRow("fraction") << true << "2.7"
+                              << ""
+                              << "2/3"
+                              << "";
 }
 
 void TestCataloguePage::goBox()

@@ -19,10 +19,10 @@ CataloguePaging::Info pages(const QString& pageinfo)
 QByteArray record(int id, const QString& skip = QString())
 {
     const QList<QPair<QString, QString>> fields = {
-        {"id", QString::number(id)},      {"name", QStringLiteral("书%1").arg(id)},
+        {"id", QString::number(id)},           {"name", QStringLiteral("书%1").arg(id)},
         {"class", QStringLiteral("武侠仙侠")}, {"author", QStringLiteral("作者")},
-        {"statue", QStringLiteral("连载")},   {"ftime", QStringLiteral("2026-03-07 08:05:00")},
-        {"size", QStringLiteral("2048")},  {"downurl", QStringLiteral("/files/%1/书%1.txt").arg(id)}};
+        {"statue", QStringLiteral("连载")},    {"ftime", QStringLiteral("2026-03-07 08:05:00")},
+        {"size", QStringLiteral("2048")},      {"downurl", QStringLiteral("/files/%1/书%1.txt").arg(id)}};
     QString xml = QStringLiteral("<bookinfo>");
     for (const auto& f : fields)
         if (f.first != skip)
@@ -79,7 +79,7 @@ void TestCatalogueRules::pageInfo()
 
 void TestCatalogueRules::pagingLabels_data()
 {
-    QTest::addColumn<QString>("pageinfo"); // empty: no page information yet
+    QTest::addColumn<QString>("pageinfo");     // empty: no page information yet
     QTest::addColumn<QStringList>("outcomes"); // 首页, 上一页, 下一页, 最后页: "page N", a message or "-"
 
     QTest::newRow("before any reply") << "" << QStringList{"-", "-", "-", "-"};
@@ -118,18 +118,34 @@ void TestCatalogueRules::go_data()
     QTest::addColumn<QString>("outcome");
     const QString wrong = QStringLiteral("输入的页码有误,请重新输入!");
     const QString outside = QStringLiteral("输入的页码有误,一共才3页,请重新输入!");
-    QTest::newRow("nothing yet") << "" << "2" << "-";
-    QTest::newRow("empty") << "3,50,1,1,2" << "" << wrong;
-    QTest::newRow("blanks") << "3,50,1,1,2" << "   " << wrong;
-    QTest::newRow("a word") << "3,50,1,1,2" << "二" << wrong;
-    QTest::newRow("digits and letters") << "3,50,1,1,2" << "2a" << wrong;
-    QTest::newRow("zero") << "3,50,1,1,2" << "0" << outside;
-    QTest::newRow("negative") << "3,50,1,1,2" << "-3" << outside;
-    QTest::newRow("above the count") << "3,50,1,1,2" << "4" << outside;
-    QTest::newRow("fraction under one") << "3,50,1,1,2" << "0.9" << outside;
-    QTest::newRow("fraction") << "3,50,1,1,2" << "2.7" << "page 2";
-    QTest::newRow("blanks around") << "3,50,1,1,2" << " 3 " << "page 3";
-    QTest::newRow("the current page") << "3,50,1,1,2" << "1" << "page 1";
+    QTest::newRow("nothing yet") << ""
+                                 << "2"
+                                 << "-";
+    QTest::newRow("empty") << "3,50,1,1,2"
+                           << "" << wrong;
+    QTest::newRow("blanks") << "3,50,1,1,2"
+                            << "   " << wrong;
+    QTest::newRow("a word") << "3,50,1,1,2"
+                            << "二" << wrong;
+    QTest::newRow("digits and letters") << "3,50,1,1,2"
+                                        << "2a" << wrong;
+    QTest::newRow("zero") << "3,50,1,1,2"
+                          << "0" << outside;
+    QTest::newRow("negative") << "3,50,1,1,2"
+                              << "-3" << outside;
+    QTest::newRow("above the count") << "3,50,1,1,2"
+                                     << "4" << outside;
+    QTest::newRow("fraction under one") << "3,50,1,1,2"
+                                        << "0.9" << outside;
+    QTest::newRow("fraction") << "3,50,1,1,2"
+                              << "2.7"
+                              << "page 2";
+    QTest::newRow("blanks around") << "3,50,1,1,2"
+                                   << " 3 "
+                                   << "page 3";
+    QTest::newRow("the current page") << "3,50,1,1,2"
+                                      << "1"
+                                      << "page 1";
 }
 
 void TestCatalogueRules::go()
@@ -154,23 +170,22 @@ void TestCatalogueRules::readingReplies_data()
     using O = CatalogueReply::Outcome;
     QTest::newRow("two records") << "<booklist>" + record(1) + record(2) + other + "</booklist>" << int(O::Read)
                                  << QStringList{"1", "2"} << "1/2";
-    QTest::newRow("page information only") << "<booklist>" + other + "</booklist>" << int(O::Read) << QStringList{}
-                                           << "1/2";
-    QTest::newRow("no otherinfo") << "<booklist>" + record(1) + "</booklist>" << int(O::NoData)
-                                  << QStringList{"1"} << "";
+    QTest::newRow("page information only")
+        << "<booklist>" + other + "</booklist>" << int(O::Read) << QStringList{} << "1/2";
+    QTest::newRow("no otherinfo") << "<booklist>" + record(1) + "</booklist>" << int(O::NoData) << QStringList{"1"}
+                                  << "";
     QTest::newRow("empty list") << QByteArray("<booklist/>") << int(O::NoData) << QStringList{} << "";
     for (const char* field : {"id", "name", "class", "author", "statue", "ftime", "size", "downurl"})
         QTest::newRow(qPrintable(QStringLiteral("second record without %1").arg(field)))
             << "<booklist>" + record(1) + record(2, field) + record(3) + other + "</booklist>" << int(O::Fault)
             << QStringList{"1"} << "";
     QTest::newRow("pageinfo of four values")
-        << "<booklist>" + record(1) + "<otherinfo><pageinfo>2,30,1,1</pageinfo></otherinfo></booklist>"
-        << int(O::Fault) << QStringList{"1"} << "";
+        << "<booklist>" + record(1) + "<otherinfo><pageinfo>2,30,1,1</pageinfo></otherinfo></booklist>" << int(O::Fault)
+        << QStringList{"1"} << "";
     QTest::newRow("otherinfo without pageinfo")
         << "<booklist>" + record(1) + "<otherinfo/></booklist>" << int(O::Fault) << QStringList{"1"} << "";
     QTest::newRow("only the first otherinfo counts")
-        << "<booklist>" + record(1) + "<otherinfo><pageinfo>9,1,4,3,5</pageinfo></otherinfo>" + other +
-               "</booklist>"
+        << "<booklist>" + record(1) + "<otherinfo><pageinfo>9,1,4,3,5</pageinfo></otherinfo>" + other + "</booklist>"
         << int(O::Read) << QStringList{"1"} << "4/9";
 }
 
@@ -196,8 +211,8 @@ void TestCatalogueRules::listTexts()
     const ReplyDocument document = ReplyDocument::load("<booklist>" + record(7) + "</booklist>");
     const CatalogueRow row = CatalogueReply::read(document).rows.value(0);
     QCOMPARE(row.category, QStringLiteral("武侠仙侠"));
-    QCOMPARE(catalogueColumns(row),
-             QStringList({"7", "武侠仙侠", "书7", "作者", "连载", "2026/3/7", "2.00 MB", "双击下载", "/files/7/书7.txt"}));
+    QCOMPARE(catalogueColumns(row), QStringList({"7", "武侠仙侠", "书7", "作者", "连载", "2026/3/7", "2.00 MB",
+                                                 "双击下载", "/files/7/书7.txt"}));
     QCOMPARE(catalogueToolTip(row), QStringLiteral("《书7》  连载"));
     QCOMPARE(catalogueSize(QStringLiteral("512")), QStringLiteral("512 KB"));
     QCOMPARE(catalogueSize(QStringLiteral("未知")), QStringLiteral("未知"));
@@ -207,11 +222,16 @@ void TestCatalogueRules::dates_data()
 {
     QTest::addColumn<QString>("ftime");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("service form") << "2026-12-08 10:00:00" << "2026/12/8";
-    QTest::newRow("general date form") << "2009/3/7 8:05:00" << "2009/3/7";
-    QTest::newRow("date only") << "2010-01-31" << "2010/1/31";
-    QTest::newRow("no date") << "昨天" << "昨天";
-    QTest::newRow("impossible date") << "2010-02-31 00:00:00" << "2010-02-31 00:00:00";
+    QTest::newRow("service form") << "2026-12-08 10:00:00"
+                                  << "2026/12/8";
+    QTest::newRow("general date form") << "2009/3/7 8:05:00"
+                                       << "2009/3/7";
+    QTest::newRow("date only") << "2010-01-31"
+                               << "2010/1/31";
+    QTest::newRow("no date") << "昨天"
+                             << "昨天";
+    QTest::newRow("impossible date") << "2010-02-31 00:00:00"
+                                     << "2010-02-31 00:00:00";
 }
 
 void TestCatalogueRules::dates()
@@ -227,15 +247,31 @@ void TestCatalogueRules::downloadOrder_data()
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("url");
     QTest::addColumn<QString>("fileName");
-    QTest::newRow("plain") << "/down/abc.txt" << "abc" << "http://h:1/down/abc.txt" << "abc.txt";
-    QTest::newRow("chinese title") << "/files/123/剑影江湖.txt" << "剑影江湖" << "http://h:1/files/123/剑影江湖.txt"
+    QTest::newRow("plain") << "/down/abc.txt"
+                           << "abc"
+                           << "http://h:1/down/abc.txt"
+                           << "abc.txt";
+    QTest::newRow("chinese title") << "/files/123/剑影江湖.txt"
+                                   << "剑影江湖"
+                                   << "http://h:1/files/123/剑影江湖.txt"
                                    << "剑影江湖.txt";
-    QTest::newRow("archive") << "/files/9/云海仙踪.rar" << "云海仙踪" << "http://h:1/files/9/云海仙踪.rar"
+    QTest::newRow("archive") << "/files/9/云海仙踪.rar"
+                             << "云海仙踪"
+                             << "http://h:1/files/9/云海仙踪.rar"
                              << "云海仙踪.rar";
     // Every occurrence of the last four characters goes.
-    QTest::newRow("extension twice") << "/f/a.txtb.txt" << "ab" << "http://h:1/f/a.txtb.txt" << "a.txtb.txt";
-    QTest::newRow("name of three characters") << "/f/a.z" << "" << "http://h:1/f/a.z" << "a.z";
-    QTest::newRow("no separator: no caption") << "abc.txt" << "" << "http://h:1abc.txt" << "h:1abc.txt";
+    QTest::newRow("extension twice") << "/f/a.txtb.txt"
+                                     << "ab"
+                                     << "http://h:1/f/a.txtb.txt"
+                                     << "a.txtb.txt";
+    QTest::newRow("name of three characters") << "/f/a.z"
+                                              << ""
+                                              << "http://h:1/f/a.z"
+                                              << "a.z";
+    QTest::newRow("no separator: no caption") << "abc.txt"
+                                              << ""
+                                              << "http://h:1abc.txt"
+                                              << "h:1abc.txt";
 }
 
 void TestCatalogueRules::downloadOrder()
@@ -254,11 +290,16 @@ void TestCatalogueRules::queryValues_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("value");
-    QTest::newRow("chinese and blanks stay") << "三国 演义" << "三国 演义";
-    QTest::newRow("quotes and plus stay") << "a'b\"c+d=e" << "a'b\"c+d=e";
-    QTest::newRow("ampersand") << "A&B" << "A%26B";
-    QTest::newRow("hash") << "C#" << "C%23";
-    QTest::newRow("percent") << "100%E4" << "100%25E4";
+    QTest::newRow("chinese and blanks stay") << "三国 演义"
+                                             << "三国 演义";
+    QTest::newRow("quotes and plus stay") << "a'b\"c+d=e"
+                                          << "a'b\"c+d=e";
+    QTest::newRow("ampersand") << "A&B"
+                               << "A%26B";
+    QTest::newRow("hash") << "C#"
+                          << "C%23";
+    QTest::newRow("percent") << "100%E4"
+                             << "100%25E4";
 }
 
 void TestCatalogueRules::queryValues()
