@@ -74,7 +74,6 @@ private slots:
 
     void addressesByteForByte();
     void pagingMessages();
-    void pagingBeforeAnyPageInformation();
     void searchRefusals_data();
     void searchRefusals();
     void firstVisitLoadsTheFirstCategoryOnce();
@@ -203,21 +202,6 @@ void TestCatalogueController::pagingMessages()
     }
     QTest::qWait(50);
     QCOMPARE(m_server->requests().size(), sent); // only messages, no request
-}
-
-void TestCatalogueController::pagingBeforeAnyPageInformation()
-{
-    auto c = controllerFor(m_server->base());
-    QCOMPARE(c->firstPage().kind, PagingStep::Kind::Nothing);
-    QCOMPARE(c->previousPage().kind, PagingStep::Kind::Nothing);
-    QCOMPARE(c->nextPage().kind, PagingStep::Kind::Nothing);
-    QCOMPARE(c->lastPage().kind, PagingStep::Kind::Nothing);
-    QCOMPARE(c->go(QStringLiteral("2")).kind, PagingStep::Kind::Nothing);
-    QCOMPARE(c->go(QStringLiteral("abc")).kind, PagingStep::Kind::Nothing);
-    QTest::qWait(50);
-    QCOMPARE(m_dialogs.count(), 0);
-    QCOMPARE(m_server->requests().size(), 0);
-    QVERIFY(!c->isLoading());
 }
 
 void TestCatalogueController::searchRefusals_data()

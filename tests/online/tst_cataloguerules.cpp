@@ -36,8 +36,6 @@ class TestCatalogueRules : public QObject {
     Q_OBJECT
 
 private slots:
-    void pageInfo_data();
-    void pageInfo();
     void pagingLabels_data();
     void pagingLabels();
     void go_data();
@@ -53,29 +51,6 @@ private slots:
     void queryValues();
     void layout();
 };
-
-void TestCatalogueRules::pageInfo_data()
-{
-    QTest::addColumn<QString>("pageinfo");
-    QTest::addColumn<bool>("valid");
-    QTest::addColumn<QString>("label");
-    QTest::newRow("page 3 of 25") << "25,500,3,2,4" << true << "3/25";
-    QTest::newRow("more than five values") << "2,30,1,1,2,9" << true << "1/2";
-    QTest::newRow("blanks around values") << " 4 , 70 , 2 , 1 , 3 " << true << "2/4";
-    QTest::newRow("four values") << "25,500,3,2" << false << "";
-    QTest::newRow("empty") << "" << false << "";
-}
-
-void TestCatalogueRules::pageInfo()
-{
-    QFETCH(QString, pageinfo);
-    QFETCH(bool, valid);
-    QFETCH(QString, label);
-    const auto info = CataloguePageInfo::parse(pageinfo);
-    QCOMPARE(bool(info), valid);
-    if (info)
-        QCOMPARE(info->label(), label);
-}
 
 void TestCatalogueRules::pagingLabels_data()
 {
@@ -184,6 +159,9 @@ void TestCatalogueRules::readingReplies_data()
         << QStringList{"1"} << "";
     QTest::newRow("otherinfo without pageinfo")
         << "<booklist>" + record(1) + "<otherinfo/></booklist>" << int(O::Fault) << QStringList{"1"} << "";
+    QTest::newRow("blanks around page values")
+        << "<booklist>" + record(1) + "<otherinfo><pageinfo> 4 , 70 , 2 , 1 , 3 </pageinfo></otherinfo></booklist>"
+        << int(O::Read) << QStringList{"1"} << "2/4";
     QTest::newRow("only the first otherinfo counts")
         << "<booklist>" + record(1) + "<otherinfo><pageinfo>9,1,4,3,5</pageinfo></otherinfo>" + other + "</booklist>"
         << int(O::Read) << QStringList{"1"} << "4/9";
