@@ -7,8 +7,11 @@
 #include "app/LibraryDatabase.h"
 #include "app/StripedBackground.h"
 #include "desktop/MainWindowLayout.h"
+#include "desktop/SearchBoxPlaceholder.h"
 #include "desktop/SettingsModule.h"
 #include "desktop/SettingsPage.h"
+#include "online/CatalogueController.h"
+#include "online/CataloguePage.h"
 #include "reader/ReadingController.h"
 #include "reader/ReadingPage.h"
 #include "reader/ReadingView.h"
@@ -112,7 +115,7 @@ void MainWindow::buildSearchPan()
     m_searchPan->setObjectName(QStringLiteral("SearchPan"));
     m_searchBox = new QLineEdit(m_searchPan);
     m_searchBox->setObjectName(QStringLiteral("Text1"));
-    m_searchBox->setPlaceholderText(QStringLiteral("输入书名或作者"));
+    m_placeholder = new SearchBoxPlaceholder(m_searchBox, CatalogueController::searchPlaceholder());
     m_searchButton = new QPushButton(QStringLiteral("搜书"), m_searchPan);
     m_searchButton->setObjectName(QStringLiteral("Command1"));
     auto* row = new QHBoxLayout(m_searchPan);
@@ -120,9 +123,20 @@ void MainWindow::buildSearchPan()
     row->setSpacing(4);
     row->addWidget(m_searchBox, 1);
     row->addWidget(m_searchButton);
-    auto search = [this] { emit searchRequested(m_searchBox->text()); };
-    connect(m_searchButton, &QPushButton::clicked, this, search);
-    connect(m_searchBox, &QLineEdit::returnPressed, this, search);
+    connect(m_searchButton, &QPushButton::clicked, this, [this] { Command1_Click(); });
+    // Enter moves the focus to "搜书" first, as a click would.
+    connect(m_searchBox, &QLineEdit::returnPressed, this, [this] {
+        m_searchButton->setFocus(Qt::OtherFocusReason);
+        Command1_Click();
+    });
+}
+
+void MainWindow::Command1_Click()
+{
+    // The online page checks the words, shows itself and sends the search; a refused search
+    // leaves the box empty.
+    if (!m_online->Command1_Click(m_searchBox->text()))
+        m_searchBox->clear();
 }
 
 void MainWindow::buildPages()
@@ -139,7 +153,8 @@ void MainWindow::buildPages()
     fillPage(1, m_shelf);
     m_reading = new ReadingPage(m_services, *this);
     fillPage(2, m_reading);
-    fillPage(3, placeholder(QStringLiteral("网络书库"), m_pages[2]));
+    m_online = new CataloguePage(m_services, *this);
+    fillPage(3, m_online);
     // Page 4 stays empty: "用户中心" opens the user panel window instead.
     fillPage(5, placeholder(QStringLiteral("系统设置"), m_pages[4]));
 
@@ -176,12 +191,6 @@ void MainWindow::setSettings(SettingsModule* settings)
         return;
     settings->setReadingAppearance(m_reading->view());
     setSettingsPage(settings->page(m_pages[4]));
-}
-
-void MainWindow::setOnlinePage(QWidget* page)
-{
-    if (page)
-        fillPage(3, page);
 }
 
 QWidget* MainWindow::page(int index) const
@@ -224,10 +233,11 @@ void MainWindow::formLoad()
         if (auto* button = m_reading->findChild<QToolButton*>(QStringLiteral("spliter_button_1")))
             button->hide();
     });
-    // 6. Striped lists (the bookshelf stripes its own list).
+    // 6. Striped lists (the bookshelf and the catalogue stripe their own lists).
     guarded([this] { SetStripedBackground(m_reading->chapterList(), stripeFirstColor(), stripeSecondColor()); });
     // 7. HOOK (voice reading): create the voice, list the voices in Combo1, select the last.
-    // 8. HOOK (online catalogue): catalogue address, first-visit flag, paging fields "1".
+    // 8. The catalogue's start state (its address and the first-visit flag) came with the
+    //    online page; its paging controls rest until the first list arrives.
     // 9. The settings, each by its own statement.
     LibraryDatabase* library = m_services.state.library;
     std::optional<QString> txtColor;
@@ -285,7 +295,9 @@ void MainWindow::selectToolBar(int index)
             m_pages[i - 1]->show();
             m_current = i;
             relayout();
-            // HOOK (online catalogue): on the first visit to page 3 load "全部资源".
+            // The first visit to the online page loads "全部资源".
+            if (i == 3)
+                m_online->showFirstVisit();
         } else {
             m_buttons[i - 1]->setChecked(false);
             m_pages[i - 1]->hide();
@@ -330,7 +342,8 @@ void MainWindow::relayout()
     // 3. The bookshelf page, 4. the reading page (each follows its page's size as well).
     guarded([this] { m_shelf->relayout(); });
     guarded([this] { m_reading->relayout(); });
-    // 5. HOOK (online catalogue): Toolbar3, ListView3, ListView4, Picture3 and Image1.
+    // 5. The online page: Toolbar3, ListView3, the download pane, Picture3 and Image1.
+    guarded([this] { m_online->relayout(); });
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event)

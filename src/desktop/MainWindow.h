@@ -9,11 +9,13 @@
 
 class BookDialogs;
 class BookshelfPage;
+class CataloguePage;
 class QAction;
 class QLineEdit;
 class QPushButton;
 class QToolBar;
 class ReadingPage;
+class SearchBoxPlaceholder;
 class SettingsModule;
 struct AppServices;
 
@@ -44,8 +46,6 @@ public:
     // The settings page with the boss key: its page becomes page 5, it restyles the reading
     // view on save, and formLoad() has it show the stored values and start the boss key.
     void setSettings(SettingsModule* settings);
-    // Page 3's content (the online library), placed to fill the page.
-    void setOnlinePage(QWidget* page);
 
     // Form1_Form_Resize.
     void relayout();
@@ -54,6 +54,8 @@ public:
     QWidget* page(int index) const;
     ReadingPage* readingPage() const { return m_reading; }
     BookshelfPage* bookshelfPage() const { return m_shelf; }
+    // Page 3, the online library: the download queue plugs its pane and handler in here.
+    CataloguePage* onlinePage() const { return m_online; }
     BookDialogs& bookDialogs() { return *m_bookDialogs; }
     QAction* toolbarButton(int index) const;
     QLineEdit* searchBox() const { return m_searchBox; }
@@ -63,8 +65,6 @@ public:
     static QString windowTitleText() { return QStringLiteral("Quillmerev1.3 - 最好的TXT电子书阅读及管理工具"); }
 
 signals:
-    // "搜书" with the text of the search box (the online library acts on it).
-    void searchRequested(const QString& text);
     // The window was closed: the program ends.
     void closed();
 
@@ -75,6 +75,7 @@ protected:
 private:
     void buildToolbar();
     void buildSearchPan();
+    void Command1_Click();
     void buildPages();
     void fillPage(int index, QWidget* content);
     QString readerHtmlFile() const;
@@ -85,9 +86,11 @@ private:
     QWidget* m_searchPan = nullptr;
     QLineEdit* m_searchBox = nullptr;
     QPushButton* m_searchButton = nullptr;
+    SearchBoxPlaceholder* m_placeholder = nullptr;
     QList<QWidget*> m_pages; // Panels 1..5, 0-based here
     BookshelfPage* m_shelf = nullptr;
     ReadingPage* m_reading = nullptr;
+    CataloguePage* m_online = nullptr;
     std::unique_ptr<BookDialogs> m_bookDialogs;
     SettingsRow m_settings;
     SettingsModule* m_settingsModule = nullptr;

@@ -104,6 +104,12 @@ void ScreenshotTour::next()
         return;
     case 5:
         save(&m_window, QStringLiteral("settings.png"));
+        // The online page's first visit loads the first category of the service's catalogue.
+        m_window.selectToolBar(3);
+        after(2000, [this] { next(); });
+        return;
+    case 6:
+        save(&m_window, QStringLiteral("online.png"));
         finish(m_failures == 0 ? 0 : 4);
         return;
     }

@@ -10,8 +10,9 @@ class QWidget;
 struct AppState;
 
 // A photo tour for the documentation and for checking the look: opens the newest shelf
-// book, then saves the reading page (also with the find bar), the bookshelf page and the
-// book dialog as PNG files into a folder, and ends the program. Started by QUILLMERE_SCREENSHOTS=<folder>.
+// book, then saves the reading page (also with the find bar), the bookshelf page, the book
+// dialog, the settings page and the online page as PNG files into a folder, and ends the program. Started by
+// QUILLMERE_SCREENSHOTS=<folder>.
 class ScreenshotTour : public QObject {
     Q_OBJECT
 public:

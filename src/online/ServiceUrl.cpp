@@ -11,3 +11,20 @@ QString withRnt(const QString& url, const QDateTime& now)
 {
     return url + (url.contains(QLatin1Char('?')) ? QStringLiteral("&rnt=") : QStringLiteral("?rnt=")) + RntStamp(now);
 }
+
+QString queryValue(const QString& typed)
+{
+    QString value;
+    value.reserve(typed.size());
+    for (const QChar c : typed) {
+        if (c == QLatin1Char('%'))
+            value += QLatin1String("%25");
+        else if (c == QLatin1Char('&'))
+            value += QLatin1String("%26");
+        else if (c == QLatin1Char('#'))
+            value += QLatin1String("%23");
+        else
+            value += c;
+    }
+    return value;
+}

