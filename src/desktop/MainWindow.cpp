@@ -9,6 +9,8 @@
 #include "desktop/MainWindowLayout.h"
 #include "desktop/SettingsModule.h"
 #include "desktop/SettingsPage.h"
+#include "online/DownloadPane.h"
+#include "online/DownloadQueue.h"
 #include "reader/ReadingController.h"
 #include "reader/ReadingPage.h"
 #include "reader/ReadingView.h"
@@ -64,6 +66,9 @@ MainWindow::MainWindow(AppServices& services, QWidget* parent) : QWidget(parent)
     buildToolbar();
     buildSearchPan();
     m_bookDialogs = std::make_unique<BookDialogs>(services, *this, this);
+    m_downloads = std::make_unique<DownloadQueue>(services, *this);
+    m_downloadPane = new DownloadPane(m_downloads->pane(), this);
+    m_downloadPane->hide();
 }
 
 MainWindow::~MainWindow() = default;

@@ -9,6 +9,8 @@
 
 class BookDialogs;
 class BookshelfPage;
+class DownloadPane;
+class DownloadQueue;
 class QAction;
 class QLineEdit;
 class QPushButton;
@@ -46,6 +48,11 @@ public:
     void setSettings(SettingsModule* settings);
     // Page 3's content (the online library), placed to fill the page.
     void setOnlinePage(QWidget* page);
+
+    // The download queue (DownloadaFile for the catalogue) and its pane ListView4, which the
+    // online page places beside the catalogue.
+    DownloadQueue& downloads() { return *m_downloads; }
+    DownloadPane* downloadPane() const { return m_downloadPane; }
 
     // Form1_Form_Resize.
     void relayout();
@@ -91,5 +98,7 @@ private:
     std::unique_ptr<BookDialogs> m_bookDialogs;
     SettingsRow m_settings;
     SettingsModule* m_settingsModule = nullptr;
+    std::unique_ptr<DownloadQueue> m_downloads;
+    DownloadPane* m_downloadPane = nullptr;
     int m_current = 0;
 };
