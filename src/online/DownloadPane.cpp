@@ -63,7 +63,7 @@ DownloadPane::DownloadPane(DownloadPaneModel& model, QWidget* parent) : QTreeVie
     setAllColumnsShowFocus(true);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setTextElideMode(Qt::ElideMiddle);
+    setTextElideMode(Qt::ElideRight);
     setItemDelegateForColumn(DownloadPaneModel::ProgressColumn, new ProgressBarDelegate(this));
     header()->setStretchLastSection(true);
     header()->resizeSection(DownloadPaneModel::TaskColumn, 150);
