@@ -72,9 +72,9 @@ Reader openReader(const QString& path, const QString& password, int* result)
 // entry is ever written through a link.
 class Extraction {
 public:
-    Extraction(int mode, QString archivePath, QString root, const UnpackOptions& options)
-        : m_mode(mode), m_archivePath(std::move(archivePath)), m_root(std::move(root)), m_options(options),
-          m_buffer(kBlockSize)
+    Extraction(int mode, QString archivePath, QString root, bool password, const UnpackOptions& options)
+        : m_mode(mode), m_archivePath(std::move(archivePath)), m_root(std::move(root)), m_password(password),
+          m_options(options), m_buffer(kBlockSize)
     {
     }
 
@@ -92,7 +92,8 @@ public:
                 return failure(a, false);
             if (++m_entries > m_options.limits.maxEntries)
                 return Unpack::TooManyEntries;
-            if (archive_entry_is_encrypted(entry))
+            // Without a password an encrypted entry can only fail; with one, reading tells.
+            if (archive_entry_is_encrypted(entry) && !m_password)
                 return Unpack::DataEncrypted;
             if (m_mode == Unpack::List)
                 continue; // the next header skips the data
@@ -223,6 +224,7 @@ private:
     int m_mode;
     QString m_archivePath;
     QString m_root;
+    bool m_password;
     const UnpackOptions& m_options;
     std::vector<char> m_buffer;
     qint64 m_written = 0;
@@ -293,7 +295,7 @@ int UnpackArchive(int mode, const QString& archivePath, const QString& destinati
     if (!reader)
         return result;
     if (mode != Unpack::Extract)
-        return Extraction(mode, archivePath, QString(), options).run(reader.get());
+        return Extraction(mode, archivePath, QString(), !password.isEmpty(), options).run(reader.get());
 
     if (!QDir().mkpath(destination))
         return Unpack::CannotCreate;
@@ -302,7 +304,7 @@ int UnpackArchive(int mode, const QString& archivePath, const QString& destinati
     QTemporaryDir staging(QDir(destination).filePath(QStringLiteral(".unpack-XXXXXX")));
     if (!staging.isValid())
         return Unpack::CannotCreate;
-    result = Extraction(Unpack::Extract, archivePath, staging.path(), options).run(reader.get());
+    result = Extraction(Unpack::Extract, archivePath, staging.path(), !password.isEmpty(), options).run(reader.get());
     reader.reset();
     if (result == Unpack::Success)
         result = moveInto(staging.path(), QDir(destination).absolutePath());

@@ -28,13 +28,18 @@ struct ZipEntry {
 };
 
 // Writes a ZIP archive with libarchive; `charset` names the code page of the entry names
-// (none: UTF-8).
-bool writeZip(const QString& path, const QList<ZipEntry>& entries, const char* charset = nullptr)
+// (none: UTF-8), `password` encrypts the entries.
+bool writeZip(const QString& path, const QList<ZipEntry>& entries, const char* charset = nullptr,
+              const char* password = nullptr)
 {
     archive* a = archive_write_new();
     archive_write_set_format_zip(a);
     if (charset)
         archive_write_set_format_option(a, "zip", "hdrcharset", charset);
+    if (password) {
+        archive_write_set_format_option(a, "zip", "encryption", "zipcrypt");
+        archive_write_set_passphrase(a, password);
+    }
     bool ok = archive_write_open_filename(a, QFile::encodeName(path).constData()) == ARCHIVE_OK;
     for (const ZipEntry& e : entries) {
         archive_entry* entry = archive_entry_new();
@@ -113,6 +118,8 @@ private slots:
     void limits_data();
     void limits();
     void chineseNamesInTheCodePage();
+    void encryptedZip_data();
+    void encryptedZip();
     void existingFilesAreReplacedAndFoldersKept();
     void notAnArchiveOrMissing_data();
     void notAnArchiveOrMissing();
@@ -325,6 +332,29 @@ void TestArchiveUnpacker::chineseNamesInTheCodePage()
     QVERIFY(writeZip(zip, {{QStringLiteral("第一卷/正文.txt"), "text"}}, "CP936"));
     QCOMPARE(UnpackArchive(Unpack::Extract, zip, dir.filePath("book"), QString()), 0);
     QCOMPARE(tree(dir.filePath("book")), (QStringList{QStringLiteral("第一卷/"), QStringLiteral("第一卷/正文.txt")}));
+}
+
+void TestArchiveUnpacker::encryptedZip_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<int>("result");
+    QTest::newRow("no password") << QString() << int(Unpack::DataEncrypted);
+    QTest::newRow("wrong password") << "guess" << int(Unpack::DataEncrypted);
+    QTest::newRow("right password") << "secret" << 0;
+}
+
+void TestArchiveUnpacker::encryptedZip()
+{
+    QFETCH(QString, password);
+    QFETCH(int, result);
+    QTemporaryDir dir;
+    const QString zip = dir.filePath("locked.zip");
+    QVERIFY(writeZip(zip, {{"a.txt", "hello"}}, nullptr, "secret"));
+    const QString book = dir.filePath("book");
+    QCOMPARE(UnpackArchive(Unpack::Extract, zip, book, password), result);
+    QCOMPARE(tree(book), result == 0 ? QStringList{"a.txt"} : QStringList());
+    if (result == 0)
+        QCOMPARE(readFile(book + "/a.txt"), QByteArray("hello"));
 }
 
 void TestArchiveUnpacker::existingFilesAreReplacedAndFoldersKept()
