@@ -44,6 +44,32 @@ QStringList shelf(LibraryDatabase& db)
     return lines;
 }
 
+// A recording service that answers every request with `body` (or never, for a null body).
+std::unique_ptr<RecordingHttpServer> serving(const QByteArray& body, int status = 200)
+{
+    auto server = std::make_unique<RecordingHttpServer>();
+    if (!server->listen())
+        return nullptr;
+    RecordingHttpServer::Answer answer;
+    answer.status = status;
+    answer.contentType = "application/octet-stream";
+    answer.body = body;
+    answer.never = body.isNull();
+    server->answerDefault(answer);
+    return server;
+}
+
+CatalogueRow bookRow(const QString& name, const QString& downurl, const QString& category = QString(),
+                     const QString& author = QString())
+{
+    CatalogueRow row;
+    row.name = name;
+    row.downurl = downurl;
+    row.category = category;
+    row.author = author;
+    return row;
+}
+
 // A navigator that notes how many books the shelf held each time it was read again.
 struct ShelfWatcher : RecordingNavigator {
     LibraryDatabase* db = nullptr;
@@ -95,6 +121,7 @@ private:
     CatalogueRow importToService(const QString& file, const QString& title, const QString& category = "其他分类",
                                  const QString& author = "作者");
     std::unique_ptr<DownloadQueue> makeQueue();
+    QString source(const QString& name, const QByteArray& data);
     int waitForImport(DownloadQueue& queue);
     QString bookFolder(const QString& caption) const { return m_state.downloadFolder + "/" + caption; }
 
@@ -187,6 +214,15 @@ CatalogueRow TestDownloadQueue::importToService(const QString& file, const QStri
     return catalogueRow(title);
 }
 
+QString TestDownloadQueue::source(const QString& name, const QByteArray& data)
+{
+    const QString path = m_sources.filePath(name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size())
+        return {};
+    return path;
+}
+
 int TestDownloadQueue::waitForImport(DownloadQueue& queue)
 {
     QSignalSpy spy(&queue, &DownloadQueue::imported);
@@ -198,15 +234,10 @@ int TestDownloadQueue::waitForImport(DownloadQueue& queue)
 void TestDownloadQueue::textBookLandsOnTheShelfWithTheCatalogueFields()
 {
     const QByteArray text = AnsiCodePage::encode(QStringLiteral("第一章 开端\r\n正文\r\n"));
-    const QString source = m_sources.filePath("quotes.txt");
-    QFile f(source);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(text);
-    f.close();
     // Quotes of both kinds reach the shelf exactly.
     const QString title = QStringLiteral("他说\"不要\"的'书'");
     const QString author = QStringLiteral("O'Neil \"老王\"");
-    const CatalogueRow row = importToService(source, title, QStringLiteral("武侠仙侠"), author);
+    const CatalogueRow row = importToService(source("quotes.txt", text), title, QStringLiteral("武侠仙侠"), author);
     QVERIFY(!row.id.isEmpty());
     QCOMPARE(row.downurl, "/files/" + row.id + "/" + title + ".txt");
     m_rows = {row};
@@ -230,7 +261,7 @@ void TestDownloadQueue::textBookLandsOnTheShelfWithTheCatalogueFields()
 
 void TestDownloadQueue::archivesLandOnTheShelf_data()
 {
-    QTest::addColumn<QString>("source"); // a file of the shared set, or "stored rar" / "zip"
+    QTest::addColumn<QString>("archive"); // a file of the shared set, or "stored rar" / "zip"
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("firstTxt"); // below the book folder
     QTest::newRow("rar4, found depth first")
@@ -244,20 +275,17 @@ void TestDownloadQueue::archivesLandOnTheShelf_data()
 
 void TestDownloadQueue::archivesLandOnTheShelf()
 {
-    QFETCH(QString, source);
+    QFETCH(QString, archive);
     QFETCH(QString, title);
     QFETCH(QString, firstTxt);
-    QString file = kRarDir + "/" + source;
-    if (source == QLatin1String("stored rar") || source == QLatin1String("zip")) {
-        const QByteArray text = AnsiCodePage::encode(QStringLiteral("第一章\r\n"));
-        file = m_sources.filePath(source == QLatin1String("zip") ? "book.zip" : "book.rar");
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(source == QLatin1String("zip") ? DemoSeeder::zipOf("demo.txt", text)
-                                               : RarWriter::stored({{QStringLiteral("剑影江湖/正文.txt"), text}}));
-    } else if (!QFileInfo::exists(file)) {
+    QString file = kRarDir + "/" + archive;
+    const QByteArray text = AnsiCodePage::encode(QStringLiteral("第一章\r\n"));
+    if (archive == QLatin1String("zip"))
+        file = source("book.zip", DemoSeeder::zipOf("demo.txt", text));
+    else if (archive == QLatin1String("stored rar"))
+        file = source("book.rar", RarWriter::stored({{QStringLiteral("剑影江湖/正文.txt"), text}}));
+    else if (!QFileInfo::exists(file))
         QSKIP("the shared RAR archives are not available");
-    }
     const CatalogueRow row = importToService(file, title, QStringLiteral("玄幻修真"), QStringLiteral("某人"));
     QVERIFY(!row.id.isEmpty());
     m_rows = {row};
@@ -276,12 +304,7 @@ void TestDownloadQueue::archivesLandOnTheShelf()
 
 void TestDownloadQueue::secondDownloadAddsNoSecondRow()
 {
-    const QString source = m_sources.filePath("again.txt");
-    QFile f(source);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("first");
-    f.close();
-    const CatalogueRow row = importToService(source, QStringLiteral("再来一次"));
+    const CatalogueRow row = importToService(source("again.txt", "first"), QStringLiteral("再来一次"));
     m_rows = {row};
     {
         auto queue = makeQueue();
@@ -301,51 +324,36 @@ void TestDownloadQueue::secondDownloadAddsNoSecondRow()
 
 void TestDownloadQueue::duplicateIsRefusedEvenAfterItFinished()
 {
-    RecordingHttpServer server;
-    QVERIFY(server.listen());
-    RecordingHttpServer::Answer book;
-    book.contentType = "text/plain";
-    book.body = "text";
-    server.answer("/down/abc.txt", book);
-    CatalogueRow row;
-    row.name = QStringLiteral("甲");
-    row.downurl = QStringLiteral("/down/abc.txt");
+    const auto server = serving("text");
+    const CatalogueRow row = bookRow(QStringLiteral("甲"), QStringLiteral("/down/abc.txt"));
     m_rows = {row};
     auto queue = makeQueue();
-    doubleClick(*queue, server.base(), row);
+    doubleClick(*queue, server->base(), row);
     QCOMPARE(waitForImport(*queue), 0);
-    QCOMPARE(server.requests().size(), 1);
-    QCOMPARE(server.requests().first().target, QByteArray("/down/abc.txt"));
+    QCOMPARE(server->requests().size(), 1);
+    QCOMPARE(server->requests().first().target, QByteArray("/down/abc.txt"));
 
-    doubleClick(*queue, server.base(), row);
+    doubleClick(*queue, server->base(), row);
     QCOMPARE(m_dialogs.count(), 1);
     QCOMPARE(m_dialogs.last().text, QStringLiteral("不要重复下载，该书已在下载列表中！"));
     QCOMPARE(m_dialogs.last().title, QStringLiteral("重复下载"));
     QCOMPARE(m_dialogs.last().style, 48);
     QCOMPARE(queue->pane().rowCount(), 1);
     QTest::qWait(100);
-    QCOMPARE(server.requests().size(), 1);
+    QCOMPARE(server->requests().size(), 1);
 }
 
 void TestDownloadQueue::upperCaseTxtIsText()
 {
-    RecordingHttpServer server;
-    QVERIFY(server.listen());
-    RecordingHttpServer::Answer book;
-    book.contentType = "text/plain";
-    book.body = "TEXT";
-    server.answerDefault(book);
-    CatalogueRow row;
-    row.category = QStringLiteral("其他分类");
-    row.name = QStringLiteral("大写");
-    row.author = QStringLiteral("某");
-    row.downurl = QStringLiteral("/files/7/大写.TXT");
+    const auto server = serving("TEXT");
+    const CatalogueRow row = bookRow(QStringLiteral("大写"), QStringLiteral("/files/7/大写.TXT"),
+                                     QStringLiteral("其他分类"), QStringLiteral("某"));
     m_rows = {row};
     auto queue = makeQueue();
-    doubleClick(*queue, server.base(), row);
+    doubleClick(*queue, server->base(), row);
     QCOMPARE(waitForImport(*queue), 0);
     // Chinese goes out as UTF-8 escapes, nothing else is changed.
-    QCOMPARE(server.requests().first().target, QByteArray("/files/7/%E5%A4%A7%E5%86%99.TXT"));
+    QCOMPARE(server->requests().first().target, QByteArray("/files/7/%E5%A4%A7%E5%86%99.TXT"));
     const QString path = bookFolder(QStringLiteral("大写")) + QStringLiteral("/大写.TXT");
     QCOMPARE(readFile(path), QByteArray("TEXT"));
     QCOMPARE(shelf(*m_db), QStringList{QStringLiteral("其他分类|大写|某|") + path + "|Null"});
@@ -383,10 +391,9 @@ void TestDownloadQueue::unsafeNamesAreRefused()
 {
     QFETCH(QString, caption);
     QFETCH(QString, fileName);
-    RecordingHttpServer server;
-    QVERIFY(server.listen());
+    const auto server = serving("x");
     auto queue = makeQueue();
-    queue->DownloadaFile(caption, server.base() + "/x", fileName);
+    queue->DownloadaFile(caption, server->base() + "/x", fileName);
     QCOMPARE(m_dialogs.count(), 1);
     QCOMPARE(m_dialogs.last().title, QStringLiteral("无法下载"));
     QCOMPARE(m_dialogs.last().style, 48);
@@ -394,7 +401,7 @@ void TestDownloadQueue::unsafeNamesAreRefused()
     QCOMPARE(queue->pane().rowCount(), 0);
     QCOMPARE(QDir(m_state.downloadFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
     QTest::qWait(50);
-    QCOMPARE(server.requests().size(), 0);
+    QCOMPARE(server->requests().size(), 0);
 }
 
 void TestDownloadQueue::bombIsStopped()
@@ -439,29 +446,20 @@ void TestDownloadQueue::damagedArchiveImportsNothing()
 {
     QFETCH(QString, source);
     QFETCH(int, result);
-    RecordingHttpServer server;
-    QVERIFY(server.listen());
-    RecordingHttpServer::Answer answer;
-    answer.contentType = "application/octet-stream";
-    if (source == QLatin1String("page")) {
-        answer.body = "<html>Rar!</html>";
-    } else {
-        if (!QFileInfo::exists(kRarDir + "/" + source))
-            QSKIP("the shared RAR archives are not available");
-        answer.body = readFile(kRarDir + "/" + source);
-    }
-    server.answerDefault(answer);
-    CatalogueRow row;
-    row.name = QStringLiteral("坏书");
-    row.downurl = QStringLiteral("/files/1/bad.rar");
+    if (source != QLatin1String("page") && !QFileInfo::exists(kRarDir + "/" + source))
+        QSKIP("the shared RAR archives are not available");
+    const QByteArray body =
+        source == QLatin1String("page") ? QByteArray("<html>Rar!</html>") : readFile(kRarDir + "/" + source);
+    const auto server = serving(body);
+    const CatalogueRow row = bookRow(QStringLiteral("坏书"), QStringLiteral("/files/1/bad.rar"));
     m_rows = {row};
     auto queue = makeQueue();
-    doubleClick(*queue, server.base(), row);
+    doubleClick(*queue, server->base(), row);
     QCOMPARE(waitForImport(*queue), result);
     QCOMPARE(m_db->countBooks(ShelfQuery::all()), 0);
     QCOMPARE(QDir(bookFolder("bad")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList{"bad.rar"});
-    QCOMPARE(readFile(bookFolder("bad") + "/bad.rar"), answer.body);
+    QCOMPARE(readFile(bookFolder("bad") + "/bad.rar"), body);
     QCOMPARE(queue->pane().row(0).state, QStringLiteral("解压失败，未添加到书架"));
     QVERIFY(queue->pane().row(0).failed);
     QCOMPARE(m_dialogs.count(), 0);
@@ -481,22 +479,16 @@ void TestDownloadQueue::encryptedArchiveIsKeptAndExplained()
     QFETCH(QString, source);
     if (!QFileInfo::exists(kRarDir + "/" + source))
         QSKIP("the shared RAR archives are not available");
-    RecordingHttpServer server;
-    QVERIFY(server.listen());
-    RecordingHttpServer::Answer answer;
-    answer.contentType = "application/octet-stream";
-    answer.body = readFile(kRarDir + "/" + source);
-    server.answerDefault(answer);
-    CatalogueRow row;
-    row.name = QStringLiteral("加密");
-    row.downurl = QStringLiteral("/files/2/加密.rar");
+    const QByteArray body = readFile(kRarDir + "/" + source);
+    const auto server = serving(body);
+    const CatalogueRow row = bookRow(QStringLiteral("加密"), QStringLiteral("/files/2/加密.rar"));
     m_rows = {row};
     auto queue = makeQueue();
-    doubleClick(*queue, server.base(), row);
+    doubleClick(*queue, server->base(), row);
     QVERIFY(Unpack::isEncrypted(waitForImport(*queue)));
     QCOMPARE(m_db->countBooks(ShelfQuery::all()), 0);
     const QString archive = bookFolder(QStringLiteral("加密")) + QStringLiteral("/加密.rar");
-    QCOMPARE(readFile(archive), answer.body);
+    QCOMPARE(readFile(archive), body);
     QCOMPARE(QDir(bookFolder(QStringLiteral("加密")))
                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
                  .size(),
@@ -532,13 +524,9 @@ void TestDownloadQueue::progressTexts()
     QFETCH(QString, progress);
     QFETCH(int, percent);
     QFETCH(QString, state);
-    RecordingHttpServer server;
-    QVERIFY(server.listen());
-    RecordingHttpServer::Answer never;
-    never.never = true;
-    server.answerDefault(never);
+    const auto server = serving(QByteArray());
     auto queue = makeQueue();
-    QVERIFY(queue->QueueDownload(server.base() + "/x.txt", m_dir->filePath("x.txt"), " x"));
+    QVERIFY(queue->QueueDownload(server->base() + "/x.txt", m_dir->filePath("x.txt"), " x"));
     const DownloadPaneModel& pane = queue->pane();
     QCOMPARE(pane.row(0).progress, QStringLiteral(" "));
     QCOMPARE(pane.row(0).state, QStringLiteral("正在连接..."));
@@ -556,19 +544,12 @@ void TestDownloadQueue::progressTexts()
 
 void TestDownloadQueue::failedTransferTurnsTheRowRed()
 {
-    RecordingHttpServer server;
-    QVERIFY(server.listen());
-    RecordingHttpServer::Answer missing;
-    missing.status = 404;
-    missing.body = "<html>404</html>";
-    server.answerDefault(missing);
-    CatalogueRow row;
-    row.name = QStringLiteral("不存在");
-    row.downurl = QStringLiteral("/files/3/gone.txt");
+    const auto server = serving("<html>404</html>", 404);
+    const CatalogueRow row = bookRow(QStringLiteral("不存在"), QStringLiteral("/files/3/gone.txt"));
     m_rows = {row};
     auto queue = makeQueue();
     QSignalSpy imported(queue.get(), &DownloadQueue::imported);
-    doubleClick(*queue, server.base(), row);
+    doubleClick(*queue, server->base(), row);
     QTRY_COMPARE(m_navigator.booksAtReadList, QList<int>{0});
     const DownloadPaneModel& pane = queue->pane();
     QCOMPARE(pane.data(pane.index(0, 0), Qt::ForegroundRole).value<QColor>(), QColor(255, 0, 0));
@@ -581,28 +562,18 @@ void TestDownloadQueue::failedTransferTurnsTheRowRed()
 
 void TestDownloadQueue::shelfIsReadOnceAfterTheLastArchive()
 {
-    RecordingHttpServer server;
-    QVERIFY(server.listen());
-    RecordingHttpServer::Answer text;
-    text.contentType = "text/plain";
-    text.body = "text";
-    server.answer("/files/1/a.txt", text);
+    const auto server = serving("text");
     // Three megabytes to unpack, so the text book's download ends first.
     RecordingHttpServer::Answer rar;
-    rar.contentType = "application/octet-stream";
     rar.body = RarWriter::stored({{"b/b.txt", QByteArray(3 * 1024 * 1024, 'b')}});
-    server.answer("/files/2/b.rar", rar);
-    CatalogueRow a;
-    a.name = "A";
-    a.downurl = "/files/1/a.txt";
-    CatalogueRow b;
-    b.name = "B";
-    b.downurl = "/files/2/b.rar";
+    server->answer("/files/2/b.rar", rar);
+    const CatalogueRow a = bookRow("A", "/files/1/a.txt");
+    const CatalogueRow b = bookRow("B", "/files/2/b.rar");
     m_rows = {a, b};
     auto queue = makeQueue();
     QSignalSpy imported(queue.get(), &DownloadQueue::imported);
-    doubleClick(*queue, server.base(), b);
-    doubleClick(*queue, server.base(), a);
+    doubleClick(*queue, server->base(), b);
+    doubleClick(*queue, server->base(), a);
     QTRY_COMPARE_WITH_TIMEOUT(imported.size(), 2, 20000);
     // Read once, with both books already on the shelf.
     QTRY_COMPARE(m_navigator.booksAtReadList, QList<int>{2});
@@ -612,21 +583,16 @@ void TestDownloadQueue::shelfIsReadOnceAfterTheLastArchive()
 
 void TestDownloadQueue::bookStillAddedAfterTheCatalogueMovedOn()
 {
-    RecordingHttpServer server;
-    QVERIFY(server.listen());
+    const auto server = serving("");
     RecordingHttpServer::Answer slow;
-    slow.contentType = "text/plain";
     slow.body = QByteArray(256 * 1024, 'x');
     slow.chunkDelayMs = 30;
-    server.answerDefault(slow);
-    CatalogueRow row;
-    row.category = QStringLiteral("历史军事");
-    row.name = QStringLiteral("翻页之前");
-    row.author = QStringLiteral("某");
-    row.downurl = QStringLiteral("/files/9/before.txt");
+    server->answerDefault(slow);
+    const CatalogueRow row = bookRow(QStringLiteral("翻页之前"), QStringLiteral("/files/9/before.txt"),
+                                     QStringLiteral("历史军事"), QStringLiteral("某"));
     m_rows = {row};
     auto queue = makeQueue();
-    doubleClick(*queue, server.base(), row);
+    doubleClick(*queue, server->base(), row);
     m_rows.clear(); // the user went on to another catalogue page
     QCOMPARE(waitForImport(*queue), 0);
     QCOMPARE(shelf(*m_db),
@@ -635,14 +601,9 @@ void TestDownloadQueue::bookStillAddedAfterTheCatalogueMovedOn()
 
 void TestDownloadQueue::bookMissingFromTheCatalogueIsNotAdded()
 {
-    RecordingHttpServer server;
-    QVERIFY(server.listen());
-    RecordingHttpServer::Answer text;
-    text.contentType = "text/plain";
-    text.body = "text";
-    server.answerDefault(text);
+    const auto server = serving("text");
     auto queue = makeQueue();
-    queue->DownloadaFile("orphan", server.base() + "/files/4/orphan.txt", "orphan.txt");
+    queue->DownloadaFile("orphan", server->base() + "/files/4/orphan.txt", "orphan.txt");
     QCOMPARE(waitForImport(*queue), 0);
     QCOMPARE(m_db->countBooks(ShelfQuery::all()), 0);
     QCOMPARE(readFile(bookFolder("orphan") + "/orphan.txt"), QByteArray("text"));
@@ -652,11 +613,7 @@ void TestDownloadQueue::bookMissingFromTheCatalogueIsNotAdded()
 
 void TestDownloadQueue::paneShowsTheRows()
 {
-    RecordingHttpServer server;
-    QVERIFY(server.listen());
-    RecordingHttpServer::Answer never;
-    never.never = true;
-    server.answerDefault(never);
+    const auto server = serving(QByteArray());
     auto queue = makeQueue();
     DownloadPane pane(queue->pane());
     pane.resize(400, 200);
@@ -666,7 +623,7 @@ void TestDownloadQueue::paneShowsTheRows()
     QCOMPARE(pane.model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("下载进度"));
     QCOMPARE(pane.model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("状态"));
     for (int i = 0; i < 12; ++i)
-        queue->QueueDownload(server.base() + "/x", m_dir->filePath(QStringLiteral("%1.txt").arg(i)),
+        queue->QueueDownload(server->base() + "/x", m_dir->filePath(QStringLiteral("%1.txt").arg(i)),
                              QStringLiteral(" 书%1").arg(i));
     queue->DownloadProgress(512 * 1024, 2048 * 1024, m_dir->filePath("11.txt"));
     pane.show();
