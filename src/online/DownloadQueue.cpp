@@ -15,7 +15,6 @@
 
 namespace {
 
-const QString kConnecting = QStringLiteral("正在连接...");
 const QString kFinished = QStringLiteral("完成");
 const QString kAdded = QStringLiteral("下载完成，已为你添加到书架！");
 const QString kUnpacking = QStringLiteral("正在解压...");

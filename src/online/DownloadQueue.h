@@ -41,8 +41,6 @@ public:
     void setUnpackLimits(const UnpackLimits& limits) { m_limits = limits; }
 
     DownloadPaneModel& pane() { return m_pane; }
-    Downloader& downloader() { return m_downloader; }
-    int unpacking() const { return int(m_unpacking.size()); }
 
     // Called by the catalogue with the caption, the URL and the target file name taken from
     // the book's download path. Names that could leave the download folder are refused.
