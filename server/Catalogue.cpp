@@ -1,5 +1,8 @@
 #include "Catalogue.h"
 
+#include "DownloadName.h"
+#include "FileStore.h"
+
 const QString Catalogue::kEveryCategory = QStringLiteral("全部资源");
 
 PageNumbers PageNumbers::of(int total, int requestedPage, int pageSize)
@@ -25,6 +28,7 @@ void Catalogue::load(const QList<BookRecord>& approvedNewestFirst)
     m_byCategory.clear();
     m_all.clear();
     m_files.clear();
+    m_byId.clear();
     m_books.reserve(approvedNewestFirst.size());
     for (const BookRecord& r : approvedNewestFirst) {
         CatalogueBook b;
@@ -35,12 +39,14 @@ void Catalogue::load(const QList<BookRecord>& approvedNewestFirst)
         b.statue = r.statue;
         b.ftime = r.ftime;
         b.file = r.file;
+        b.downloadName = DownloadName::of(r.name, r.id, FileStore::extensionOf(r.file));
         b.sizeKb = r.sizeKb;
         b.foldedName = r.name.toCaseFolded();
         b.foldedAuthor = r.author.toCaseFolded();
         m_byCategory[b.category].append(m_books.size());
         m_all.append(m_books.size());
         m_files.insert(b.file);
+        m_byId.insert(b.id, m_books.size());
         m_books.append(b);
     }
 }
@@ -79,4 +85,10 @@ QList<const CatalogueBook*> Catalogue::newest(int count) const
     for (int i = 0; i < qMin(count, int(m_books.size())); ++i)
         books.append(&m_books[i]);
     return books;
+}
+
+const CatalogueBook* Catalogue::book(qint64 id) const
+{
+    const auto it = m_byId.constFind(id);
+    return it == m_byId.constEnd() ? nullptr : &m_books[*it];
 }

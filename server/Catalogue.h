@@ -16,7 +16,8 @@ struct CatalogueBook {
     QString author;
     QString statue;
     QString ftime;
-    QString file;
+    QString file;         // stored name under files/
+    QString downloadName; // title + the stored file's extension, as the download path ends
     qint64 sizeKb = 0;
     QString foldedName;
     QString foldedAuthor;
@@ -55,6 +56,8 @@ public:
     QList<const CatalogueBook*> newest(int count) const;
 
     bool servesFile(const QString& storedName) const { return m_files.contains(storedName); }
+    // The approved book with this number, or null.
+    const CatalogueBook* book(qint64 id) const;
     int size() const { return m_books.size(); }
 
 private:
@@ -64,4 +67,5 @@ private:
     QHash<QString, QList<int>> m_byCategory;
     QList<int> m_all;
     QSet<QString> m_files;
+    QHash<qint64, int> m_byId;
 };

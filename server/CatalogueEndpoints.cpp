@@ -1,9 +1,12 @@
 // The catalogue, its downloads, the information block and the news page.
 #include "Service.h"
 
+#include "DownloadName.h"
 #include "XmlReply.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QUrl>
 
 namespace {
 
@@ -89,7 +92,7 @@ HttpReply Service::listBooks(const HttpRequest& request)
         x.field(QStringLiteral("statue"), b->statue);
         x.field(QStringLiteral("ftime"), b->ftime);
         x.field(QStringLiteral("size"), b->sizeKb);
-        x.field(QStringLiteral("downurl"), QStringLiteral("/files/") + b->file);
+        x.field(QStringLiteral("downurl"), DownloadName::path(b->id, b->downloadName));
         x.end();
     }
     if (!result.books.isEmpty()) {
@@ -110,11 +113,23 @@ HttpReply Service::download(const HttpRequest& request)
         return HttpReply::notFound();
     const QString relative = request.path.mid(QStringLiteral("/files/").size());
     refreshCatalogue();
-    // Only approved books and published update files are served; uploads waiting for review
-    // lie in the same folder but stay private.
-    if (!relative.startsWith(QLatin1String("update/")) && !m_catalogue.servesFile(relative))
+    // A catalogue book: its number, then the name the catalogue gave it. The path arrives
+    // lower-cased with delimiters still escaped; the name is compared fully decoded.
+    static const QRegularExpression byNumber(QStringLiteral("^([0-9]{1,18})/([^/]+)$"));
+    QString stored = relative;
+    if (const auto match = byNumber.match(relative); match.hasMatch()) {
+        const CatalogueBook* book = m_catalogue.book(match.captured(1).toLongLong());
+        const QString name = QUrl::fromPercentEncoding(match.captured(2).toUtf8());
+        if (!book || name.compare(book->downloadName, Qt::CaseInsensitive) != 0)
+            return HttpReply::notFound();
+        stored = book->file;
+    } else if (!relative.startsWith(QLatin1String("update/")) && !m_catalogue.servesFile(relative)) {
+        // Also the service's own names of approved books (the links of earlier replies) and
+        // published update files; uploads waiting for review lie in the same folder but stay
+        // private.
         return HttpReply::notFound();
-    const auto path = m_files.resolve(relative);
+    }
+    const auto path = m_files.resolve(stored);
     if (!path)
         return HttpReply::notFound();
     HttpReply reply;

@@ -1,6 +1,7 @@
 #include "DemoSeeder.h"
 
 #include "PasswordHasher.h"
+#include "RarWriter.h"
 #include "Service.h"
 #include "TextCodec.h"
 
@@ -149,12 +150,20 @@ bool DemoSeeder::seedDemo(QTextStream& out)
             book.newchap = QStringLiteral("第%1章").arg(QString::fromUtf8(kNumerals[chapters - 1]));
         book.memo = QStringLiteral("演示用的电子书，内容由程序生成。");
         const QByteArray text = TextCodec::encodeGbk(bookText(book.name, chapters, index));
-        // Every third book comes as a ZIP archive, so downloads of both kinds can be tried.
+        // Every third book comes as a ZIP archive and three come as RAR archives (the book in
+        // a folder of its own), so downloads of every kind can be tried.
         const bool zipped = index % 3 == 2;
-        const QByteArray data =
-            zipped ? zipOf(QStringLiteral("demo-%1.txt").arg(index + 1, 2, 10, QLatin1Char('0')), text) : text;
-        const auto stored =
-            m_files.store(data, QStringLiteral("b"), zipped ? QStringLiteral("zip") : QStringLiteral("txt"));
+        const bool rarred = index % 9 == 4;
+        QByteArray data = text;
+        QString extension = QStringLiteral("txt");
+        if (zipped) {
+            data = zipOf(QStringLiteral("demo-%1.txt").arg(index + 1, 2, 10, QLatin1Char('0')), text);
+            extension = QStringLiteral("zip");
+        } else if (rarred) {
+            data = RarWriter::stored({{book.name + QLatin1Char('/') + book.name + QStringLiteral(".txt"), text}});
+            extension = QStringLiteral("rar");
+        }
+        const auto stored = m_files.store(data, QStringLiteral("b"), extension);
         if (data.isEmpty() || !stored) {
             m_error = QStringLiteral("cannot store the demo book %1").arg(book.name);
             return false;

@@ -7,7 +7,7 @@
 #include <QTextStream>
 
 // Fills an empty service: a demo catalogue of generated books in every category (TXT files
-// in the code page and ZIP archives), demo accounts and the reader's presentation texts; or,
+// in the code page, ZIP and RAR archives), demo accounts and the reader's presentation texts; or,
 // for the load benchmark, many books and users at once.
 class DemoSeeder {
 public:

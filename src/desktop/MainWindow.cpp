@@ -12,6 +12,8 @@
 #include "desktop/SettingsPage.h"
 #include "online/CatalogueController.h"
 #include "online/CataloguePage.h"
+#include "online/DownloadPane.h"
+#include "online/DownloadQueue.h"
 #include "reader/ReadingController.h"
 #include "reader/ReadingPage.h"
 #include "reader/ReadingView.h"
@@ -67,6 +69,15 @@ MainWindow::MainWindow(AppServices& services, QWidget* parent) : QWidget(parent)
     buildToolbar();
     buildSearchPan();
     m_bookDialogs = std::make_unique<BookDialogs>(services, *this, this);
+    // The download pane ListView4 sits beside the catalogue: a double-click there queues the book
+    // here, and a finished download finds its catalogue row among the list's rows.
+    m_downloads = std::make_unique<DownloadQueue>(services, *this);
+    m_downloadPane = new DownloadPane(m_downloads->pane(), this);
+    m_online->setDownloadPane(m_downloadPane);
+    m_online->setDownloadHandler([this](const QString& caption, const QString& url, const QString& fileName) {
+        m_downloads->DownloadaFile(caption, url, fileName);
+    });
+    m_downloads->setCatalogueRows([this] { return m_online->rows(); });
 }
 
 MainWindow::~MainWindow() = default;

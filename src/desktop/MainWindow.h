@@ -10,6 +10,8 @@
 class BookDialogs;
 class BookshelfPage;
 class CataloguePage;
+class DownloadPane;
+class DownloadQueue;
 class QAction;
 class QLineEdit;
 class QPushButton;
@@ -46,6 +48,11 @@ public:
     // The settings page with the boss key: its page becomes page 5, it restyles the reading
     // view on save, and formLoad() has it show the stored values and start the boss key.
     void setSettings(SettingsModule* settings);
+
+    // The download queue (DownloadaFile for the catalogue) and its pane ListView4, which the
+    // online page places beside the catalogue.
+    DownloadQueue& downloads() { return *m_downloads; }
+    DownloadPane* downloadPane() const { return m_downloadPane; }
 
     // Form1_Form_Resize.
     void relayout();
@@ -94,5 +101,7 @@ private:
     std::unique_ptr<BookDialogs> m_bookDialogs;
     SettingsRow m_settings;
     SettingsModule* m_settingsModule = nullptr;
+    std::unique_ptr<DownloadQueue> m_downloads;
+    DownloadPane* m_downloadPane = nullptr;
     int m_current = 0;
 };

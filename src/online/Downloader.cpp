@@ -34,6 +34,9 @@ void Downloader::BeginDownload(const QString& url, const QString& saveFile, int 
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setTransferTimeout(StallTimeoutMs);
     QNetworkReply* reply = m_network.get(request);
+    // The network thread stops reading the socket while this much waits for the GUI thread,
+    // so a fast service cannot fill memory with a book the disk has not taken yet.
+    reply->setReadBufferSize(ReadBufferBytes);
     entry->reply = reply;
     m_entries.push_back(entry);
 
@@ -96,10 +99,17 @@ void Downloader::onReadyRead(Entry* entry)
             return;
         }
     }
-    const QByteArray chunk = reply->readAll();
-    entry->received += chunk.size();
-    if (entry->file->write(chunk) != chunk.size())
-        failWhileReceiving(entry);
+    // Straight from the reply's buffer to the file, a block at a time, without a copy of
+    // everything that is waiting.
+    char block[64 * 1024];
+    qint64 n = 0;
+    while ((n = reply->read(block, sizeof block)) > 0) {
+        entry->received += n;
+        if (entry->file->write(block, n) != n) {
+            failWhileReceiving(entry);
+            return;
+        }
+    }
 }
 
 void Downloader::failWhileReceiving(Entry* entry)

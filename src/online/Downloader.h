@@ -26,6 +26,8 @@ public:
     static constexpr int Failed = 0;
     // A transfer that receives nothing for this long is given up.
     static constexpr int StallTimeoutMs = 30000;
+    // Bytes a transfer may hold in memory before they are written.
+    static constexpr qint64 ReadBufferBytes = 1024 * 1024;
 
     explicit Downloader(QNetworkAccessManager& network, QObject* parent = nullptr);
     ~Downloader() override;

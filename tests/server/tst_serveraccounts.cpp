@@ -226,6 +226,7 @@ void TestServerAccounts::uploadAndReview()
     const QString listing = QStringLiteral("/readerserver/listbook.asp?action=search&key=我的书");
     QVERIFY(ServerFixture::texts(m_server->get(listing).body, "bookinfo").isEmpty());
     QCOMPARE(m_server->get("/files/" + stored.file).status, 404);
+    QCOMPARE(m_server->get(QStringLiteral("/files/%1/我的书.txt").arg(stored.id)).status, 404);
 
     auto admin = m_server->admin();
     QVERIFY(admin);
@@ -233,6 +234,8 @@ void TestServerAccounts::uploadAndReview()
     QVERIFY(!admin->approve(stored.id)); // only once
     const HttpResult listed = m_server->get(listing);
     QCOMPARE(ServerFixture::texts(listed.body, "name"), QStringList{QStringLiteral("我的书")});
+    QCOMPARE(ServerFixture::texts(listed.body, "downurl").value(0),
+             QStringLiteral("/files/%1/我的书.txt").arg(stored.id));
     QCOMPARE(m_server->get(ServerFixture::texts(listed.body, "downurl").value(0)).body, book);
     QCOMPARE(db.userByName(kZhangSan)->money, 10);
 }

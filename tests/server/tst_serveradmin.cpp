@@ -1,6 +1,7 @@
 // The administration side: the command line, the demo catalogue and update publishing.
 #include "CommandLine.h"
 #include "DemoSeeder.h"
+#include "RarWriter.h"
 #include "ServerFixture.h"
 
 #include <QtTest>
@@ -20,6 +21,8 @@ private slots:
     void publicUrlIsAnnouncedByServiceAndCommands();
     void demoCatalogue();
     void demoZipHoldsTheBook();
+    void storedRarReadsBack();
+    void storedRarWithDamagedHeaderIsRefused();
     void commandRefusals();
     void leftoversClearedByTheServiceOnly();
 };
@@ -160,8 +163,26 @@ void TestServerAdmin::demoCatalogue()
         const HttpResult r = server.get("/readerserver/listbook.asp?action=list&type=" + category);
         QVERIFY2(!ServerFixture::texts(r.body, "bookinfo").isEmpty(), qPrintable(category));
     }
-    QVERIFY(ServerFixture::texts(all.body, "downurl").filter(".zip").size() > 0);
-    QVERIFY(ServerFixture::texts(all.body, "downurl").filter(".txt").size() > 0);
+    const QStringList downurls = ServerFixture::texts(all.body, "downurl");
+    QVERIFY(downurls.filter(".zip").size() > 0);
+    QVERIFY(downurls.filter(".txt").size() > 0);
+    const QStringList rars = downurls.filter(".rar");
+    QVERIFY(!rars.isEmpty());
+    // The RAR book holds the book's text in a folder named after it.
+    const HttpResult rar = server.get(rars.first());
+    QCOMPARE(rar.status, 200);
+    archive* a = archive_read_new();
+    archive_read_support_format_rar5(a);
+    QCOMPARE(archive_read_open_memory(a, rar.body.constData(), size_t(rar.body.size())), ARCHIVE_OK);
+    archive_entry* entry = nullptr;
+    QCOMPARE(archive_read_next_header(a, &entry), ARCHIVE_OK);
+    const QString title = QUrl::fromPercentEncoding(rars.first().section('/', -1).toUtf8()).chopped(4);
+    QCOMPARE(QString::fromUtf8(archive_entry_pathname_utf8(entry)), title + "/" + title + ".txt");
+    QByteArray book(int(archive_entry_size(entry)), '\0');
+    QCOMPARE(archive_read_data(a, book.data(), size_t(book.size())), la_ssize_t(book.size()));
+    QVERIFY(TextCodec::decodeGbk(book).value_or(QString()).startsWith(title + "\r\n"));
+    QCOMPARE(archive_read_next_header(a, &entry), ARCHIVE_EOF);
+    archive_read_free(a);
     QCOMPARE(
         server.get(QStringLiteral("/readerserver/userinfo.asp?action=login&username=demo&password=demo123&cookies=0"))
             .status,
@@ -191,6 +212,59 @@ void TestServerAdmin::demoZipHoldsTheBook()
     read.truncate(text.size());
     QCOMPARE(read, text);
     archive_read_free(a);
+}
+
+namespace {
+
+struct ReadBack {
+    int result = ARCHIVE_OK;
+    QList<QPair<QString, QByteArray>> files;
+};
+
+ReadBack readRar(const QByteArray& rar)
+{
+    ReadBack back;
+    archive* a = archive_read_new();
+    archive_read_support_format_rar5(a);
+    archive_read_open_memory(a, rar.constData(), size_t(rar.size()));
+    archive_entry* entry = nullptr;
+    while ((back.result = archive_read_next_header(a, &entry)) == ARCHIVE_OK) {
+        QByteArray data;
+        char buffer[8192];
+        la_ssize_t n = 0;
+        while ((n = archive_read_data(a, buffer, sizeof buffer)) > 0)
+            data.append(buffer, int(n));
+        back.files.append({QString::fromUtf8(archive_entry_pathname_utf8(entry)), data});
+    }
+    archive_read_free(a);
+    return back;
+}
+
+} // namespace
+
+void TestServerAdmin::storedRarReadsBack()
+{
+    const QByteArray big(300000, 'x');
+    const QByteArray rar = RarWriter::stored({{QStringLiteral("剑影江湖/剑影江湖.txt"), QByteArray("第一章\r\n")},
+                                              {QStringLiteral("big.txt"), big},
+                                              {QStringLiteral("empty.txt"), QByteArray()}});
+    QVERIFY(rar.startsWith(QByteArray("Rar!\x1a\x07\x01\x00", 8)));
+    QVERIFY(FileStore::contentMatches(QStringLiteral("rar"), rar));
+    const ReadBack back = readRar(rar);
+    QCOMPARE(back.result, ARCHIVE_EOF);
+    QCOMPARE(back.files.size(), 3);
+    QCOMPARE(back.files[0].first, QStringLiteral("剑影江湖/剑影江湖.txt"));
+    QCOMPARE(back.files[0].second, QByteArray("第一章\r\n"));
+    QCOMPARE(back.files[1].second, big);
+    QCOMPARE(back.files[2].second, QByteArray());
+    QCOMPARE(RarWriter::crc32("123456789"), 0xCBF43926u); // the check value of this CRC
+}
+
+void TestServerAdmin::storedRarWithDamagedHeaderIsRefused()
+{
+    QByteArray rar = RarWriter::stored({{QStringLiteral("a.txt"), QByteArray("abc")}});
+    rar[8] = char(rar[8] ^ 1); // the main header's checksum
+    QCOMPARE(readRar(rar).result, ARCHIVE_FATAL);
 }
 
 void TestServerAdmin::commandRefusals()

@@ -18,6 +18,10 @@ private slots:
     void malformedRequests_data();
     void malformedRequests();
     void downloadServesTheStoredBytes();
+    void downloadNames_data();
+    void downloadNames();
+    void downloadPathMustNameTheBook_data();
+    void downloadPathMustNameTheBook();
     void traversalIsRefused_data();
     void traversalIsRefused();
     void adminChangesShowAtOnce();
@@ -65,7 +69,9 @@ void TestServerCatalogue::listShape()
     // Newest first: the last import leads.
     QCOMPARE(ServerFixture::texts(r.body, "name").first(), QStringLiteral("书45号"));
     QCOMPARE(ServerFixture::texts(r.body, "size").first(), QStringLiteral("1"));
-    QVERIFY(ServerFixture::texts(r.body, "downurl").first().startsWith("/files/"));
+    // The download path ends in the title and the real extension, below the book's number.
+    QCOMPARE(ServerFixture::texts(r.body, "downurl").first(),
+             "/files/" + ServerFixture::texts(r.body, "id").first() + QStringLiteral("/书45号.txt"));
     QCOMPARE(ServerFixture::texts(r.body, "otherinfo").size(), 1);
     QCOMPARE(ServerFixture::texts(r.body, "pageinfo"), QStringList{"3,45,1,1,2"});
 }
@@ -177,12 +183,76 @@ void TestServerCatalogue::downloadServesTheStoredBytes()
     const HttpResult list = m_server.get(QStringLiteral("/readerserver/listbook.asp?action=search&key=剑<"));
     QCOMPARE(ServerFixture::texts(list.body, "name"), QStringList{QStringLiteral("剑<与>&“诗”")});
     const QString url = ServerFixture::texts(list.body, "downurl").value(0);
+    QVERIFY2(url.endsWith(QStringLiteral("/剑<与>&“诗”.txt")), qPrintable(url));
     const HttpResult file = m_server.get(url);
     QCOMPARE(file.status, 200);
     QCOMPARE(file.body, m_bookBytes);
     QCOMPARE(file.headers.value("content-length"), QByteArray::number(m_bookBytes.size()));
     QCOMPARE(file.headers.value("content-type"), QByteArray("text/plain"));
     QCOMPARE(m_server.get(url.toUpper()).body, m_bookBytes); // paths ignore letter case
+}
+
+void TestServerCatalogue::downloadNames_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("fileName");
+    QTest::newRow("plain") << QStringLiteral("剑影江湖") << QStringLiteral("剑影江湖.txt");
+    QTest::newRow("slash") << QStringLiteral("上/下卷") << QStringLiteral("上／下卷.txt");
+    QTest::newRow("backslash") << QStringLiteral("上\\下卷") << QStringLiteral("上＼下卷.txt");
+    QTest::newRow("parent") << QStringLiteral("..") << QStringLiteral("．．.txt");
+    QTest::newRow("dot") << QStringLiteral(".") << QStringLiteral("．.txt");
+    QTest::newRow("hidden") << QStringLiteral(".隐藏") << QStringLiteral("．隐藏.txt");
+    QTest::newRow("traversal") << QStringLiteral("../../etc/passwd") << QStringLiteral("．．／..／etc／passwd.txt");
+    QTest::newRow("control characters") << QStringLiteral("第\t一\x01部") << QStringLiteral("第一部.txt");
+    QTest::newRow("url escapes") << QStringLiteral("100%41的#爱?") << QStringLiteral("100％41的＃爱？.txt");
+    QTest::newRow("punctuation") << QStringLiteral("[甲] {乙} <丙> \"丁\" 'x' a+b=c & d;e|f^g`h~i")
+                                 << QStringLiteral("[甲] {乙} <丙> \"丁\" 'x' a+b=c & d;e|f^g`h~i.txt");
+    QTest::newRow("outside the basic plane") << QStringLiteral("𠀀书") << QStringLiteral("𠀀书.txt");
+    QTest::newRow("long") << QString(100, QChar(0x5B57)) << QString(65, QChar(0x5B57)) + QStringLiteral(".txt");
+}
+
+// Each title becomes a name that the reader can save under and that fetches the book again,
+// through the same tolerant URL handling the reader uses.
+void TestServerCatalogue::downloadNames()
+{
+    QFETCH(QString, title);
+    QFETCH(QString, fileName);
+    auto admin = m_server.admin();
+    QVERIFY(admin);
+    const auto id = admin->importBook(m_file, QStringLiteral("纪实文学"), title, QStringLiteral("命名"),
+                                      QStringLiteral("全集"), QString());
+    QVERIFY2(id, qPrintable(admin->lastError()));
+    const HttpResult list = m_server.get(QStringLiteral("/readerserver/listbook.asp?action=list&type=纪实文学"));
+    const QStringList ids = ServerFixture::texts(list.body, "id");
+    const int row = ids.indexOf(QString::number(*id));
+    QVERIFY(row >= 0);
+    const QString url = ServerFixture::texts(list.body, "downurl").value(row);
+    QCOMPARE(url, QStringLiteral("/files/%1/").arg(*id) + fileName);
+    QVERIFY(fileName.toUtf8().size() <= 200);
+    const HttpResult file = m_server.get(url);
+    QCOMPARE(file.status, 200);
+    QCOMPARE(file.body, m_bookBytes);
+}
+
+void TestServerCatalogue::downloadPathMustNameTheBook_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::newRow("another name") << "/files/%1/别的书.txt";
+    QTest::newRow("another extension") << "/files/%1/书1号.zip";
+    QTest::newRow("no name") << "/files/%1/";
+    QTest::newRow("unknown number") << "/files/999999/书1号.txt";
+    QTest::newRow("name without number") << "/files/书1号.txt";
+    QTest::newRow("deeper") << "/files/%1/x/书1号.txt";
+    QTest::newRow("escaped slash in the name") << "/files/%1/..%2F书1号.txt";
+}
+
+void TestServerCatalogue::downloadPathMustNameTheBook()
+{
+    QFETCH(QString, path);
+    const HttpResult list = m_server.get(QStringLiteral("/readerserver/listbook.asp?action=search&key=书1号"));
+    const QString id = ServerFixture::texts(list.body, "id").value(0);
+    QCOMPARE(ServerFixture::texts(list.body, "downurl").value(0), "/files/" + id + QStringLiteral("/书1号.txt"));
+    QCOMPARE(m_server.get(path.contains("%1") ? path.arg(id) : path).status, 404);
 }
 
 void TestServerCatalogue::traversalIsRefused_data()
