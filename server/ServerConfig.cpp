@@ -9,3 +9,9 @@ QString ServerConfig::origin() const
         hostText = QStringLiteral("127.0.0.1");
     return QStringLiteral("http://%1:%2").arg(hostText).arg(port);
 }
+
+QString ServerConfig::uploadLimitText() const
+{
+    const qint64 mb = maxUploadBytes / (1024 * 1024);
+    return mb > 0 ? QStringLiteral("%1MB").arg(mb) : QStringLiteral("%1KB").arg(maxUploadBytes / 1024);
+}

@@ -16,4 +16,6 @@ struct ServerConfig {
     size_t pwhashMemBytes = crypto_pwhash_MEMLIMIT_INTERACTIVE;
 
     QString origin() const;
+    // The upload limit as the refusal states it: "64MB", or "256KB" below a megabyte.
+    QString uploadLimitText() const;
 };
