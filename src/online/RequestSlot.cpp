@@ -71,6 +71,7 @@ void RequestSlot::finish()
     answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     answer.contentType = reply->rawHeader("Content-Type");
     answer.body = reply->readAll();
+    answer.headers = reply->rawHeaderPairs();
     reply->deleteLater();
     emit answered(answer);
 }

@@ -228,6 +228,8 @@ void TestServiceRequests::statusOtherThan200IsHandedOverButNotAccepted()
         const auto reply = answered.first().first().value<ServiceReply>();
         QCOMPARE(reply.status, status);
         QVERIFY(!reply.accepted());
+        QCOMPARE(reply.header("CONTENT-type"), QByteArray("text/xml; charset=utf-8"));
+        QCOMPARE(reply.body, QByteArray("<r/>"));
     }
 }
 
