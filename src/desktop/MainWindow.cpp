@@ -1,5 +1,6 @@
 #include "desktop/MainWindow.h"
 
+#include "account/AccountWindows.h"
 #include "app/AppServices.h"
 #include "app/AppState.h"
 #include "app/BookDialogs.h"
@@ -9,6 +10,7 @@
 #include "desktop/MainWindowLayout.h"
 #include "desktop/SettingsModule.h"
 #include "desktop/SettingsPage.h"
+#include "platform/qt/QtClipboard.h"
 #include "reader/ReadingController.h"
 #include "reader/ReadingPage.h"
 #include "reader/ReadingView.h"
@@ -20,6 +22,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
@@ -64,6 +67,9 @@ MainWindow::MainWindow(AppServices& services, QWidget* parent) : QWidget(parent)
     buildToolbar();
     buildSearchPan();
     m_bookDialogs = std::make_unique<BookDialogs>(services, *this, this);
+    m_clipboard = std::make_unique<QtClipboard>();
+    m_accounts = std::make_unique<AccountWindows>(services, *m_clipboard);
+    wireSharing();
 }
 
 MainWindow::~MainWindow() = default;
@@ -147,6 +153,20 @@ void MainWindow::buildPages()
     auto* notice = new QWebEngineView;
     notice->setContextMenuPolicy(Qt::NoContextMenu);
     m_shelf->setNoticeView(notice);
+}
+
+void MainWindow::wireSharing()
+{
+    if (QAction* share = m_shelf->bookMenu()->findChild<QAction*>(QStringLiteral("SendShare"))) {
+        connect(share, &QAction::triggered, this, [this] {
+            if (const auto book = m_shelf->selectedBook())
+                m_accounts->SendShare(book->id);
+        });
+    }
+    if (QAction* share = m_reading->readMenu()->findChild<QAction*>(QStringLiteral("ShareThisBook"))) {
+        connect(share, &QAction::triggered, this,
+                [this] { m_accounts->ShareThisBook(m_services.state.currentBookPath); });
+    }
 }
 
 void MainWindow::fillPage(int index, QWidget* content)
@@ -276,7 +296,7 @@ void MainWindow::selectToolBar(int index)
         return;
     if (index == 4) {
         m_buttons[3]->setChecked(false);
-        // HOOK (user panel): show Form7, select its node "用户信息" and run its click handler.
+        m_accounts->showUserPanel(2);
         return;
     }
     for (int i = 1; i <= m_pages.size(); ++i) {

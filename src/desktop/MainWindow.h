@@ -7,6 +7,7 @@
 
 #include <memory>
 
+class AccountWindows;
 class BookDialogs;
 class BookshelfPage;
 class QAction;
@@ -14,6 +15,7 @@ class QLineEdit;
 class QPushButton;
 class QToolBar;
 class ReadingPage;
+class QtClipboard;
 class SettingsModule;
 struct AppServices;
 
@@ -55,6 +57,9 @@ public:
     ReadingPage* readingPage() const { return m_reading; }
     BookshelfPage* bookshelfPage() const { return m_shelf; }
     BookDialogs& bookDialogs() { return *m_bookDialogs; }
+    // The login and registration dialogs and the user panel (toolbar button 4, the share
+    // items of the bookshelf and reading menus, and the online library's "上传共享").
+    AccountWindows& accountWindows() { return *m_accounts; }
     QAction* toolbarButton(int index) const;
     QLineEdit* searchBox() const { return m_searchBox; }
     // The settings as read at load (step 9); empty fields where a value could not be read.
@@ -76,6 +81,7 @@ private:
     void buildToolbar();
     void buildSearchPan();
     void buildPages();
+    void wireSharing();
     void fillPage(int index, QWidget* content);
     QString readerHtmlFile() const;
 
@@ -89,6 +95,8 @@ private:
     BookshelfPage* m_shelf = nullptr;
     ReadingPage* m_reading = nullptr;
     std::unique_ptr<BookDialogs> m_bookDialogs;
+    std::unique_ptr<QtClipboard> m_clipboard;
+    std::unique_ptr<AccountWindows> m_accounts;
     SettingsRow m_settings;
     SettingsModule* m_settingsModule = nullptr;
     int m_current = 0;
