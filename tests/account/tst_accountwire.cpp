@@ -16,6 +16,8 @@ private slots:
 
     void loginAddress();
     void registrationBody();
+    void dialogChecksSendNothing_data();
+    void dialogChecksSendNothing();
     void panelRequests();
     void profileChangeBody();
     void uploadBodyByteForByte();
@@ -160,6 +162,61 @@ void TestAccountWire::registrationBody()
     QCOMPARE(m_fx->dialogs.last().title, QStringLiteral("欢迎注册"));
     QTRY_VERIFY(m_fx->windows->registrationDialog() == nullptr);
     QVERIFY(m_fx->windows->loginDialog());
+}
+
+void TestAccountWire::dialogChecksSendNothing_data()
+{
+    QTest::addColumn<QStringList>("fields"); // name, password, repeat, e-mail
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("passwordsEmptied");
+    const QString email = QStringLiteral("你输入的Email地址不合法，请重新输入！");
+    QTest::newRow("at sign first") << QStringList{"a-b", "p", "q", "@ab.c"} << email << false;
+    QTest::newRow("no full stop") << QStringList{"a-b", "p", "q", "ab@cd"} << email << false;
+    QTest::newRow("ends with a full stop") << QStringList{"a-b", "p", "q", "ab@c.d."} << email << false;
+    QTest::newRow("two Chinese characters")
+        << QStringList{"张三", "pw1", "pw1", "a@b.cn"}
+        << QStringLiteral("用户名不能带有特殊符号！\r\n可由汉字、字母、数字和下划线任意3至14位组合！") << false;
+    QTest::newRow("hyphen") << QStringList{"ab-c", "pw1", "pw1", "a@b.cn"}
+                            << QStringLiteral("用户名不能带有特殊符号！\r\n可由汉字、字母、数字和下划线任意2至10位组合！")
+                            << false;
+    QTest::newRow("password of two") << QStringList{"abc", "pw", "pw", "a@b.cn"}
+                                     << QStringLiteral("你输入的密码长度太短（至少3位），请重新输入！") << true;
+    QTest::newRow("repetition differs") << QStringList{"abc", "pw1", "pw2", "a@b.cn"}
+                                        << QStringLiteral("你两次输入密码有误，请重新输入！") << true;
+}
+
+void TestAccountWire::dialogChecksSendNothing()
+{
+    QFETCH(QStringList, fields);
+    QFETCH(QString, message);
+    QFETCH(bool, passwordsEmptied);
+    RegisterDialog* reg = m_fx->windows->showRegistration();
+    typeInto(reg, "Text1", fields[0]);
+    typeInto(reg, "Text2", fields[1]);
+    typeInto(reg, "Text3", fields[2]);
+    typeInto(reg, "Text4", fields[3]);
+    click(reg, "Command1");
+    QCOMPARE(m_fx->dialogs.count(), 1);
+    QCOMPARE(m_fx->dialogs.last().text, message);
+    QCOMPARE(m_fx->dialogs.last().title, QStringLiteral("填写有误"));
+    QCOMPARE(m_fx->dialogs.last().style, 16);
+    QCOMPARE(textOf(reg, "Text2").isEmpty(), passwordsEmptied);
+    QCOMPARE(textOf(reg, "Text3").isEmpty(), passwordsEmptied);
+    QCOMPARE(textOf(reg, "Text1"), fields[0]);
+    QCOMPARE(textOf(reg, "Text4"), fields[3]);
+    QVERIFY(control<QPushButton>(reg, "Command1")->isEnabled());
+
+    // The login dialog refuses a blank name the same way.
+    LoginDialog* login = m_fx->windows->showLogin();
+    typeInto(login, "Text1", QStringLiteral("   "));
+    typeInto(login, "Text2", QStringLiteral("pw1"));
+    click(login, "Command1");
+    QCOMPARE(m_fx->dialogs.last().text, QStringLiteral("用户名或密码不能为空！"));
+    QCOMPARE(m_fx->dialogs.last().title, QStringLiteral("登录失败"));
+    QCOMPARE(m_fx->dialogs.last().style, 16);
+
+    QTest::qWait(50);
+    QCOMPARE(m_server->requests().size(), 0);
 }
 
 void TestAccountWire::panelRequests()
