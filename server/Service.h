@@ -69,7 +69,6 @@ public:
     static constexpr const char* kUploadLimitHeader = "X-Upload-Limit";
 
 private:
-
     // UserPageEndpoints.cpp
     HttpReply userBooks(const HttpRequest& request);
     HttpReply userTop(const HttpRequest& request);

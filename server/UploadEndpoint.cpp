@@ -14,8 +14,8 @@ HttpReply refuse(const QString& message)
 
 HttpReply Service::uploadTooLarge(const ServerConfig& config)
 {
-    HttpReply reply = HttpReply::gbText(
-        QStringLiteral("0|上传的文件太大，每次上传不能超过%1！").arg(config.uploadLimitText()), 413);
+    HttpReply reply =
+        HttpReply::gbText(QStringLiteral("0|上传的文件太大，每次上传不能超过%1！").arg(config.uploadLimitText()), 413);
     reply.headers.append({kUploadLimitHeader, QByteArray::number(config.maxUploadBytes)});
     return reply;
 }

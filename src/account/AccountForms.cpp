@@ -24,7 +24,8 @@ const QString kEmailRefused = QStringLiteral("你输入的Email地址不合法�
 std::optional<InputError> checkLogin(const QString& name, const QString& password)
 {
     if (name.trimmed().isEmpty() || password.trimmed().isEmpty())
-        return InputError{MessageBox{QStringLiteral("用户名或密码不能为空！"), QStringLiteral("登录失败"), Dialogs::Stop}};
+        return InputError{
+            MessageBox{QStringLiteral("用户名或密码不能为空！"), QStringLiteral("登录失败"), Dialogs::Stop}};
     return std::nullopt;
 }
 

@@ -42,13 +42,13 @@ struct MessageBox {
 // What a window does with an account reply.
 struct AccountReaction {
     enum class Next {
-        Nothing,        // only the restored controls
-        OpenUserPanel,  // login dialog: the panel on "用户信息"; the dialog closes
-        OpenLogin,      // registration dialog: the login dialog; the dialog closes
-        ClosePanel,     // user panel: closes (after logging out)
+        Nothing,       // only the restored controls
+        OpenUserPanel, // login dialog: the panel on "用户信息"; the dialog closes
+        OpenLogin,     // registration dialog: the login dialog; the dialog closes
+        ClosePanel,    // user panel: closes (after logging out)
         ClosePanelAndOpenLogin,
-        FillRecord,     // user panel: the record goes into its pages
-        RefreshRecord,  // user panel: back to "用户信息", with a fresh check
+        FillRecord,    // user panel: the record goes into its pages
+        RefreshRecord, // user panel: back to "用户信息", with a fresh check
     };
     std::optional<MessageBox> box;
     Next next = Next::Nothing;

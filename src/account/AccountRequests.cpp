@@ -38,8 +38,7 @@ QString checkUrl(const QString& base, const QDateTime& now)
     return withRnt(base + kUserInfo + QStringLiteral("?action=check"), now);
 }
 
-QString loginUrl(const QString& base, const QString& name, const QString& password, bool remember,
-                 const QDateTime& now)
+QString loginUrl(const QString& base, const QString& name, const QString& password, bool remember, const QDateTime& now)
 {
     return withRnt(base + kUserInfo + QStringLiteral("?action=login&username=") + queryValue(name.trimmed()) +
                        QStringLiteral("&password=") + queryValue(password.trimmed()) + QStringLiteral("&cookies=") +

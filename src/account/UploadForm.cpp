@@ -94,8 +94,8 @@ std::optional<UploadRefusal> check(const UploadFields& f, qint64 uploadLimit)
     };
     for (const auto& v : values) {
         if (v.value.contains(QLatin1Char('|'))) {
-            return refuse(QString::fromUtf8(v.label) + QStringLiteral("中不能含有“|”符号，请修改后再上传！"),
-                          v.focus, v.focus == UploadFocus::NewestChapter);
+            return refuse(QString::fromUtf8(v.label) + QStringLiteral("中不能含有“|”符号，请修改后再上传！"), v.focus,
+                          v.focus == UploadFocus::NewestChapter);
         }
     }
 

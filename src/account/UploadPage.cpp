@@ -59,8 +59,8 @@ UploadPage::UploadPage(AppServices& services, AccountSession& session, std::func
         if (total > 0) {
             m_progress->setRange(0, 1000);
             m_progress->setValue(static_cast<int>(sent * 1000 / total));
-            m_progress->setFormat(QStringLiteral("已发送 %1 / %2")
-                                      .arg(UploadForm::limitText(sent), UploadForm::limitText(total)));
+            m_progress->setFormat(
+                QStringLiteral("已发送 %1 / %2").arg(UploadForm::limitText(sent), UploadForm::limitText(total)));
         }
     });
 }
@@ -158,9 +158,10 @@ void UploadPage::buildForm()
     formRow->addLayout(grid, 1);
     formRow->addLayout(coverColumn);
 
-    auto* rules = new QLabel(QStringLiteral("上传说明：1. 红色项目为必填项；2. 请在电子书文件的开头和结尾加上本站的说明；"
-                                            "3. 新书审核通过奖励10金币，更新章节奖励5金币。"),
-                             this);
+    auto* rules =
+        new QLabel(QStringLiteral("上传说明：1. 红色项目为必填项；2. 请在电子书文件的开头和结尾加上本站的说明；"
+                                  "3. 新书审核通过奖励10金币，更新章节奖励5金币。"),
+                   this);
     rules->setWordWrap(true);
     rules->setStyleSheet(QStringLiteral("color: #6b7785;"));
 
@@ -229,13 +230,13 @@ void UploadPage::setCover(const QString& path)
     QImageReader reader(path);
     const QImage image = reader.read();
     if (image.isNull()) {
-        showBox(QStringLiteral("无法打开这张图片，请换一张JPG或GIF图片做封面！\r\n") + path,
-                QStringLiteral("添加封面"), Dialogs::Stop);
+        showBox(QStringLiteral("无法打开这张图片，请换一张JPG或GIF图片做封面！\r\n") + path, QStringLiteral("添加封面"),
+                Dialogs::Stop);
         return;
     }
     m_text13->setText(path);
-    m_picture2->setPixmap(QPixmap::fromImage(
-        image.scaled(kCoverWidth, kCoverHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
+    m_picture2->setPixmap(
+        QPixmap::fromImage(image.scaled(kCoverWidth, kCoverHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
     m_picture2->update();
     m_image2->setToolTip(QStringLiteral("删除封面"));
     m_image2->show();
@@ -303,19 +304,20 @@ void UploadPage::UploadBook(const QString& fieldString)
     const QString boundary = UploadBody::MakeBoundary();
     // Reading a large book and laying out its body happens off the GUI thread; the request
     // starts on it once the body is ready (and not at all when the page has gone).
-    QtConcurrent::run([fieldString, boundary] { return UploadBody::build(fieldString, boundary); })
-        .then(this, [this](const UploadBody::Built& built) {
-            if (!built.unreadableFile.isEmpty()) {
-                setPending(false);
-                showBox(QStringLiteral("无法读取文件，上传已取消，请检查后重新选择：\r\n") + built.unreadableFile,
-                        QStringLiteral("数据有误"), Dialogs::Stop);
-                return;
-            }
-            m_progress->setRange(0, 0);
-            m_progress->setFormat(QString());
-            m_request.post(m_uploadUrl, UploadBody::contentType(), built.body);
-            emit sending(built.body.size());
-        });
+    QtConcurrent::run([fieldString, boundary] {
+        return UploadBody::build(fieldString, boundary);
+    }).then(this, [this](const UploadBody::Built& built) {
+        if (!built.unreadableFile.isEmpty()) {
+            setPending(false);
+            showBox(QStringLiteral("无法读取文件，上传已取消，请检查后重新选择：\r\n") + built.unreadableFile,
+                    QStringLiteral("数据有误"), Dialogs::Stop);
+            return;
+        }
+        m_progress->setRange(0, 0);
+        m_progress->setFormat(QString());
+        m_request.post(m_uploadUrl, UploadBody::contentType(), built.body);
+        emit sending(built.body.size());
+    });
 }
 
 void UploadPage::Timer1(const ServiceReply& reply)

@@ -97,7 +97,8 @@ void UserPanel::buildTree()
         {"Key7", "金币排行榜", 8, QStyle::SP_DialogYesButton},
     };
     for (const auto& n : nodes) {
-        QTreeWidgetItem* item = n.parent == 0 ? new QTreeWidgetItem(m_tree) : new QTreeWidgetItem(m_nodes[n.parent - 1]);
+        QTreeWidgetItem* item =
+            n.parent == 0 ? new QTreeWidgetItem(m_tree) : new QTreeWidgetItem(m_nodes[n.parent - 1]);
         item->setText(0, QString::fromUtf8(n.text));
         item->setData(0, Qt::UserRole, QString::fromLatin1(n.key));
         item->setIcon(0, style()->standardIcon(n.image));
@@ -110,7 +111,8 @@ void UserPanel::buildPages()
     m_accountPage = new AccountInfoPage(this);
     m_profilePage = new ProfilePage(this);
     m_booksPage = new UserBooksPage(this);
-    m_uploadPage = new UploadPage(m_services, m_session, [this] { return m_accountPage->accountName(); }, this);
+    m_uploadPage = new UploadPage(
+        m_services, m_session, [this] { return m_accountPage->accountName(); }, this);
     m_pointsPage = new RankingPage(QStringLiteral("积分数量"), QStringLiteral("PointsList"), this);
     m_goldPage = new RankingPage(QStringLiteral("金币数量"), QStringLiteral("GoldList"), this);
     m_frames = {{AccountNode, m_accountPage}, {ProfileNode, m_profilePage}, {MyBooksNode, m_booksPage},

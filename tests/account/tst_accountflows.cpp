@@ -249,9 +249,9 @@ void TestAccountFlows::copyPromotion()
     click(panel->userFrame(UserPanel::AccountNode), "CopyButton");
     QCOMPARE(m_fx->clipboard.texts.size(), 1);
     const QString uid = QString::number(m_server->service().database().userByName(QStringLiteral("reader_5"))->id);
-    QVERIFY2(m_fx->clipboard.texts[0].startsWith(m_server->base() + "/readerserver/promote.asp?uid=" + uid +
-                                                 "\r\n\r\n"),
-             qPrintable(m_fx->clipboard.texts[0]));
+    QVERIFY2(
+        m_fx->clipboard.texts[0].startsWith(m_server->base() + "/readerserver/promote.asp?uid=" + uid + "\r\n\r\n"),
+        qPrintable(m_fx->clipboard.texts[0]));
     QCOMPARE(m_fx->dialogs.last().text, QStringLiteral("复制成功!你可以使用 Ctrl+V 粘贴发送给好友分享了！"));
     QCOMPARE(m_fx->dialogs.last().title, QStringLiteral("复制成功"));
     QCOMPARE(m_fx->dialogs.last().style, 0);
@@ -317,10 +317,9 @@ void TestAccountFlows::shareFromTheShelfUploadApproveAndFind()
     QTreeWidget* list = panel->booksPage()->list();
     QTRY_COMPARE(list->topLevelItemCount(), 1);
     QStringList row = rowsOf(list).first();
-    QCOMPARE(row.mid(1), QStringList({QStringLiteral("武侠仙侠"), QStringLiteral("剑影江湖"),
-                                      QStringLiteral("连载：第二章 再会"),
-                                      QDate::currentDate().toString(QStringLiteral("yyyy/M/d")),
-                                      QStringLiteral("待审核")}));
+    QCOMPARE(row.mid(1),
+             QStringList({QStringLiteral("武侠仙侠"), QStringLiteral("剑影江湖"), QStringLiteral("连载：第二章 再会"),
+                          QDate::currentDate().toString(QStringLiteral("yyyy/M/d")), QStringLiteral("待审核")}));
     QCOMPARE(list->topLevelItem(0)->foreground(5).color(), QColor(128, 128, 128));
     QCOMPARE(list->topLevelItem(0)->foreground(2).color(), QColor(198, 79, 6));
     QCOMPARE(textOf(panel, "PageStatus"), QStringLiteral("1/1"));
@@ -332,7 +331,8 @@ void TestAccountFlows::shareFromTheShelfUploadApproveAndFind()
     auto admin = m_server->admin();
     QVERIFY(admin);
     QVERIFY(admin->approve(pending[0].id));
-    const HttpResult search = m_server->get(QStringLiteral("/readerserver/listbook.asp?action=search&key=剑影江湖&page=1"));
+    const HttpResult search =
+        m_server->get(QStringLiteral("/readerserver/listbook.asp?action=search&key=剑影江湖&page=1"));
     QCOMPARE(ServerFixture::texts(search.body, QStringLiteral("name")), QStringList{QStringLiteral("剑影江湖")});
     panel->selectNode(UserPanel::MyBooksNode);
     QTRY_COMPARE(rowsOf(list).value(0).value(5), QStringLiteral("已审核"));
@@ -363,10 +363,11 @@ void TestAccountFlows::sharingARowThatIsGone()
                                              m_fx->write(QStringLiteral("a.txt"), "a"));
     QVERIFY(id);
     QVERIFY(m_fx->library.deleteBook(*id));
-    for (const auto& share : {std::function<void()>([&] { m_fx->windows->SendShare(QString::number(*id)); }),
-                              std::function<void()>([&] { m_fx->windows->ShareThisBook(QString()); }),
-                              std::function<void()>([&] { m_fx->windows->ShareThisBook(QStringLiteral("/no/such.txt")); }),
-                              std::function<void()>([&] { m_fx->windows->SendShare(QStringLiteral("x")); })}) {
+    for (const auto& share :
+         {std::function<void()>([&] { m_fx->windows->SendShare(QString::number(*id)); }),
+          std::function<void()>([&] { m_fx->windows->ShareThisBook(QString()); }),
+          std::function<void()>([&] { m_fx->windows->ShareThisBook(QStringLiteral("/no/such.txt")); }),
+          std::function<void()>([&] { m_fx->windows->SendShare(QStringLiteral("x")); })}) {
         m_fx->dialogs.clear();
         share();
         QCOMPARE(m_fx->dialogs.count(), 1);

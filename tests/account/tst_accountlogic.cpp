@@ -69,7 +69,8 @@ AccountRequests::Registration registration(const QString& name, const QString& p
 void TestAccountLogic::requestAddresses()
 {
     using namespace AccountRequests;
-    QCOMPARE(checkUrl(kBase, kNow), QStringLiteral("http://h/readerserver/userinfo.asp?action=check&rnt=2009/3/7 8:05:00"));
+    QCOMPARE(checkUrl(kBase, kNow),
+             QStringLiteral("http://h/readerserver/userinfo.asp?action=check&rnt=2009/3/7 8:05:00"));
     QCOMPARE(logoutUrl(kBase, kNow),
              QStringLiteral("http://h/readerserver/userinfo.asp?action=loginout&rnt=2009/3/7 8:05:00"));
     // Trimmed, inserted as typed (Chinese included).
@@ -143,17 +144,22 @@ void TestAccountLogic::loginInfo_data()
     QTest::addColumn<QString>("message");
     QTest::newRow("code and message") << xml("<userbase><logininfo>1|欢迎回来</logininfo></userbase>") << true << "1"
                                       << QStringLiteral("欢迎回来");
-    QTest::newRow("only the first userbase")
-        << xml("<r><userbase><logininfo>0|甲</logininfo></userbase><userbase><logininfo>1|乙</logininfo></userbase></r>")
-        << true << "0" << QStringLiteral("甲");
-    QTest::newRow("without a bar") << xml("<userbase><logininfo>2</logininfo></userbase>") << true << "2" << "";
+    QTest::newRow("only the first userbase") << xml("<r><userbase><logininfo>0|甲</logininfo></"
+                                                    "userbase><userbase><logininfo>1|乙</logininfo></userbase></r>")
+                                             << true << "0" << QStringLiteral("甲");
+    QTest::newRow("without a bar") << xml("<userbase><logininfo>2</logininfo></userbase>") << true << "2"
+                                   << "";
     QTest::newRow("a second bar ends the message")
-        << xml("<userbase><logininfo>0|a|b</logininfo></userbase>") << true << "0" << "a";
+        << xml("<userbase><logininfo>0|a|b</logininfo></userbase>") << true << "0"
+        << "a";
     QTest::newRow("status 206") << xml("<userbase><logininfo>1|x</logininfo></userbase>", 206) << false << ""
                                 << "";
-    QTest::newRow("not a document") << xml("<html><body>Server Error") << false << "" << "";
-    QTest::newRow("no logininfo") << xml("<userbase><uid>1</uid></userbase>") << false << "" << "";
-    QTest::newRow("no userbase") << xml("<logininfo>1|x</logininfo>") << false << "" << "";
+    QTest::newRow("not a document") << xml("<html><body>Server Error") << false << ""
+                                    << "";
+    QTest::newRow("no logininfo") << xml("<userbase><uid>1</uid></userbase>") << false << ""
+                                  << "";
+    QTest::newRow("no userbase") << xml("<logininfo>1|x</logininfo>") << false << ""
+                                 << "";
 }
 
 void TestAccountLogic::loginInfo()
@@ -179,20 +185,52 @@ void TestAccountLogic::reactions_data()
     QTest::addColumn<int>("style");
     QTest::addColumn<Next>("next");
     const QString bye = QStringLiteral("已安全退出，欢迎下次光临！");
-    QTest::newRow("login refused") << "login" << "0" << "错" << "请先登录" << 48 << Next::Nothing;
-    QTest::newRow("login accepted") << "login" << "1" << "好" << "欢迎登录" << 64 << Next::OpenUserPanel;
-    QTest::newRow("login, other code") << "login" << "2" << "x" << "" << 0 << Next::Nothing;
-    QTest::newRow("registration refused") << "reg" << "0" << "重名" << "注册失败" << 16 << Next::Nothing;
-    QTest::newRow("registered") << "reg" << "1" << "好" << "欢迎注册" << 64 << Next::OpenLogin;
-    QTest::newRow("registration, other code") << "reg" << "7" << "x" << "" << 0 << Next::Nothing;
-    QTest::newRow("panel, logged out") << "panel" << "0" << bye << "请先登录" << 48 << Next::ClosePanel;
-    QTest::newRow("panel, not logged in")
-        << "panel" << "0" << "请先登录！" << "请先登录" << 48 << Next::ClosePanelAndOpenLogin;
-    QTest::newRow("panel, record") << "panel" << "1" << "张三" << "" << 0 << Next::FillRecord;
-    QTest::newRow("panel, changed") << "panel" << "2" << "改好了" << "修改成功" << 64 << Next::RefreshRecord;
-    QTest::newRow("panel, change refused for its input")
-        << "panel" << "3" << "Email不对" << "修改失败" << 16 << Next::Nothing;
-    QTest::newRow("panel, other code") << "panel" << "9" << "x" << "" << 0 << Next::Nothing;
+    QTest::newRow("login refused") << "login"
+                                   << "0"
+                                   << "错"
+                                   << "请先登录" << 48 << Next::Nothing;
+    QTest::newRow("login accepted") << "login"
+                                    << "1"
+                                    << "好"
+                                    << "欢迎登录" << 64 << Next::OpenUserPanel;
+    QTest::newRow("login, other code") << "login"
+                                       << "2"
+                                       << "x"
+                                       << "" << 0 << Next::Nothing;
+    QTest::newRow("registration refused") << "reg"
+                                          << "0"
+                                          << "重名"
+                                          << "注册失败" << 16 << Next::Nothing;
+    QTest::newRow("registered") << "reg"
+                                << "1"
+                                << "好"
+                                << "欢迎注册" << 64 << Next::OpenLogin;
+    QTest::newRow("registration, other code") << "reg"
+                                              << "7"
+                                              << "x"
+                                              << "" << 0 << Next::Nothing;
+    QTest::newRow("panel, logged out") << "panel"
+                                       << "0" << bye << "请先登录" << 48 << Next::ClosePanel;
+    QTest::newRow("panel, not logged in") << "panel"
+                                          << "0"
+                                          << "请先登录！"
+                                          << "请先登录" << 48 << Next::ClosePanelAndOpenLogin;
+    QTest::newRow("panel, record") << "panel"
+                                   << "1"
+                                   << "张三"
+                                   << "" << 0 << Next::FillRecord;
+    QTest::newRow("panel, changed") << "panel"
+                                    << "2"
+                                    << "改好了"
+                                    << "修改成功" << 64 << Next::RefreshRecord;
+    QTest::newRow("panel, change refused for its input") << "panel"
+                                                         << "3"
+                                                         << "Email不对"
+                                                         << "修改失败" << 16 << Next::Nothing;
+    QTest::newRow("panel, other code") << "panel"
+                                       << "9"
+                                       << "x"
+                                       << "" << 0 << Next::Nothing;
 }
 
 void TestAccountLogic::reactions()
@@ -249,13 +287,18 @@ void TestAccountLogic::registrationChecks_data()
     QTest::newRow("blank name") << registration("   ", "pw1") << "pw1" << length << false;
     QTest::newRow("hyphen inside") << registration("ab-cd", "pw1") << "pw1" << chars << false;
     QTest::newRow("blank inside") << registration("ab cd", "pw1") << "pw1" << chars << false;
-    QTest::newRow("password of two") << registration("abc", "pw") << "pw" << QStringLiteral("你输入的密码长度太短（至少3位），请重新输入！") << true;
-    QTest::newRow("repetition differs") << registration("abc", "pw1") << "pw2" << QStringLiteral("你两次输入密码有误，请重新输入！") << true;
-    QTest::newRow("three Chinese characters") << registration("张三丰", "pw1") << "pw1" << "" << false;
-    QTest::newRow("fourteen characters") << registration("abcdefghijklm_", "pw1") << "pw1" << "" << false;
-    QTest::newRow("full-width punctuation") << registration("张三，", "pw1") << "pw1" << "" << false;
-    QTest::newRow("e-mail full stop before the at sign")
-        << registration("abc", "pw1", "ab.c@d") << " pw1 " << "" << false;
+    QTest::newRow("password of two") << registration("abc", "pw") << "pw"
+                                     << QStringLiteral("你输入的密码长度太短（至少3位），请重新输入！") << true;
+    QTest::newRow("repetition differs") << registration("abc", "pw1") << "pw2"
+                                        << QStringLiteral("你两次输入密码有误，请重新输入！") << true;
+    QTest::newRow("three Chinese characters") << registration("张三丰", "pw1") << "pw1"
+                                              << "" << false;
+    QTest::newRow("fourteen characters") << registration("abcdefghijklm_", "pw1") << "pw1"
+                                         << "" << false;
+    QTest::newRow("full-width punctuation") << registration("张三，", "pw1") << "pw1"
+                                            << "" << false;
+    QTest::newRow("e-mail full stop before the at sign") << registration("abc", "pw1", "ab.c@d") << " pw1 "
+                                                         << "" << false;
 }
 
 void TestAccountLogic::registrationChecks()
@@ -276,8 +319,9 @@ void TestAccountLogic::registrationChecks()
 
 void TestAccountLogic::loginAndProfileChecks()
 {
-    for (const auto& pair : {qMakePair(QString(), QStringLiteral("pw")), qMakePair(QStringLiteral("  "), QStringLiteral("pw")),
-                             qMakePair(QStringLiteral("abc"), QStringLiteral(" "))}) {
+    for (const auto& pair :
+         {qMakePair(QString(), QStringLiteral("pw")), qMakePair(QStringLiteral("  "), QStringLiteral("pw")),
+          qMakePair(QStringLiteral("abc"), QStringLiteral(" "))}) {
         const auto error = AccountForms::checkLogin(pair.first, pair.second);
         QVERIFY(error);
         QCOMPARE(error->box.text, QStringLiteral("用户名或密码不能为空！"));
@@ -334,10 +378,14 @@ void TestAccountLogic::userBookDates_data()
 {
     QTest::addColumn<QString>("ftime");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("service form") << "2009-03-07 08:05:00" << "2009/3/7";
-    QTest::newRow("general date") << "2009/3/7 8:05:00" << "2009/3/7";
-    QTest::newRow("date only") << "2021-11-20" << "2021/11/20";
-    QTest::newRow("not a time") << "昨天" << "昨天";
+    QTest::newRow("service form") << "2009-03-07 08:05:00"
+                                  << "2009/3/7";
+    QTest::newRow("general date") << "2009/3/7 8:05:00"
+                                  << "2009/3/7";
+    QTest::newRow("date only") << "2021-11-20"
+                               << "2021/11/20";
+    QTest::newRow("not a time") << "昨天"
+                                << "昨天";
 }
 
 void TestAccountLogic::userBookDates()
@@ -356,23 +404,100 @@ void TestAccountLogic::pager_data()
     QTest::addColumn<QString>("page"); // empty: refused
     QTest::addColumn<QString>("message");
     QTest::addColumn<bool>("clearBox");
-    QTest::newRow("first, on page 1") << "first" << "1" << "1" << "" << "" << "当前已是第一页!" << false;
-    QTest::newRow("previous, on page 1") << "previous" << "1" << "1" << "" << "" << "前面没有了，当前已是第一页!" << false;
-    QTest::newRow("next, on the last") << "next" << "1" << "1" << "" << "" << "后面没有了，当前已是最后一页!" << false;
-    QTest::newRow("last, on the last") << "last" << "1" << "1" << "" << "" << "当前已是最后一页!" << false;
-    QTest::newRow("first, on page 2") << "first" << "2" << "3" << "" << "1" << "" << false;
-    QTest::newRow("previous, on page 2") << "previous" << "2" << "3" << "" << "1" << "" << false;
-    QTest::newRow("next, on page 2") << "next" << "2" << "3" << "" << "3" << "" << false;
-    QTest::newRow("last, on page 2") << "last" << "2" << "3" << "" << "3" << "" << false;
+    QTest::newRow("first, on page 1") << "first"
+                                      << "1"
+                                      << "1"
+                                      << ""
+                                      << ""
+                                      << "当前已是第一页!" << false;
+    QTest::newRow("previous, on page 1") << "previous"
+                                         << "1"
+                                         << "1"
+                                         << ""
+                                         << ""
+                                         << "前面没有了，当前已是第一页!" << false;
+    QTest::newRow("next, on the last") << "next"
+                                       << "1"
+                                       << "1"
+                                       << ""
+                                       << ""
+                                       << "后面没有了，当前已是最后一页!" << false;
+    QTest::newRow("last, on the last") << "last"
+                                       << "1"
+                                       << "1"
+                                       << ""
+                                       << ""
+                                       << "当前已是最后一页!" << false;
+    QTest::newRow("first, on page 2") << "first"
+                                      << "2"
+                                      << "3"
+                                      << ""
+                                      << "1"
+                                      << "" << false;
+    QTest::newRow("previous, on page 2") << "previous"
+                                         << "2"
+                                         << "3"
+                                         << ""
+                                         << "1"
+                                         << "" << false;
+    QTest::newRow("next, on page 2") << "next"
+                                     << "2"
+                                     << "3"
+                                     << ""
+                                     << "3"
+                                     << "" << false;
+    QTest::newRow("last, on page 2") << "last"
+                                     << "2"
+                                     << "3"
+                                     << ""
+                                     << "3"
+                                     << "" << false;
     const QString outside = QStringLiteral("输入的页码有误,一共才3页,请重新输入!");
-    QTest::newRow("go 0") << "go" << "1" << "3" << "0" << "" << outside << true;
-    QTest::newRow("go -3") << "go" << "1" << "3" << "-3" << "" << outside << true;
-    QTest::newRow("go 4") << "go" << "1" << "3" << "4" << "" << outside << true;
-    QTest::newRow("go 2.7") << "go" << "1" << "3" << " 2.7 " << "2" << "" << true;
-    QTest::newRow("go 3") << "go" << "1" << "3" << "3" << "3" << "" << true;
-    QTest::newRow("go empty") << "go" << "1" << "3" << " " << "" << "输入的页码有误,请重新输入!" << true;
-    QTest::newRow("go letters") << "go" << "1" << "3" << "二" << "" << "输入的页码有误,请重新输入!" << true;
-    QTest::newRow("go inf") << "go" << "1" << "3" << "inf" << "" << "输入的页码有误,请重新输入!" << true;
+    QTest::newRow("go 0") << "go"
+                          << "1"
+                          << "3"
+                          << "0"
+                          << "" << outside << true;
+    QTest::newRow("go -3") << "go"
+                           << "1"
+                           << "3"
+                           << "-3"
+                           << "" << outside << true;
+    QTest::newRow("go 4") << "go"
+                          << "1"
+                          << "3"
+                          << "4"
+                          << "" << outside << true;
+    QTest::newRow("go 2.7") << "go"
+                            << "1"
+                            << "3"
+                            << " 2.7 "
+                            << "2"
+                            << "" << true;
+    QTest::newRow("go 3") << "go"
+                          << "1"
+                          << "3"
+                          << "3"
+                          << "3"
+                          << "" << true;
+    QTest::newRow("go empty") << "go"
+                              << "1"
+                              << "3"
+                              << " "
+                              << ""
+                              << "输入的页码有误,请重新输入!" << true;
+    QTest::newRow("go letters") << "go"
+                                << "1"
+                                << "3"
+                                << "二"
+                                << ""
+                                << "输入的页码有误,请重新输入!" << true;
+    QTest::newRow("go inf") << "go"
+                            << "1"
+                            << "3"
+                            << "inf"
+                            << ""
+                            << "输入的页码有误,请重新输入!" << true;
 }
 
 void TestAccountLogic::pager()
@@ -406,9 +531,9 @@ void TestAccountLogic::pager()
 
 void TestAccountLogic::rankingInReplyOrder()
 {
-    const ReplyDocument doc = ReplyDocument::load(
-        "<usertop><uinfo><uname>丙</uname><usermoney>30</usermoney></uinfo><uinfo><uname>甲</uname>"
-        "<usermoney>20</usermoney></uinfo><uinfo><uname>乙</uname></uinfo></usertop>");
+    const ReplyDocument doc =
+        ReplyDocument::load("<usertop><uinfo><uname>丙</uname><usermoney>30</usermoney></uinfo><uinfo><uname>甲</uname>"
+                            "<usermoney>20</usermoney></uinfo><uinfo><uname>乙</uname></uinfo></usertop>");
     const QList<RankingRow> rows = Ranking::read(doc, Ranking::goldKind());
     QCOMPARE(rows.size(), 3);
     QCOMPARE(rows[0].place, QStringLiteral("1"));

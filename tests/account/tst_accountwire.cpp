@@ -177,7 +177,8 @@ void TestAccountWire::dialogChecksSendNothing_data()
         << QStringList{"张三", "pw1", "pw1", "a@b.cn"}
         << QStringLiteral("用户名不能带有特殊符号！\r\n可由汉字、字母、数字和下划线任意3至14位组合！") << false;
     QTest::newRow("hyphen") << QStringList{"ab-c", "pw1", "pw1", "a@b.cn"}
-                            << QStringLiteral("用户名不能带有特殊符号！\r\n可由汉字、字母、数字和下划线任意2至10位组合！")
+                            << QStringLiteral(
+                                   "用户名不能带有特殊符号！\r\n可由汉字、字母、数字和下划线任意2至10位组合！")
                             << false;
     QTest::newRow("password of two") << QStringList{"abc", "pw", "pw", "a@b.cn"}
                                      << QStringLiteral("你输入的密码长度太短（至少3位），请重新输入！") << true;
@@ -314,8 +315,7 @@ void TestAccountWire::uploadBodyByteForByte()
     QByteArray expected;
     auto filePart = [&](const char* name, const QString& path, const QByteArray& bytes) {
         expected += "--" + boundary + "\r\nContent-Disposition:form-data;name=\"" + name + "\";filename=\"" +
-                    AnsiCodePage::encode(path) + "\"\r\nContent-Type:application/octet-stream\r\n\r\n" + bytes +
-                    "\r\n";
+                    AnsiCodePage::encode(path) + "\"\r\nContent-Type:application/octet-stream\r\n\r\n" + bytes + "\r\n";
     };
     auto textPart = [&](const char* name, const QString& value) {
         expected += "--" + boundary + "\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n\r\n" +

@@ -140,8 +140,8 @@ void TestUploadLogic::checksInOrder_data()
     QTest::newRow("bar in the name") << f << "书名中不能含有“|”符号，请修改后再上传！" << UploadFocus::Name << false;
     f = complete();
     f.synopsis = QStringLiteral("a|b");
-    QTest::newRow("bar in the synopsis")
-        << f << "内容简介中不能含有“|”符号，请修改后再上传！" << UploadFocus::Synopsis << false;
+    QTest::newRow("bar in the synopsis") << f << "内容简介中不能含有“|”符号，请修改后再上传！" << UploadFocus::Synopsis
+                                         << false;
     f = complete();
     f.newestChapter = QStringLiteral("第|章");
     QTest::newRow("bar in the newest chapter")
@@ -206,8 +206,9 @@ void TestUploadLogic::fieldString_data()
     f.state = QStringLiteral("全集");
     f.synopsis.clear();
     QTest::newRow("complete with a cover")
-        << f << "file1=/书/a.txt|file2=/c.jpg|stype=武侠仙侠|sname=剑影|sauthor=佚名|username=张三|smemo=|sstatue=全集"
-                "|snewchap=";
+        << f
+        << "file1=/书/a.txt|file2=/c.jpg|stype=武侠仙侠|sname=剑影|sauthor=佚名|username=张三|smemo=|sstatue=全集"
+           "|snewchap=";
 }
 
 void TestUploadLogic::fieldString()
@@ -245,16 +246,15 @@ void TestUploadLogic::bodyByteForByte()
     QFile book(m_book);
     QFile cover(m_cover);
     QVERIFY(book.open(QIODevice::ReadOnly) && cover.open(QIODevice::ReadOnly));
-    const QByteArray expected = expectedBody(
-        boundary.toLatin1(),
-        {{"stype", "武侠仙侠"},
-         {"sname", "剑影"},
-         {"sauthor", "佚名"},
-         {"username", "张三"},
-         {"smemo", QStringLiteral("江湖=风雨\r\n第二行\\r\\n完")},
-         {"sstatue", "连载"},
-         {"snewchap", "第十章"}},
-        {{"file1", m_book, book.readAll()}, {"file2", m_cover, cover.readAll()}});
+    const QByteArray expected = expectedBody(boundary.toLatin1(),
+                                             {{"stype", "武侠仙侠"},
+                                              {"sname", "剑影"},
+                                              {"sauthor", "佚名"},
+                                              {"username", "张三"},
+                                              {"smemo", QStringLiteral("江湖=风雨\r\n第二行\\r\\n完")},
+                                              {"sstatue", "连载"},
+                                              {"snewchap", "第十章"}},
+                                             {{"file1", m_book, book.readAll()}, {"file2", m_cover, cover.readAll()}});
     QCOMPARE(built.body, expected);
     QCOMPARE(UploadBody::contentType(), QByteArray("multipart/form-data"));
 }
@@ -272,15 +272,16 @@ void TestUploadLogic::bodyWithoutCoverEndsWithoutLineEnd()
 void TestUploadLogic::bodyOfAFileThatVanished()
 {
     const QString gone = m_dir.filePath(QStringLiteral("vanished.txt"));
-    const UploadBody::Built built = UploadBody::build(QStringLiteral("file1=") + gone + QStringLiteral("|sname=x"),
-                                                      QStringLiteral("B"));
+    const UploadBody::Built built =
+        UploadBody::build(QStringLiteral("file1=") + gone + QStringLiteral("|sname=x"), QStringLiteral("B"));
     QCOMPARE(built.unreadableFile, gone);
     QVERIFY(built.body.isEmpty());
 }
 
 void TestUploadLogic::charsets()
 {
-    QCOMPARE(UploadBody::StringToBytes(QStringLiteral("男a"), QStringLiteral("gb2312")), QByteArray("\xC4\xD0" "a"));
+    QCOMPARE(UploadBody::StringToBytes(QStringLiteral("男a"), QStringLiteral("gb2312")), QByteArray("\xC4\xD0"
+                                                                                                    "a"));
     QCOMPARE(UploadBody::StringToBytes(QStringLiteral("男"), QStringLiteral("UTF-8")), QByteArray("\xE7\x94\xB7"));
     QCOMPARE(UploadBody::StringToBytes(QStringLiteral("a"), QStringLiteral("unicode")), QByteArray("a\0", 2));
     QCOMPARE(UploadBody::BytesToString(QByteArray("1|\xC9\xCF\xB4\xAB"), QStringLiteral("gb2312")),
@@ -296,11 +297,13 @@ void TestUploadLogic::replies_data()
     QTest::addColumn<QString>("title");
     QTest::addColumn<qint64>("learned");
     const QString failed = QStringLiteral("上传失败");
-    QTest::newRow("accepted") << answer(200, AnsiCodePage::encode(QStringLiteral("1|《剑影》上传成功")))
-                              << qint64(0) << true << "《剑影》上传成功" << "上传成功" << qint64(0);
-    QTest::newRow("refused") << answer(200, AnsiCodePage::encode(QStringLiteral("0|请先登录")))
-                             << qint64(0) << false << "请先登录" << failed << qint64(0);
-    QTest::newRow("code 1.0 is 1") << answer(200, "1.0|ok") << qint64(0) << true << "ok" << "上传成功" << qint64(0);
+    QTest::newRow("accepted") << answer(200, AnsiCodePage::encode(QStringLiteral("1|《剑影》上传成功"))) << qint64(0)
+                              << true << "《剑影》上传成功"
+                              << "上传成功" << qint64(0);
+    QTest::newRow("refused") << answer(200, AnsiCodePage::encode(QStringLiteral("0|请先登录"))) << qint64(0) << false
+                             << "请先登录" << failed << qint64(0);
+    QTest::newRow("code 1.0 is 1") << answer(200, "1.0|ok") << qint64(0) << true << "ok"
+                                   << "上传成功" << qint64(0);
     QTest::newRow("no bar") << answer(200, "Internal error") << qint64(0) << false
                             << "服务器的答复无法识别：\r\nInternal error" << failed << qint64(0);
     QTest::newRow("code not a number") << answer(200, "ok|done") << qint64(0) << false
@@ -311,9 +314,9 @@ void TestUploadLogic::replies_data()
     QTest::newRow("413 naming its limit")
         << answer(413, AnsiCodePage::encode(QStringLiteral("0|太大")), {{"X-Upload-Limit", "262144"}}) << qint64(0)
         << false << "上传的文件太大，服务器每次最多只接受256 KB，请压缩后再上传！" << failed << qint64(262144);
-    QTest::newRow("413, limit known from the check") << answer(413, "") << qint64(64LL * 1024 * 1024) << false
-                                                     << "上传的文件太大，服务器每次最多只接受64.0 MB，请压缩后再上传！"
-                                                     << failed << qint64(0);
+    QTest::newRow("413, limit known from the check")
+        << answer(413, "") << qint64(64LL * 1024 * 1024) << false
+        << "上传的文件太大，服务器每次最多只接受64.0 MB，请压缩后再上传！" << failed << qint64(0);
     QTest::newRow("413 with its own message") << answer(413, AnsiCodePage::encode(QStringLiteral("0|不能超过8MB")))
                                               << qint64(0) << false << "不能超过8MB" << failed << qint64(0);
     QTest::newRow("413, nothing known") << answer(413, "<html>Too Large</html>") << qint64(0) << false
@@ -322,7 +325,8 @@ void TestUploadLogic::replies_data()
                                << "无法连接到服务器，或者连接中断了，电子书没有上传成功。请稍后再试！" << failed
                                << qint64(0);
     QTest::newRow("server error") << answer(500, "1|looks fine") << qint64(0) << false
-                                  << "服务器出错了（状态 500），电子书没有上传成功。请稍后再试！" << failed << qint64(0);
+                                  << "服务器出错了（状态 500），电子书没有上传成功。请稍后再试！" << failed
+                                  << qint64(0);
 }
 
 void TestUploadLogic::replies()
@@ -355,7 +359,8 @@ void TestUploadLogic::cookieJarKeepsOnlyPersistentCookies()
         QCOMPARE(jar.cookiesForUrl(service).size(), 2);
     }
     QVERIFY(QFileInfo::exists(file));
-    QCOMPARE(QFileInfo(file).permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther), QFileDevice::Permissions());
+    QCOMPARE(QFileInfo(file).permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther),
+             QFileDevice::Permissions());
     {
         PersistentCookieJar jar(file);
         const QList<QNetworkCookie> kept = jar.cookiesForUrl(service);

@@ -66,7 +66,8 @@ void TestMainWindowAccounts::userCentreOpensThePanelAndKeepsThePage()
 void TestMainWindowAccounts::shareFromTheShelfMenu()
 {
     const QString path = m_fx->writeBook(QStringLiteral("三国.txt"), QStringLiteral("第一回\n"));
-    QVERIFY(m_fx->library.insertBook(QStringLiteral("历史军事"), QStringLiteral("三国"), QStringLiteral("罗贯中"), path));
+    QVERIFY(
+        m_fx->library.insertBook(QStringLiteral("历史军事"), QStringLiteral("三国"), QStringLiteral("罗贯中"), path));
     m_window->readList();
     auto* list = m_window->bookshelfPage()->findChild<QTreeWidget*>(QStringLiteral("ListView1"));
     QVERIFY(list && list->topLevelItemCount() == 1);
