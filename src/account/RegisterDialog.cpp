@@ -71,6 +71,9 @@ RegisterDialog::RegisterDialog(AppServices& services, QWidget* parent)
     layout->addWidget(buildOptional());
     layout->addLayout(buttons);
     resize(620, 480);
+    // Room after the titles: their full-width brackets are measured short.
+    setStyleSheet(QStringLiteral("QGroupBox { margin-top: 12px; }"
+                                 "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 12px 0 2px; }"));
 
     connect(m_command1, &QPushButton::clicked, this, &RegisterDialog::Command1_Click);
     connect(m_command2, &QPushButton::clicked, this, &RegisterDialog::Command2_Click);
