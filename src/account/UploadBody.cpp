@@ -3,6 +3,7 @@
 #include "platform/AnsiCodePage.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -29,6 +30,40 @@ QString textPart(const QString& boundary, const QString& name, const QString& va
 {
     return QStringLiteral("--") + boundary + kCrLf + QStringLiteral("Content-Disposition: form-data; name=\"") + name +
            QLatin1Char('"') + kCrLf + kCrLf + value;
+}
+
+struct Pair {
+    QString name;
+    QString value;
+    bool isFile = false;
+};
+
+// A pair of the field string, split at its first "=".
+Pair splitPair(const QString& pair)
+{
+    const qsizetype eq = pair.indexOf(QLatin1Char('='));
+    Pair p;
+    p.name = eq < 0 ? pair : pair.left(eq);
+    p.value = eq < 0 ? QString() : pair.mid(eq + 1);
+    p.isFile = p.name.startsWith(QLatin1String("file"));
+    return p;
+}
+
+// A text part whole, or a file part up to its contents; both in GB2312.
+QByteArray partHead(const QString& boundary, const Pair& p)
+{
+    if (!p.isFile)
+        return StringToBytes(textPart(boundary, p.name, p.value), QStringLiteral("gb2312"));
+    return StringToBytes(QStringLiteral("--") + boundary + kCrLf +
+                             QStringLiteral("Content-Disposition:form-data;name=\"") + p.name +
+                             QStringLiteral("\";filename=\"") + p.value + QStringLiteral("\"") + kCrLf +
+                             QStringLiteral("Content-Type:application/octet-stream") + kCrLf + kCrLf,
+                         QStringLiteral("gb2312"));
+}
+
+QByteArray closing(const QString& boundary)
+{
+    return StringToBytes(QStringLiteral("--") + boundary + QStringLiteral("--"), QStringLiteral("gb2312"));
 }
 
 } // namespace
@@ -88,32 +123,36 @@ QString BytesToString(const QByteArray& bytes, const QString& charset)
 Built build(const QString& fieldString, const QString& boundary)
 {
     Built built;
-    const QString gb2312 = QStringLiteral("gb2312");
     QByteArray& body = built.body;
     for (const QString& pair : fieldString.split(QLatin1Char('|'))) {
-        const qsizetype eq = pair.indexOf(QLatin1Char('='));
-        const QString name = eq < 0 ? pair : pair.left(eq);
-        const QString value = eq < 0 ? QString() : pair.mid(eq + 1);
-        if (!name.startsWith(QLatin1String("file"))) {
-            body += StringToBytes(textPart(boundary, name, value), gb2312);
-        } else {
-            body += StringToBytes(QStringLiteral("--") + boundary + kCrLf +
-                                      QStringLiteral("Content-Disposition:form-data;name=\"") + name +
-                                      QStringLiteral("\";filename=\"") + value + QStringLiteral("\"") + kCrLf +
-                                      QStringLiteral("Content-Type:application/octet-stream") + kCrLf + kCrLf,
-                                  gb2312);
-            const std::optional<QByteArray> file = ReadFileBytes(value);
+        const Pair p = splitPair(pair);
+        body += partHead(boundary, p);
+        if (p.isFile) {
+            const std::optional<QByteArray> file = ReadFileBytes(p.value);
             if (!file) {
                 built.body.clear();
-                built.unreadableFile = value;
+                built.unreadableFile = p.value;
                 return built;
             }
             body += *file;
         }
         body += "\r\n";
     }
-    body += StringToBytes(QStringLiteral("--") + boundary + QStringLiteral("--"), gb2312);
+    body += closing(boundary);
     return built;
+}
+
+qint64 measure(const QString& fieldString)
+{
+    const QString boundary(36, QLatin1Char('B'));
+    qint64 size = 0;
+    for (const QString& pair : fieldString.split(QLatin1Char('|'))) {
+        const Pair p = splitPair(pair);
+        size += partHead(boundary, p).size() + 2;
+        if (p.isFile)
+            size += QFileInfo(p.value).size();
+    }
+    return size + closing(boundary).size();
 }
 
 } // namespace UploadBody

@@ -33,4 +33,8 @@ struct Built {
 // part in GB2312. Each part ends with CR LF; the body ends with "--" + boundary + "--".
 Built build(const QString& fieldString, const QString& boundary);
 
+// The size build() will give, from the files' sizes on disk (a boundary is 36 characters),
+// so a body the service would refuse is known before anything is read.
+qint64 measure(const QString& fieldString);
+
 } // namespace UploadBody

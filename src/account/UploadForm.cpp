@@ -1,5 +1,6 @@
 #include "account/UploadForm.h"
 
+#include "account/UploadBody.h"
 #include "common/SharedRoutines.h"
 #include "platform/Dialogs.h"
 
@@ -106,9 +107,10 @@ std::optional<UploadRefusal> check(const UploadFields& f, qint64 uploadLimit)
                       UploadFocus::BookButton);
     if (!cover.isEmpty() && !readable(cover))
         return refuse(QStringLiteral("无法读取封面图片，请重新添加封面：\r\n") + cover, UploadFocus::CoverButton);
-    const qint64 size = QFileInfo(book).size() + (cover.isEmpty() ? 0 : QFileInfo(cover).size());
-    if (uploadLimit > 0 && size > uploadLimit) {
-        return refuse(QStringLiteral("电子书和封面一共%1，服务器每次最多只接受%2，请压缩后再上传！")
+    // The service measures the whole body, so that is what is compared.
+    const qint64 size = uploadLimit > 0 ? UploadBody::measure(fieldString(f)) : 0;
+    if (size > uploadLimit) {
+        return refuse(QStringLiteral("要上传的数据一共%1，服务器每次最多只接受%2，请压缩后再上传！")
                           .arg(limitText(size), limitText(uploadLimit)),
                       UploadFocus::BookButton);
     }

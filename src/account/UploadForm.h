@@ -42,8 +42,8 @@ QString coverDialogFilter();
 
 // The checks in order: category, name, book path, state, newest chapter of a serial; then
 // what the service could not take: a "|" in any value (the field string would split it), a
-// book or cover file that cannot be read, and files together over `uploadLimit` bytes when
-// the service has named its limit (0: not known).
+// book or cover file that cannot be read, and a body over `uploadLimit` bytes when the
+// service has named its limit (0: not known).
 std::optional<UploadRefusal> check(const UploadFields& fields, qint64 uploadLimit);
 
 // key=value pairs joined by "|": file1, file2 (only with a cover), stype, sname, sauthor,

@@ -171,8 +171,6 @@ void TestAccountWire::dialogChecksSendNothing_data()
     QTest::addColumn<bool>("passwordsEmptied");
     const QString email = QStringLiteral("你输入的Email地址不合法，请重新输入！");
     QTest::newRow("at sign first") << QStringList{"a-b", "p", "q", "@ab.c"} << email << false;
-    QTest::newRow("no full stop") << QStringList{"a-b", "p", "q", "ab@cd"} << email << false;
-    QTest::newRow("ends with a full stop") << QStringList{"a-b", "p", "q", "ab@c.d."} << email << false;
     QTest::newRow("two Chinese characters")
         << QStringList{"张三", "pw1", "pw1", "a@b.cn"}
         << QStringLiteral("用户名不能带有特殊符号！\r\n可由汉字、字母、数字和下划线任意3至14位组合！") << false;

@@ -181,12 +181,16 @@ void TestUploadLogic::sizeAgainstTheServiceLimit()
 {
     UploadFields f = complete();
     f.coverPath = m_cover;
-    const qint64 size = QFileInfo(m_book).size() + QFileInfo(m_cover).size();
+    f.synopsis = QStringLiteral("简介=有等号");
+    // The measure is the body's size, framing and Chinese text included.
+    const qint64 size = UploadBody::measure(UploadForm::fieldString(f));
+    QCOMPARE(size, UploadBody::build(UploadForm::fieldString(f), UploadBody::MakeBoundary()).body.size());
     QVERIFY(!UploadForm::check(f, 0));    // no limit known
     QVERIFY(!UploadForm::check(f, size)); // exactly at the limit
     const auto refusal = UploadForm::check(f, size - 1);
     QVERIFY(refusal);
-    QVERIFY2(refusal->box.text.contains(QStringLiteral("服务器每次最多只接受")), qPrintable(refusal->box.text));
+    QCOMPARE(refusal->box.text, QStringLiteral("要上传的数据一共%1，服务器每次最多只接受%2，请压缩后再上传！")
+                                    .arg(UploadForm::limitText(size), UploadForm::limitText(size - 1)));
     QCOMPARE(refusal->focus, UploadFocus::BookButton);
     QCOMPARE(UploadForm::limitText(64LL * 1024 * 1024), QStringLiteral("64.0 MB"));
 }

@@ -71,7 +71,8 @@ void TestUploadPage::boxesAtLoad()
     QCOMPARE(textOf(m_page.get(), "Text10"), book);
     QCOMPARE(m_fx->pickers.requests().last().title, QStringLiteral("添加电子书-Quillmere"));
     QCOMPARE(m_fx->pickers.requests().last().filter,
-             QStringLiteral("电子书文件(*.txt;*.rar;*.zip)|*.txt;*.rar;*.zip|TXT文件(*.txt)|*.txt|打包文件(*.rar)|*.rar;*.zip"));
+             QStringLiteral(
+                 "电子书文件(*.txt;*.rar;*.zip)|*.txt;*.rar;*.zip|TXT文件(*.txt)|*.txt|打包文件(*.rar)|*.rar;*.zip"));
     m_fx->pickers.nextFile(QString()); // cancelled: the path stays
     click(m_page.get(), "Command6");
     QCOMPARE(textOf(m_page.get(), "Text10"), book);
@@ -129,12 +130,18 @@ void TestUploadPage::refusedChecksPutTheFocus_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("withBook");
     QTest::addColumn<QString>("focused");
-    QTest::newRow("category") << "" << "" << false << "ImageCombo1";
-    QTest::newRow("name") << "" << "" << false << "Text12";
-    QTest::newRow("book") << "" << "书" << false << "Command6";
-    QTest::newRow("state") << "" << "书" << true << "Combo1";
-    QTest::newRow("newest chapter") << "连载" << "书" << true << "Text8";
-    QTest::newRow("bar in the name") << "全集" << "上|下" << true << "Text12";
+    QTest::newRow("category") << ""
+                              << "" << false << "ImageCombo1";
+    QTest::newRow("name") << ""
+                          << "" << false << "Text12";
+    QTest::newRow("book") << ""
+                          << "书" << false << "Command6";
+    QTest::newRow("state") << ""
+                           << "书" << true << "Combo1";
+    QTest::newRow("newest chapter") << "连载"
+                                    << "书" << true << "Text8";
+    QTest::newRow("bar in the name") << "全集"
+                                     << "上|下" << true << "Text12";
 }
 
 void TestUploadPage::refusedChecksPutTheFocus()
