@@ -316,7 +316,6 @@ void UploadPage::UploadBook(const QString& fieldString)
         m_progress->setRange(0, 0);
         m_progress->setFormat(QString());
         m_request.post(m_uploadUrl, UploadBody::contentType(), built.body);
-        emit sending(built.body.size());
     });
 }
 

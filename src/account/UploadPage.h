@@ -58,8 +58,6 @@ public:
 signals:
     // The service took the book: the panel closes.
     void uploaded();
-    // The body is built and on its way (for tests and progress).
-    void sending(qint64 bytes);
 
 private:
     void buildForm();
