@@ -17,6 +17,9 @@ constexpr qint64 kSessionSeconds = 7LL * 24 * 3600;
 const QString kLoggedOut = QStringLiteral("已安全退出，欢迎下次光临！");
 const QString kNotLoggedIn = QStringLiteral("你还没有登录或登录已过期，请先登录！");
 const QString kBusy = QStringLiteral("服务器繁忙，请稍后再试！");
+// A profile change refused for what was typed. Not "0": a client takes "0" as "not logged
+// in" and would close the panel of a user who is still logged in.
+const QString kEditRefused = QStringLiteral("3");
 
 QString field(const TextCodec::Fields& fields, const char* key)
 {
@@ -218,6 +221,8 @@ HttpReply Service::check(const HttpRequest& request)
     x.field(QStringLiteral("qq"), user->qq);
     x.field(QStringLiteral("sex"), user->sex);
     x.field(QStringLiteral("question"), user->question);
+    // Not read by every client: lets the upload page refuse a file the service would refuse.
+    x.field(QStringLiteral("uploadlimit"), m_config.maxUploadBytes);
     return HttpReply::xml(x.finish());
 }
 
@@ -257,7 +262,7 @@ void Service::edit(const HttpRequest& request, const TextCodec::Fields& fields, 
     else if (qq.size() > 20 || answer.size() > 50)
         refusal = QStringLiteral("填写的资料太长，请重新输入！");
     if (!refusal.isEmpty()) {
-        done(accountReply(QStringLiteral("0"), refusal));
+        done(accountReply(kEditRefused, refusal));
         return;
     }
     const PasswordHasher hasher = m_hasher;
@@ -265,9 +270,12 @@ void Service::edit(const HttpRequest& request, const TextCodec::Fields& fields, 
     QtConcurrent::run(&m_pool, [hasher, password, answer] {
         return qMakePair(password.isEmpty() ? QString() : hasher.hash(password),
                          answer.isEmpty() ? QString() : hasher.hash(answer));
-    }).then(this, [this, done, userId, email, sex, qq](const QPair<QString, QString>& hashes) {
-        if (!m_db.updateProfile(userId, hashes.first, email, sex, qq, hashes.second)) {
-            done(accountReply(QStringLiteral("0"), kBusy));
+    }).then(this, [this, done, userId, email, sex, qq, password, answer](const QPair<QString, QString>& hashes) {
+        // A hash that could not be made must not pass for "keep the old one".
+        const bool hashed =
+            (password.isEmpty() || !hashes.first.isEmpty()) && (answer.isEmpty() || !hashes.second.isEmpty());
+        if (!hashed || !m_db.updateProfile(userId, hashes.first, email, sex, qq, hashes.second)) {
+            done(accountReply(kEditRefused, kBusy));
             return;
         }
         done(accountReply(QStringLiteral("2"), QStringLiteral("资料修改成功！")));

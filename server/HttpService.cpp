@@ -1,7 +1,5 @@
 #include "HttpService.h"
 
-#include "TextCodec.h"
-
 #include <QFile>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
@@ -74,7 +72,14 @@ HttpService::HttpService(Service& service, QObject* parent) : QAbstractHttpServe
 quint16 HttpService::listen(const QHostAddress& address, quint16 port)
 {
     // The guard lets a body through up to the limit plus room for the multipart framing.
-    auto* server = new GuardedTcpServer(m_service.config().maxUploadBytes + 1024 * 1024, this);
+    const HttpReply tooLarge = Service::uploadTooLarge(m_service.config());
+    QByteArray refusal = "HTTP/1.1 413 Payload Too Large\r\nContent-Type: " + tooLarge.contentType +
+                         "\r\nConnection: close\r\nContent-Length: " + QByteArray::number(tooLarge.body.size()) +
+                         "\r\n";
+    for (const auto& header : tooLarge.headers)
+        refusal += header.first + ": " + header.second + "\r\n";
+    refusal += "\r\n" + tooLarge.body;
+    auto* server = new GuardedTcpServer(m_service.config().maxUploadBytes + 1024 * 1024, refusal, this);
     if (!server->listen(address, port)) {
         delete server;
         return 0;
@@ -102,8 +107,8 @@ void HttpService::missingHandler(const QHttpServerRequest& request, QTcpSocket* 
     makeResponder(request, socket).write(QHttpServerResponder::StatusCode::NotFound);
 }
 
-GuardedTcpServer::GuardedTcpServer(qint64 maxRequestBytes, QObject* parent)
-    : QTcpServer(parent), m_maxRequestBytes(maxRequestBytes)
+GuardedTcpServer::GuardedTcpServer(qint64 maxRequestBytes, QByteArray refusal, QObject* parent)
+    : QTcpServer(parent), m_maxRequestBytes(maxRequestBytes), m_refusal(std::move(refusal))
 {
 }
 
@@ -129,17 +134,23 @@ void GuardedTcpServer::incomingConnection(qintptr descriptor)
         *received = 0;
         idle->start();
     });
-    connect(socket, &QTcpSocket::readyRead, socket, [socket, received, idle, limit = m_maxRequestBytes] {
-        idle->start();
-        *received += socket->bytesAvailable();
-        if (*received <= limit)
-            return;
-        const QByteArray message = TextCodec::encodeGbk(QStringLiteral("0|上传的文件太大，请压缩后再上传！"));
-        socket->write("HTTP/1.1 413 Payload Too Large\r\nContent-Type: text/plain; charset=GB2312\r\n"
-                      "Connection: close\r\nContent-Length: " +
-                      QByteArray::number(message.size()) + "\r\n\r\n" + message);
-        socket->disconnectFromHost();
-        socket->readAll();
-    });
+    auto refused = std::make_shared<bool>(false);
+    connect(socket, &QTcpSocket::readyRead, socket,
+            [socket, received, idle, refused, limit = m_maxRequestBytes, refusal = m_refusal] {
+                idle->start();
+                if (*refused) {
+                    socket->readAll();
+                    return;
+                }
+                *received += socket->bytesAvailable();
+                if (*received <= limit)
+                    return;
+                // The rest of the body is read and dropped rather than the connection cut at once:
+                // a client still sending would otherwise meet a reset before it reads the answer.
+                *refused = true;
+                socket->readAll();
+                socket->write(refusal);
+                QTimer::singleShot(kDrainMilliseconds, socket, &QTcpSocket::abort);
+            });
     addPendingConnection(socket);
 }

@@ -28,12 +28,16 @@ private:
 class GuardedTcpServer : public QTcpServer {
 public:
     static constexpr int kIdleMilliseconds = 120 * 1000;
+    // How long a refused client may go on sending (discarded) before it is cut off.
+    static constexpr int kDrainMilliseconds = 60 * 1000;
 
-    GuardedTcpServer(qint64 maxRequestBytes, QObject* parent = nullptr);
+    // `refusal` is the whole HTTP answer sent to a client over the limit.
+    GuardedTcpServer(qint64 maxRequestBytes, QByteArray refusal, QObject* parent = nullptr);
 
 protected:
     void incomingConnection(qintptr descriptor) override;
 
 private:
     qint64 m_maxRequestBytes;
+    QByteArray m_refusal;
 };

@@ -24,3 +24,9 @@ QString ServerConfig::normalizedPublicUrl(const QString& text)
         normalized.chop(1);
     return normalized;
 }
+
+QString ServerConfig::uploadLimitText() const
+{
+    const qint64 mb = maxUploadBytes / (1024 * 1024);
+    return mb > 0 ? QStringLiteral("%1MB").arg(mb) : QStringLiteral("%1KB").arg(maxUploadBytes / 1024);
+}

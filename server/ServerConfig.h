@@ -30,4 +30,6 @@ struct ServerConfig {
     // An http(s) origin, optionally with a path, without query, fragment or user name; the
     // trailing slashes go. Empty when the text is not such an address.
     static QString normalizedPublicUrl(const QString& text);
+    // The upload limit as the refusal states it: "64MB", or "256KB" below a megabyte.
+    QString uploadLimitText() const;
 };

@@ -66,6 +66,13 @@ private:
     // UploadEndpoint.cpp
     HttpReply upload(const HttpRequest& request);
 
+public:
+    // An upload over the limit: status 413, "0|" and a message naming the limit, and the
+    // limit in bytes in the X-Upload-Limit header, so a client can check before sending.
+    static HttpReply uploadTooLarge(const ServerConfig& config);
+    static constexpr const char* kUploadLimitHeader = "X-Upload-Limit";
+
+private:
     // UserPageEndpoints.cpp
     HttpReply userBooks(const HttpRequest& request);
     HttpReply userTop(const HttpRequest& request);

@@ -12,16 +12,20 @@ HttpReply refuse(const QString& message)
 
 } // namespace
 
+HttpReply Service::uploadTooLarge(const ServerConfig& config)
+{
+    HttpReply reply =
+        HttpReply::gbText(QStringLiteral("0|上传的文件太大，每次上传不能超过%1！").arg(config.uploadLimitText()), 413);
+    reply.headers.append({kUploadLimitHeader, QByteArray::number(config.maxUploadBytes)});
+    return reply;
+}
+
 HttpReply Service::upload(const HttpRequest& request)
 {
     if (request.method != "POST")
         return refuse(QStringLiteral("请使用上传页面提交电子书！"));
-    const qint64 limitMb = m_config.maxUploadBytes / (1024 * 1024);
-    const QString tooLarge =
-        limitMb > 0 ? QStringLiteral("上传的文件太大，每次上传不能超过%1MB！").arg(limitMb)
-                    : QStringLiteral("上传的文件太大，每次上传不能超过%1KB！").arg(m_config.maxUploadBytes / 1024);
     if (request.body.size() > m_config.maxUploadBytes)
-        return refuse(tooLarge);
+        return uploadTooLarge(m_config);
 
     const auto user = sessionUser(request);
     if (!user)

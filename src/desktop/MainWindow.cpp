@@ -1,5 +1,6 @@
 #include "desktop/MainWindow.h"
 
+#include "account/AccountWindows.h"
 #include "app/AppServices.h"
 #include "app/AppState.h"
 #include "app/BookDialogs.h"
@@ -14,6 +15,7 @@
 #include "online/CataloguePage.h"
 #include "online/DownloadPane.h"
 #include "online/DownloadQueue.h"
+#include "platform/qt/QtClipboard.h"
 #include "reader/ReadingController.h"
 #include "reader/ReadingPage.h"
 #include "reader/ReadingView.h"
@@ -25,6 +27,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
@@ -78,6 +81,11 @@ MainWindow::MainWindow(AppServices& services, QWidget* parent) : QWidget(parent)
         m_downloads->DownloadaFile(caption, url, fileName);
     });
     m_downloads->setCatalogueRows([this] { return m_online->rows(); });
+    m_clipboard = std::make_unique<QtClipboard>();
+    m_accounts = std::make_unique<AccountWindows>(services, *m_clipboard);
+    wireSharing();
+    // "上传共享" of the catalogue opens the user panel on its upload page.
+    connect(m_online, &CataloguePage::uploadRequested, this, [this] { m_accounts->openUploadPage(); });
 }
 
 MainWindow::~MainWindow() = default;
@@ -173,6 +181,20 @@ void MainWindow::buildPages()
     auto* notice = new QWebEngineView;
     notice->setContextMenuPolicy(Qt::NoContextMenu);
     m_shelf->setNoticeView(notice);
+}
+
+void MainWindow::wireSharing()
+{
+    if (QAction* share = m_shelf->bookMenu()->findChild<QAction*>(QStringLiteral("SendShare"))) {
+        connect(share, &QAction::triggered, this, [this] {
+            if (const auto book = m_shelf->selectedBook())
+                m_accounts->SendShare(book->id);
+        });
+    }
+    if (QAction* share = m_reading->readMenu()->findChild<QAction*>(QStringLiteral("ShareThisBook"))) {
+        connect(share, &QAction::triggered, this,
+                [this] { m_accounts->ShareThisBook(m_services.state.currentBookPath); });
+    }
 }
 
 void MainWindow::fillPage(int index, QWidget* content)
@@ -297,7 +319,7 @@ void MainWindow::selectToolBar(int index)
         return;
     if (index == 4) {
         m_buttons[3]->setChecked(false);
-        // HOOK (user panel): show Form7, select its node "用户信息" and run its click handler.
+        m_accounts->showUserPanel(2);
         return;
     }
     for (int i = 1; i <= m_pages.size(); ++i) {

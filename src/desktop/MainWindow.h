@@ -7,6 +7,7 @@
 
 #include <memory>
 
+class AccountWindows;
 class BookDialogs;
 class BookshelfPage;
 class CataloguePage;
@@ -17,6 +18,7 @@ class QLineEdit;
 class QPushButton;
 class QToolBar;
 class ReadingPage;
+class QtClipboard;
 class SearchBoxPlaceholder;
 class SettingsModule;
 struct AppServices;
@@ -64,6 +66,9 @@ public:
     // Page 3, the online library: the download queue plugs its pane and handler in here.
     CataloguePage* onlinePage() const { return m_online; }
     BookDialogs& bookDialogs() { return *m_bookDialogs; }
+    // The login and registration dialogs and the user panel (toolbar button 4, the share
+    // items of the bookshelf and reading menus, and the online library's "上传共享").
+    AccountWindows& accountWindows() { return *m_accounts; }
     QAction* toolbarButton(int index) const;
     QLineEdit* searchBox() const { return m_searchBox; }
     // The settings as read at load (step 9); empty fields where a value could not be read.
@@ -84,6 +89,7 @@ private:
     void buildSearchPan();
     void Command1_Click();
     void buildPages();
+    void wireSharing();
     void fillPage(int index, QWidget* content);
     QString readerHtmlFile() const;
 
@@ -99,6 +105,8 @@ private:
     ReadingPage* m_reading = nullptr;
     CataloguePage* m_online = nullptr;
     std::unique_ptr<BookDialogs> m_bookDialogs;
+    std::unique_ptr<QtClipboard> m_clipboard;
+    std::unique_ptr<AccountWindows> m_accounts;
     SettingsRow m_settings;
     SettingsModule* m_settingsModule = nullptr;
     std::unique_ptr<DownloadQueue> m_downloads;

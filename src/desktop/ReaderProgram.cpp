@@ -1,5 +1,6 @@
 #include "desktop/ReaderProgram.h"
 
+#include "account/PersistentCookieJar.h"
 #include "app/AppPaths.h"
 #include "app/AppServices.h"
 #include "app/AppState.h"
@@ -35,6 +36,8 @@ int runReader(QApplication& app)
     state.programFolder = AppPaths::programFolder();
     state.serviceBase = AppPaths::serviceBase();
     QNetworkAccessManager network;
+    // The service's login cookies; a login with "记住登录" outlives the run.
+    network.setCookieJar(new PersistentCookieJar(state.programFolder + QStringLiteral("/DataFile/Cookies.dat")));
     AppServices services{state, dialogs, pickers, desktop, clock, network};
 
     Startup startup(state, library, dialogs, clock);

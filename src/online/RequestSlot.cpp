@@ -51,7 +51,12 @@ void RequestSlot::start(QNetworkReply* reply)
     release();
     m_reply = reply;
     connect(reply, &QNetworkReply::finished, this, &RequestSlot::finish);
-    connect(reply, &QNetworkReply::uploadProgress, this, &RequestSlot::uploadProgress);
+    connect(reply, &QNetworkReply::uploadProgress, this, [this](qint64 sent, qint64 total) {
+        // A large upload takes longer than the limit; only a request that stops moving is given up.
+        m_timer.start();
+        emit uploadProgress(sent, total);
+    });
+    connect(reply, &QNetworkReply::downloadProgress, this, [this] { m_timer.start(); });
     m_timer.start();
 }
 
@@ -66,6 +71,7 @@ void RequestSlot::finish()
     answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     answer.contentType = reply->rawHeader("Content-Type");
     answer.body = reply->readAll();
+    answer.headers = reply->rawHeaderPairs();
     reply->deleteLater();
     emit answered(answer);
 }

@@ -12,8 +12,8 @@ class QNetworkRequest;
 
 // A window's one request to the service. A new request replaces the outstanding one,
 // which is aborted and never answered; each reply is handed over once, on the GUI thread,
-// through answered(). A request that has not finished after the time limit is given up
-// and answered with status 0, so no window waits forever.
+// through answered(). A request during which nothing moves (no byte sent or received) for
+// the time limit is given up and answered with status 0, so no window waits forever.
 class RequestSlot : public QObject {
     Q_OBJECT
 public:

@@ -64,6 +64,31 @@ QByteArray encode(const QString& text)
     return convert("GB18030", "UTF-32LE", utf32, QByteArrayLiteral("?"), 4);
 }
 
+QByteArray encodeGbk(const QString& text)
+{
+    const QByteArray wide = encode(text);
+    QByteArray out;
+    out.reserve(wide.size());
+    for (qsizetype i = 0; i < wide.size();) {
+        const auto lead = static_cast<uchar>(wide[i]);
+        if (lead < 0x80 || i + 1 >= wide.size()) {
+            out.append(wide[i]);
+            ++i;
+            continue;
+        }
+        // A four-byte sequence has a digit as its second byte; two-byte ones never do.
+        const auto second = static_cast<uchar>(wide[i + 1]);
+        if (second >= 0x30 && second <= 0x39) {
+            out.append('?');
+            i += 4;
+        } else {
+            out.append(wide.mid(i, 2));
+            i += 2;
+        }
+    }
+    return out;
+}
+
 QString decode(const QByteArray& bytes)
 {
     const QByteArray utf8 = convert("UTF-8", "GB18030", bytes, QByteArrayLiteral("\xEF\xBF\xBD"), 1);

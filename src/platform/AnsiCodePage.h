@@ -11,6 +11,11 @@ namespace AnsiCodePage {
 // Text to GB18030 bytes. Characters iconv cannot convert become "?".
 QByteArray encode(const QString& text);
 
+// Text to the bytes of the two-byte code page (GBK, what "gb2312" means to the product):
+// a character that only GB18030's four-byte form can hold becomes "?", as the system's
+// own conversion gives it.
+QByteArray encodeGbk(const QString& text);
+
 // GB18030 bytes to text. Invalid sequences become U+FFFD.
 QString decode(const QByteArray& bytes);
 

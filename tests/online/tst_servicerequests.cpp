@@ -30,6 +30,7 @@ private slots:
     void newerRequestReplacesOutstandingOne();
     void statusOtherThan200IsHandedOverButNotAccepted();
     void requestThatNeverFinishesTimesOut();
+    void requestThatKeepsMovingOutlastsTheLimit();
     void unreachableServiceAnswersStatusZero();
 
     void synchronousAcceptance_data();
@@ -227,6 +228,8 @@ void TestServiceRequests::statusOtherThan200IsHandedOverButNotAccepted()
         const auto reply = answered.first().first().value<ServiceReply>();
         QCOMPARE(reply.status, status);
         QVERIFY(!reply.accepted());
+        QCOMPARE(reply.header("CONTENT-type"), QByteArray("text/xml; charset=utf-8"));
+        QCOMPARE(reply.body, QByteArray("<r/>"));
     }
 }
 
@@ -244,6 +247,25 @@ void TestServiceRequests::requestThatNeverFinishesTimesOut()
     QVERIFY(answered.wait(5000));
     QCOMPARE(answered.first().first().value<ServiceReply>().status, 0);
     QVERIFY(!slot.isPending());
+}
+
+void TestServiceRequests::requestThatKeepsMovingOutlastsTheLimit()
+{
+    // Six pieces 150 ms apart: longer than the limit in all, never idle as long as the limit.
+    RecordingHttpServer server;
+    QVERIFY(server.listen());
+    RecordingHttpServer::Answer slow;
+    slow.body = QByteArray(6 * 64 * 1024, 'x');
+    slow.chunkDelayMs = 150;
+    server.answerDefault(slow);
+    RequestSlot slot(m_network);
+    slot.setTimeoutMs(400);
+    QSignalSpy answered(&slot, &RequestSlot::answered);
+    slot.get(server.base() + QStringLiteral("/x"));
+    QVERIFY(answered.wait(5000));
+    const auto reply = answered.first().first().value<ServiceReply>();
+    QCOMPARE(reply.status, 200);
+    QCOMPARE(reply.body.size(), slow.body.size());
 }
 
 void TestServiceRequests::unreachableServiceAnswersStatusZero()

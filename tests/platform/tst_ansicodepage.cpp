@@ -9,6 +9,8 @@ private Q_SLOTS:
     void roundTrip_data();
     void roundTrip();
     void invalidBytesBecomeReplacement();
+    void twoByteCodePage_data();
+    void twoByteCodePage();
 };
 
 void TestAnsiCodePage::roundTrip_data()
@@ -35,6 +37,24 @@ void TestAnsiCodePage::invalidBytesBecomeReplacement()
     QCOMPARE(AnsiCodePage::decode(QByteArray("a\xC4\x7F"
                                              "b\xC4")),
              QStringLiteral("a\uFFFD\u007Fb\uFFFD"));
+}
+
+void TestAnsiCodePage::twoByteCodePage_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("ascii and gbk") << QStringLiteral("a 男\r\n") << QByteArray("a \xC4\xD0\r\n");
+    QTest::newRow("gbk beyond gb2312") << QStringLiteral("們") << QByteArray("\x82\x83");
+    QTest::newRow("four-byte forms become ?")
+        << QString::fromUcs4(U"\u4398x\U00020000\u00E9") << QByteArray("?x?\xA8\xA6");
+    QTest::newRow("empty") << QString() << QByteArray();
+}
+
+void TestAnsiCodePage::twoByteCodePage()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, bytes);
+    QCOMPARE(AnsiCodePage::encodeGbk(text), bytes);
 }
 
 QTEST_GUILESS_MAIN(TestAnsiCodePage)

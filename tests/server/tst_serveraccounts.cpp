@@ -25,6 +25,8 @@ private slots:
     void dailyPointsOnce();
     void editProfile();
     void editOnlyOwnAccount();
+    void editRefusedForInput_data();
+    void editRefusedForInput();
     void badAccountRequests_data();
     void badAccountRequests();
     void uploadAndReview();
@@ -102,7 +104,7 @@ void TestServerAccounts::cookieFlow()
     QCOMPARE(ServerFixture::code(check.body), QStringLiteral("1"));
     QCOMPARE(ServerFixture::childNames(check.body, "userbase"),
              QStringList({"logininfo", "purl", "pinfo", "uid", "uname", "userlogin", "lastdate", "userpoint",
-                          "usermoney", "usermail", "qq", "sex", "question"}));
+                          "usermoney", "usermail", "qq", "sex", "question", "uploadlimit"}));
     QCOMPARE(ServerFixture::texts(check.body, "uname"), QStringList{kZhangSan});
     QCOMPARE(ServerFixture::texts(check.body, "sex"), QStringList{QStringLiteral("男")});
     QCOMPARE(ServerFixture::texts(check.body, "userlogin"), QStringList{"1"});
@@ -179,6 +181,32 @@ void TestServerAccounts::editOnlyOwnAccount()
     QCOMPARE(ServerFixture::code(m_server->postForm("action=edit&userid=1&userpass=&email=x%40y%2Ez").body),
              QStringLiteral("0"));
     QCOMPARE(m_server->service().database().userByName("victim")->email, QStringLiteral("a@b.com"));
+}
+
+void TestServerAccounts::editRefusedForInput_data()
+{
+    QTest::addColumn<QByteArray>("fields");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("malformed e-mail") << QByteArray("&userpass=&email=%40b%2Ecn&sex=&qq=&anwser=")
+                                      << QStringLiteral("你输入的Email地址不合法，请重新输入！");
+    QTest::newRow("new password too short") << QByteArray("&userpass=%61%62&email=b%40c%2Ecn&sex=&qq=&anwser=")
+                                            << QStringLiteral("新密码的长度应为3至64位，请重新输入！");
+}
+
+// A refusal for what was typed is not "0": the reader takes "0" for "not logged in".
+void TestServerAccounts::editRefusedForInput()
+{
+    QFETCH(QByteArray, fields);
+    QFETCH(QString, message);
+    QCOMPARE(m_server->signUpAndLogIn(kZhangSanForm, kZhangSan), QStringLiteral("1"));
+    const QString uid = QString::number(m_server->service().database().userByName(kZhangSan)->id);
+    const HttpResult r = m_server->postForm("action=edit&userid=" + uid.toLatin1() + fields);
+    QCOMPARE(ServerFixture::code(r.body), QStringLiteral("3"));
+    QCOMPARE(ServerFixture::message(r.body), message);
+    const HttpResult check = m_server->get(QStringLiteral("/readerserver/userinfo.asp?action=check"));
+    QCOMPARE(ServerFixture::code(check.body), QStringLiteral("1"));
+    QCOMPARE(ServerFixture::texts(check.body, "usermail"), QStringList{"a@b.com"});
+    QCOMPARE(ServerFixture::texts(check.body, "uploadlimit"), QStringList{"262144"});
 }
 
 void TestServerAccounts::badAccountRequests_data()
@@ -302,12 +330,16 @@ void TestServerAccounts::uploadSizeLimit()
     const auto fields = ServerFixture::uploadFields(QStringLiteral("abcd"), QStringLiteral("大书"));
     const HttpResult fits = m_server->upload(ServerFixture::uploadBody(fields, QByteArray(200 * 1024, 'a')));
     QVERIFY2(fits.text().startsWith("1|"), qPrintable(fits.text()));
+    // Over the limit: 413, with the limit in the message and in bytes in a header.
     const HttpResult over = m_server->upload(ServerFixture::uploadBody(fields, QByteArray(300 * 1024, 'a')));
-    QCOMPARE(over.status, 200);
-    QVERIFY2(over.text().startsWith(QStringLiteral("0|上传的文件太大")), qPrintable(over.text()));
-    // Far past the limit the connection is cut before the body is buffered, with a 413.
+    QCOMPARE(over.status, 413);
+    QCOMPARE(over.text(), QStringLiteral("0|上传的文件太大，每次上传不能超过256KB！"));
+    QCOMPARE(over.headers.value("x-upload-limit"), QByteArray("262144"));
+    // Far past the limit the body is dropped as it comes, never buffered; the client still
+    // gets the same answer.
     const HttpResult huge = m_server->upload(ServerFixture::uploadBody(fields, QByteArray(3 * 1024 * 1024, 'a')));
-    QVERIFY(huge.status == 413 || huge.status == 0);
+    QCOMPARE(huge.status, 413);
+    QCOMPARE(huge.text(), QStringLiteral("0|上传的文件太大，每次上传不能超过256KB！"));
     QCOMPARE(m_server->service().database().bookCount(), 1);
     // The service still answers afterwards.
     QCOMPARE(m_server->get("/readerserver/NewsInfo.asp").status, 200);

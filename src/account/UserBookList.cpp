@@ -1,0 +1,147 @@
+#include "account/UserBookList.h"
+
+#include "online/ReplyDocument.h"
+#include "platform/Dialogs.h"
+
+#include <QDateTime>
+
+#include <cmath>
+
+namespace UserBookList {
+
+namespace {
+
+PagerStep refuse(const QString& text, bool clearBox = false)
+{
+    // The pager's messages carry the program's own caption.
+    return {std::nullopt, MessageBox{text, QString(), Dialogs::Exclamation}, clearBox};
+}
+
+std::optional<double> number(const QString& text)
+{
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+bool isFirstPage(const UserBookPages& pages)
+{
+    const auto current = number(pages.current);
+    return current && *current == 1;
+}
+
+} // namespace
+
+QColor nameColor()
+{
+    return QColor(198, 79, 6);
+}
+
+QString stateText(const QString& statue, const QString& newchap)
+{
+    if (statue == QStringLiteral("全集"))
+        return statue;
+    return statue + QStringLiteral("：") + newchap;
+}
+
+QString reviewText(const QString& checkif)
+{
+    if (checkif == QLatin1String("2"))
+        return QStringLiteral("审核未通过");
+    if (checkif == QLatin1String("1"))
+        return QStringLiteral("已审核");
+    return QStringLiteral("待审核");
+}
+
+QColor reviewColor(const QString& review)
+{
+    if (review == QStringLiteral("审核未通过"))
+        return QColor(255, 0, 0);
+    if (review == QStringLiteral("已审核"))
+        return QColor(0, 128, 0);
+    return QColor(128, 128, 128);
+}
+
+QString dateText(const QString& ftime)
+{
+    const QString text = ftime.trimmed();
+    for (const char* format : {"yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd H:mm:ss", "yyyy/M/d H:mm:ss", "yyyy-MM-dd",
+                               "yyyy/M/d", "yyyy-MM-dd'T'HH:mm:ss"}) {
+        const QDateTime when = QDateTime::fromString(text, QLatin1String(format));
+        if (when.isValid())
+            return when.toString(QStringLiteral("yyyy/M/d"));
+    }
+    return text;
+}
+
+UserBookReply read(const ReplyDocument& doc)
+{
+    UserBookReply reply;
+    for (const QDomElement& book : doc.all(QStringLiteral("bookinfo"))) {
+        auto field = [&](const char* tag) { return ReplyDocument::fieldOr(book, QLatin1String(tag)); };
+        UserBookRow row;
+        row.id = field("id");
+        row.category = field("class");
+        row.name = field("name");
+        row.state = stateText(field("statue"), field("newchap"));
+        row.date = dateText(field("ftime"));
+        row.review = reviewText(field("checkif"));
+        row.reviewColor = reviewColor(row.review);
+        reply.rows.append(row);
+    }
+    const QDomElement other = doc.first(QStringLiteral("otherinfo"));
+    if (!other.isNull()) {
+        const QStringList figures = doc.first(QStringLiteral("pageinfo")).text().split(QLatin1Char(','));
+        UserBookPages pages;
+        pages.current = figures.value(2);
+        pages.total = figures.value(0);
+        pages.previous = figures.value(3);
+        pages.next = figures.value(4);
+        reply.pages = pages;
+    }
+    return reply;
+}
+
+PagerStep first(const UserBookPages& pages)
+{
+    if (isFirstPage(pages))
+        return refuse(QStringLiteral("当前已是第一页!"));
+    return {QStringLiteral("1"), std::nullopt, false};
+}
+
+PagerStep previous(const UserBookPages& pages)
+{
+    if (isFirstPage(pages))
+        return refuse(QStringLiteral("前面没有了，当前已是第一页!"));
+    return {pages.previous, std::nullopt, false};
+}
+
+PagerStep next(const UserBookPages& pages)
+{
+    if (pages.current == pages.total)
+        return refuse(QStringLiteral("后面没有了，当前已是最后一页!"));
+    return {pages.next, std::nullopt, false};
+}
+
+PagerStep last(const UserBookPages& pages)
+{
+    if (pages.current == pages.total)
+        return refuse(QStringLiteral("当前已是最后一页!"));
+    return {pages.total, std::nullopt, false};
+}
+
+PagerStep go(const UserBookPages& pages, const QString& box)
+{
+    const auto value = number(box);
+    if (box.trimmed().isEmpty() || !value)
+        return refuse(QStringLiteral("输入的页码有误,请重新输入!"), true);
+    const double n = std::floor(*value);
+    const double total = std::floor(number(pages.total).value_or(0));
+    if (n > total || n < 1)
+        return refuse(QStringLiteral("输入的页码有误,一共才") + pages.total + QStringLiteral("页,请重新输入!"), true);
+    return {QString::number(static_cast<qint64>(n)), std::nullopt, true};
+}
+
+} // namespace UserBookList

@@ -1,0 +1,8 @@
+#pragma once
+
+#include "platform/Clipboard.h"
+
+class QtClipboard : public Clipboard {
+public:
+    void setText(const QString& text) override;
+};
