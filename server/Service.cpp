@@ -15,6 +15,7 @@ Service::Service(const ServerConfig& config, QObject* parent)
 {
     // Two hashes at a time bound the memory Argon2 takes (64 MB each at the interactive limit).
     m_pool.setMaxThreadCount(2);
+    m_uptime.start();
 }
 
 Service::~Service()
@@ -32,6 +33,8 @@ bool Service::open(QString* error)
         return false;
     }
     m_db.purgeSessions(QDateTime::currentSecsSinceEpoch());
+    if (const auto referenced = m_db.storedFileNames())
+        m_files.sweepUnreferenced(*referenced, QDateTime::currentDateTime().addSecs(-kOrphanGraceSeconds));
     return true;
 }
 
@@ -69,4 +72,28 @@ void Service::handle(const HttpRequest& request, const Done& done)
         done(promote(request));
     else
         done(HttpReply::notFound());
+}
+
+std::optional<HttpReply> Service::screenBody(const HttpRequest& head, qint64 length)
+{
+    if (length <= 0)
+        return std::nullopt;
+    if (head.method == "POST" && head.path == QLatin1String("/readerserver/userinfo.asp")) {
+        if (length <= kMaxFormBytes)
+            return std::nullopt;
+        HttpReply reply = accountReply(QStringLiteral("0"), QStringLiteral("提交的数据太长，请重新提交！"));
+        reply.status = 413;
+        return reply;
+    }
+    if (head.method == "POST" && head.path == QLatin1String("/readerserver/uploadbook.asp")) {
+        // A body a little over the limit is still read, so that the upload page can show the
+        // endpoint's message about the limit; far over it, the answer comes at once.
+        if (length > m_config.maxUploadBytes + kUploadFramingBytes)
+            return HttpReply::gbText(QStringLiteral("0|上传的文件太大，请压缩后再上传！"), 413);
+        // Only a logged-in user's upload is worth receiving.
+        if (!sessionUser(head))
+            return HttpReply::gbText(QStringLiteral("0|你还没有登录或登录已过期，请先登录后再上传！"));
+        return std::nullopt;
+    }
+    return HttpReply::badRequest(QStringLiteral("该地址不接收提交的数据！"));
 }
