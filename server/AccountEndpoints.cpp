@@ -122,11 +122,10 @@ void Service::login(const HttpRequest& request, const TextCodec::Fields& fields,
     const QString userName = user->name;
     // A user at an address they have logged in from before goes ahead of other hashing work,
     // so a flood of guesses from elsewhere does not hold their login up.
-    QFuture<bool> verified =
-        QtConcurrent::task([hasher, stored, password] { return hasher.verify(stored, password); })
-            .onThreadPool(m_pool)
-            .withPriority(ticket.knownAddress ? 1 : 0)
-            .spawn();
+    QFuture<bool> verified = QtConcurrent::task([hasher, stored, password] { return hasher.verify(stored, password); })
+                                 .onThreadPool(m_pool)
+                                 .withPriority(ticket.knownAddress ? 1 : 0)
+                                 .spawn();
     verified.then(this, [this, done, persistent, userId, userName, name, peer, ticket](bool ok) {
         m_logins.finish(name, peer, ticket, ok ? LoginThrottle::Outcome::Succeeded : LoginThrottle::Outcome::Failed,
                         m_uptime.elapsed());

@@ -53,7 +53,8 @@ bool LoginThrottle::known(const QString& account, const QString& address, qint64
 
 LoginThrottle::Ticket LoginThrottle::begin(const QString& account, const QString& address, qint64 now)
 {
-    if (++m_sinceTidy >= 1024)
+    if (++m_sinceTidy >= 1024 || m_addresses.size() > m_rules.maxEntries || m_accounts.size() > m_rules.maxEntries ||
+        m_pairs.size() > m_rules.maxEntries)
         tidyAll(now);
     const QString name = accountKey(account);
     const QString group = ClientAddress::group(address);
@@ -132,14 +133,15 @@ void LoginThrottle::tidy(Counters& table, qint64 now)
     }
     if (table.size() <= m_rules.maxEntries)
         return;
-    // Still too many (addresses sprayed from a large network): the oldest quarter goes.
+    // Still too many (addresses sprayed from a large network): the oldest go, down to three
+    // quarters of the bound.
     std::vector<qint64> stamps;
     stamps.reserve(size_t(table.size()));
     for (const Counter& c : std::as_const(table))
         stamps.push_back(c.lastFailure);
-    const size_t cut = stamps.size() / 4;
-    std::nth_element(stamps.begin(), stamps.begin() + cut, stamps.end());
-    const qint64 cutoff = stamps[cut];
+    const size_t excess = stamps.size() - size_t(m_rules.maxEntries) * 3 / 4;
+    std::nth_element(stamps.begin(), stamps.begin() + qsizetype(excess - 1), stamps.end());
+    const qint64 cutoff = stamps[excess - 1];
     for (auto it = table.begin(); it != table.end();) {
         if (it->underWay == 0 && it->lastFailure <= cutoff)
             it = table.erase(it);
