@@ -7,6 +7,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -152,6 +153,11 @@ quint16 HttpService::listen(const QHostAddress& address, quint16 port)
 {
     if (m_listener >= 0)
         return 0;
+    // Sending a file to a client that has gone raises SIGPIPE, which would end the process;
+    // the failed call's error is enough.
+    struct sigaction current {};
+    if (::sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
+        ::signal(SIGPIPE, SIG_IGN);
     m_listener = openListener(address, port);
     if (m_listener < 0)
         return 0;

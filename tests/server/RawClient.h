@@ -43,6 +43,7 @@ public:
     RawClient& operator=(const RawClient&) = delete;
 
     bool connected() const { return m_connected; }
+    int descriptor() const { return m_fd; }
 
     // Sends everything, letting the service read meanwhile; false when the connection broke.
     bool send(const QByteArray& bytes, int timeoutMs = 10000)

@@ -5,8 +5,11 @@
 #include "ServerFixture.h"
 
 #include <QDir>
+#include <QProcess>
+#include <QTcpServer>
 #include <QtTest>
 
+#include <csignal>
 #include <memory>
 
 namespace {
@@ -75,6 +78,7 @@ private slots:
     void halfClosedClientIsAnswered();
     void pipelinedRequestsInOrder();
     void stalledDownloadsHoldNoMemory();
+    void vanishingClientsDoNotEndTheService();
 
 private:
     QByteArray logIn(); // the session cookie of a fresh user
@@ -408,6 +412,50 @@ void TestServerLimits::stalledDownloadsHoldNoMemory()
     // Eight 32 MB books being sent: read whole into memory they would take 256 MB.
     const qint64 grown = residentBytes() - before;
     QVERIFY2(grown < 48 * 1024 * 1024, QByteArray::number(grown / 1024 / 1024).append(" MB").constData());
+}
+
+void TestServerLimits::vanishingClientsDoNotEndTheService()
+{
+    // Sending to a client that has gone raises SIGPIPE, which ends a process that does not
+    // ignore it; so the service runs as a process of its own here.
+    const QString binary = QStringLiteral(QUILLMERE_BIN_DIR "/quillmere-server");
+    if (!QFileInfo::exists(binary))
+        QSKIP("quillmere-server has not been built");
+    const QString url = importBook(16 * 1024 * 1024);
+    QVERIFY(!url.isEmpty());
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    QProcess server;
+    // This process's network code ignores SIGPIPE, and children inherit that: the service
+    // must start as a user's shell would start it.
+    server.setChildProcessModifier([] { ::signal(SIGPIPE, SIG_DFL); });
+    server.start(binary, {"--data", m_server->dataDir(), "--listen", QStringLiteral("127.0.0.1:%1").arg(port)});
+    QVERIFY(server.waitForStarted());
+    QVERIFY(QTest::qWaitFor([&] { return server.readAllStandardOutput().contains("serving"); }, 10000));
+    for (int i = 0; i < 4; ++i) {
+        RawClient client(port, "127.0.0.1", 4096);
+        QVERIFY(client.send(get(url.toLatin1())));
+        QVERIFY(client.waitFor([&] { return client.status() == 200; }, 3000));
+        QTest::qWait(100);
+        if (i % 2 == 0) {
+            // Closed with data unread and no lingering: the service's next send meets a reset.
+            const linger abrupt{1, 0};
+            ::setsockopt(client.descriptor(), SOL_SOCKET, SO_LINGER, &abrupt, sizeof abrupt);
+        } else {
+            // Closed in order first: the service keeps sending into a connection that is gone.
+            ::shutdown(client.descriptor(), SHUT_RDWR);
+        }
+    }
+    QTest::qWait(300);
+    QCOMPARE(server.state(), QProcess::Running);
+    RawClient after(port);
+    QVERIFY(after.send(get("/readerserver/NewsInfo.asp")));
+    QVERIFY(after.waitForReply());
+    QCOMPARE(after.status(), 200);
+    server.terminate();
+    server.waitForFinished(5000);
 }
 
 QTEST_GUILESS_MAIN(TestServerLimits)
