@@ -128,7 +128,14 @@ void HttpConnection::take(const char* data, qint64 size)
             m_deadline = m_owner.now() + m_owner.limits().headMilliseconds;
         }
         m_in.append(data, size);
-        tryStartRequest();
+        // Every complete request in what arrived is taken now, one after the other, so that
+        // pipelined requests do not pile up while more is read.
+        while (m_phase == Phase::Head && !m_in.isEmpty()) {
+            const qsizetype before = m_in.size();
+            tryStartRequest();
+            if (m_in.size() == before)
+                break;
+        }
         break;
     case Phase::Body:
         takeBody(data, size);
