@@ -99,9 +99,16 @@ void HttpConnection::onEvents(quint32 events)
 
 void HttpConnection::onReadable()
 {
+    // One request per connection and turn: a client that answers each reply at once with its
+    // next request must not keep the others waiting. A request already buffered (pipelined)
+    // is taken before anything more is read, which also bounds what is buffered.
+    const quint64 dispatched = m_dispatched;
+    if (m_phase == Phase::Head && !m_in.isEmpty())
+        tryStartRequest();
     char buffer[kChunk];
     qint64 budget = kReadPerTurn;
-    while (budget > 0 && (m_phase == Phase::Head || m_phase == Phase::Body || m_phase == Phase::Linger)) {
+    while (budget > 0 && m_dispatched == dispatched &&
+           (m_phase == Phase::Head || m_phase == Phase::Body || m_phase == Phase::Linger)) {
         const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, 0);
         if (n > 0) {
             budget -= n;
@@ -128,14 +135,7 @@ void HttpConnection::take(const char* data, qint64 size)
             m_deadline = m_owner.now() + m_owner.limits().headMilliseconds;
         }
         m_in.append(data, size);
-        // Every complete request in what arrived is taken now, one after the other, so that
-        // pipelined requests do not pile up while more is read.
-        while (m_phase == Phase::Head && !m_in.isEmpty()) {
-            const qsizetype before = m_in.size();
-            tryStartRequest();
-            if (m_in.size() == before)
-                break;
-        }
+        tryStartRequest();
         break;
     case Phase::Body:
         takeBody(data, size);
@@ -301,6 +301,7 @@ void HttpConnection::dropBody()
 
 void HttpConnection::dispatch()
 {
+    ++m_dispatched;
     m_phase = Phase::Processing;
     updateInterest();
     const quint64 sequence = m_sequence;

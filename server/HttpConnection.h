@@ -83,7 +83,8 @@ private:
 
     // The request being received or handled.
     HttpRequest m_request;
-    quint64 m_sequence = 0;
+    quint64 m_sequence = 0;   // requests begun
+    quint64 m_dispatched = 0; // requests handed to the service
     bool m_keepAlive = true;
     bool m_http10 = false;
     bool m_headOnly = false;
