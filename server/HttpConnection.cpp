@@ -64,6 +64,7 @@ void HttpConnection::waitForRequest(bool firstOnConnection)
 {
     m_phase = Phase::Head;
     m_request = HttpRequest();
+    m_headOnly = false;
     m_scanned = 0;
     // A new connection must deliver its head within the head limit; a kept-alive one may idle
     // longer, but once its next request has begun the head limit applies from that byte on.

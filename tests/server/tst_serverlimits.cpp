@@ -23,7 +23,7 @@ HttpLimits testLimits()
     limits.maxConnectionsPerAddress = 4;
     limits.headMilliseconds = 600;
     limits.keepAliveMilliseconds = 1200;
-    limits.stallMilliseconds = 1500;
+    limits.stallMilliseconds = 3000;
     limits.lingerMilliseconds = 300;
     // Room for two bodies of the largest size from one address, eight in total.
     limits.bodyBytesPerAddress = 2 * (kUploadLimit + 1024 * 1024);
@@ -65,6 +65,7 @@ private slots:
     void bodyRefusedFromTheHead_data();
     void bodyRefusedFromTheHead();
     void largeBodyGoesToATemporaryFile();
+    void earlyRefusalReachesAnHttpStack();
     void bodiesBeyondTheBudgetAreRefused();
     void expectContinue();
     void headMustArriveInTime();
@@ -191,6 +192,21 @@ void TestServerLimits::largeBodyGoesToATemporaryFile()
     QCOMPARE(stored.readAll(), QByteArray(600 * 1024, 'b'));
 }
 
+void TestServerLimits::earlyRefusalReachesAnHttpStack()
+{
+    // The reader's HTTP stack is still sending the body when the refusal comes: it must see
+    // the refusal, not a broken connection.
+    const QByteArray body = ServerFixture::uploadBody(
+        ServerFixture::uploadFields(QStringLiteral("abcd"), QStringLiteral("没登录的书")), QByteArray(900 * 1024, 'c'));
+    const HttpResult anonymous = m_server->upload(body);
+    QCOMPARE(anonymous.status, 200);
+    QVERIFY2(anonymous.text().startsWith(QStringLiteral("0|你还没有登录")), qPrintable(anonymous.text()));
+    logIn();
+    const HttpResult huge = m_server->upload(QByteArray(8 * 1024 * 1024, 'd'));
+    QCOMPARE(huge.status, 413);
+    QVERIFY2(huge.text().startsWith(QStringLiteral("0|上传的文件太大")), qPrintable(huge.text()));
+}
+
 void TestServerLimits::bodiesBeyondTheBudgetAreRefused()
 {
     const QByteArray cookie = "Cookie: " + logIn() + "\r\n";
@@ -315,7 +331,7 @@ void TestServerLimits::busyConnectionsAreNotCut()
     QVERIFY(other.waitForReply());
     QCOMPARE(other.status(), 200);
     // A stalled download ends after the stall time.
-    QVERIFY(stalled.front()->waitForClose(4000));
+    QVERIFY(stalled.front()->waitForClose(6000));
 }
 
 void TestServerLimits::totalLimitMakesRoomToo()
