@@ -65,6 +65,8 @@ void HttpConnection::waitForRequest(bool firstOnConnection)
     m_phase = Phase::Head;
     m_request = HttpRequest();
     m_headOnly = false;
+    if (m_in.isEmpty())
+        m_in = QByteArray(); // an idle connection keeps no buffer
     m_scanned = 0;
     // A new connection must deliver its head within the head limit; a kept-alive one may idle
     // longer, but once its next request has begun the head limit applies from that byte on.
@@ -110,7 +112,12 @@ void HttpConnection::onReadable()
     qint64 budget = kReadPerTurn;
     while (budget > 0 && m_dispatched == dispatched &&
            (m_phase == Phase::Head || m_phase == Phase::Body || m_phase == Phase::Linger)) {
-        const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, 0);
+        // A head is read no further than its limit allows and a body no further than its
+        // end, so what waits in m_in (a head, or pipelined requests) stays within that limit.
+        const qint64 room = m_phase == Phase::Head   ? m_owner.limits().maxHeadBytes + 1 - m_in.size()
+                            : m_phase == Phase::Body ? m_bodyLength - m_bodyReceived
+                                                     : kChunk;
+        const ssize_t n = ::recv(m_fd, buffer, size_t(qBound<qint64>(1, room, kChunk)), 0);
         if (n > 0) {
             budget -= n;
             take(buffer, n);
@@ -224,7 +231,12 @@ bool HttpConnection::beginBody(qint64 length)
     m_bodyReceived = 0;
     m_bodyStart = m_owner.now();
     m_lastProgress = m_bodyStart;
-    if (length > m_owner.limits().memoryBodyBytes) {
+    // Small bodies are kept in memory while the memory set aside for them lasts; others go to
+    // a temporary file.
+    if (length <= m_owner.limits().memoryBodyBytes && m_owner.reserveMemory(length)) {
+        m_memoryReserved = length;
+        m_request.body.reserve(length);
+    } else {
         if (!m_owner.reserveBody(*this, length)) {
             HttpReply busy = HttpWire::plainReply(503, kBusy);
             busy.headers.append(qMakePair(QByteArray("Retry-After"), QByteArray("30")));
@@ -240,8 +252,6 @@ bool HttpConnection::beginBody(qint64 length)
             sendReply(HttpWire::plainReply(500, QStringLiteral("服务器保存数据失败，请稍后再试！")), true);
             return false;
         }
-    } else {
-        m_request.body.reserve(length);
     }
     m_phase = Phase::Body;
     updateInterest();
@@ -270,6 +280,10 @@ void HttpConnection::takeBody(const char* data, qint64 size)
 
 void HttpConnection::finishBody()
 {
+    if (m_memoryReserved > 0) {
+        m_owner.releaseMemory(m_memoryReserved);
+        m_memoryReserved = 0;
+    }
     if (m_bodyFile) {
         auto mapped = std::make_shared<MappedBody>();
         mapped->file = std::move(m_bodyFile);
@@ -289,6 +303,10 @@ void HttpConnection::finishBody()
 
 void HttpConnection::dropBody()
 {
+    if (m_memoryReserved > 0) {
+        m_owner.releaseMemory(m_memoryReserved);
+        m_memoryReserved = 0;
+    }
     if (m_bodyReserved > 0) {
         m_owner.releaseBody(*this, m_bodyReserved);
         m_bodyReserved = 0;

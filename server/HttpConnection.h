@@ -21,8 +21,11 @@ public:
     virtual void watch(HttpConnection& connection, bool read, bool write) = 0;
     // A waiting connection may be closed to make room for a new one.
     virtual void setWaiting(HttpConnection& connection, bool waiting) = 0;
+    // Bytes of bodies in temporary files (per client and in total) and in memory (in total).
     virtual bool reserveBody(HttpConnection& connection, qint64 bytes) = 0;
     virtual void releaseBody(HttpConnection& connection, qint64 bytes) = 0;
+    virtual bool reserveMemory(qint64 bytes) = 0;
+    virtual void releaseMemory(qint64 bytes) = 0;
     virtual QString temporaryDir() const = 0;
     virtual void closed(HttpConnection& connection) = 0;
 };
@@ -92,6 +95,7 @@ private:
     qint64 m_bodyReceived = 0;
     qint64 m_bodyStart = 0;
     qint64 m_bodyReserved = 0;
+    qint64 m_memoryReserved = 0;
     std::unique_ptr<QFile> m_bodyFile;
 
     // The reply being written: head and small bodies from memory, files from disk.

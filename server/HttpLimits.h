@@ -26,8 +26,10 @@ struct HttpLimits {
     int lingerMilliseconds = 5 * 1000;
 
     qint64 maxHeadBytes = 8 * 1024;
-    // Bodies up to this size are kept in memory; larger ones go to a temporary file.
+    // Bodies up to this size are kept in memory, as long as all of them together stay within
+    // memoryBodyBytesInFlight; others go to a temporary file.
     qint64 memoryBodyBytes = 16 * 1024;
+    qint64 memoryBodyBytesInFlight = 32 * 1024 * 1024;
     // Bytes of bodies being received into temporary files, in total and from one address;
     // 0 means sixteen (in total) and four (per address) of the largest uploads allowed.
     qint64 bodyBytesInFlight = 0;

@@ -288,6 +288,19 @@ void HttpService::releaseBody(HttpConnection& connection, qint64 bytes)
     m_budget.release(ClientAddress::group(connection.peer()), bytes);
 }
 
+bool HttpService::reserveMemory(qint64 bytes)
+{
+    if (m_memoryInFlight + bytes > m_limits.memoryBodyBytesInFlight)
+        return false;
+    m_memoryInFlight += bytes;
+    return true;
+}
+
+void HttpService::releaseMemory(qint64 bytes)
+{
+    m_memoryInFlight = qMax<qint64>(0, m_memoryInFlight - bytes);
+}
+
 void HttpService::closed(HttpConnection& connection)
 {
     ::epoll_ctl(m_epoll, EPOLL_CTL_DEL, connection.descriptor(), nullptr);

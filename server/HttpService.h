@@ -36,6 +36,8 @@ private:
     void setWaiting(HttpConnection& connection, bool waiting) override;
     bool reserveBody(HttpConnection& connection, qint64 bytes) override;
     void releaseBody(HttpConnection& connection, qint64 bytes) override;
+    bool reserveMemory(qint64 bytes) override;
+    void releaseMemory(qint64 bytes) override;
     QString temporaryDir() const override { return m_temporaryDir; }
     void closed(HttpConnection& connection) override;
 
@@ -54,6 +56,7 @@ private:
     QTimer m_deadlines;
     ConnectionTable m_table;
     BodyBudget m_budget;
+    qint64 m_memoryInFlight = 0;
     QHash<quint64, HttpConnection*> m_connections;
     QHash<quint64, quint32> m_watched;
     quint64 m_nextId = 1;
