@@ -78,6 +78,7 @@ private slots:
     void halfClosedClientIsAnswered_data();
     void halfClosedClientIsAnswered();
     void pipelinedRequestsInOrder();
+    void busyClientDoesNotHoldOthersUp();
     void stalledDownloadsHoldNoMemory();
     void vanishingClientsDoNotEndTheService();
 
@@ -410,6 +411,27 @@ void TestServerLimits::pipelinedRequestsInOrder()
     QCOMPARE(client.statuses(), QList<int>({200, 404, 200}));
     QVERIFY(client.received().contains("<usertop"));
     QVERIFY(client.received().endsWith("</html>\n"));
+}
+
+void TestServerLimits::busyClientDoesNotHoldOthersUp()
+{
+    // Three hundred requests queued on one connection are answered one per turn of the
+    // service, taking turns with other clients.
+    RawClient busy(m_server->port(), "127.0.0.5");
+    RawClient other(m_server->port(), "127.0.0.6");
+    QByteArray many;
+    for (int i = 0; i < 300; ++i)
+        many += get("/readerserver/usertop.asp?action=jb");
+    QVERIFY(busy.send(many));
+    QVERIFY(other.send(get("/readerserver/NewsInfo.asp")));
+    QVERIFY(other.waitFor(
+        [&] {
+            busy.poll();
+            return other.status() == 200 && other.body().endsWith("</html>\n");
+        },
+        5000));
+    QVERIFY2(busy.statuses().size() < 100, QByteArray::number(busy.statuses().size()).constData());
+    QVERIFY(busy.waitFor([&] { return busy.statuses().size() == 300; }, 10000));
 }
 
 void TestServerLimits::stalledDownloadsHoldNoMemory()
