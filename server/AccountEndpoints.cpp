@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QRegularExpression>
 #include <QtConcurrent/QtConcurrentRun>
+#include <QtConcurrent/qtconcurrenttask.h>
 
 namespace {
 
@@ -95,7 +96,7 @@ void Service::account(const HttpRequest& request, const Done& done)
         done(accountReply(QStringLiteral("0"), QStringLiteral("未知的操作！")));
 }
 
-void Service::login(const HttpRequest&, const TextCodec::Fields& fields, const Done& done)
+void Service::login(const HttpRequest& request, const TextCodec::Fields& fields, const Done& done)
 {
     const QString name = field(fields, "username");
     const QString password = field(fields, "password");
@@ -103,8 +104,17 @@ void Service::login(const HttpRequest&, const TextCodec::Fields& fields, const D
         done(accountReply(QStringLiteral("0"), QStringLiteral("用户名或密码不能为空！")));
         return;
     }
+    // Refused before the user is looked up, so that the answer tells nothing about the name.
+    const QString peer = request.peer;
+    const LoginThrottle::Ticket ticket = m_logins.begin(name, peer, m_uptime.elapsed());
+    if (ticket.waitMs > 0) {
+        done(accountReply(QStringLiteral("0"),
+                          QStringLiteral("登录失败次数太多，请%1秒后再试！").arg((ticket.waitMs + 999) / 1000)));
+        return;
+    }
     const auto user = m_db.userByName(name);
     if (!user) {
+        m_logins.finish(name, peer, ticket, LoginThrottle::Outcome::NoSuchAccount, m_uptime.elapsed());
         done(accountReply(QStringLiteral("0"), QStringLiteral("用户名或密码错误，请重新输入！")));
         return;
     }
@@ -113,9 +123,15 @@ void Service::login(const HttpRequest&, const TextCodec::Fields& fields, const D
     const QString stored = user->pwhash;
     const qint64 userId = user->id;
     const QString userName = user->name;
-    QtConcurrent::run(&m_pool, [hasher, stored, password] {
-        return hasher.verify(stored, password);
-    }).then(this, [this, done, persistent, userId, userName](bool ok) {
+    // A user at an address they have logged in from before goes ahead of other hashing work,
+    // so a flood of guesses from elsewhere does not hold their login up.
+    QFuture<bool> verified = QtConcurrent::task([hasher, stored, password] { return hasher.verify(stored, password); })
+                                 .onThreadPool(m_pool)
+                                 .withPriority(ticket.knownAddress ? 1 : 0)
+                                 .spawn();
+    verified.then(this, [this, done, persistent, userId, userName, name, peer, ticket](bool ok) {
+        m_logins.finish(name, peer, ticket, ok ? LoginThrottle::Outcome::Succeeded : LoginThrottle::Outcome::Failed,
+                        m_uptime.elapsed());
         if (!ok) {
             done(accountReply(QStringLiteral("0"), QStringLiteral("用户名或密码错误，请重新输入！")));
             return;
@@ -267,14 +283,26 @@ void Service::edit(const HttpRequest& request, const TextCodec::Fields& fields, 
     }
     const PasswordHasher hasher = m_hasher;
     const qint64 userId = user->id;
+    const QByteArray session = request.cookie(kSessionCookie);
     QtConcurrent::run(&m_pool, [hasher, password, answer] {
         return qMakePair(password.isEmpty() ? QString() : hasher.hash(password),
                          answer.isEmpty() ? QString() : hasher.hash(answer));
-    }).then(this, [this, done, userId, email, sex, qq, password, answer](const QPair<QString, QString>& hashes) {
+    }).then(this, [this, done, userId, email, sex, qq, password, answer,
+                   session](const QPair<QString, QString>& hashes) {
         // A hash that could not be made must not pass for "keep the old one".
         const bool hashed =
             (password.isEmpty() || !hashes.first.isEmpty()) && (answer.isEmpty() || !hashes.second.isEmpty());
-        if (!hashed || !m_db.updateProfile(userId, hashes.first, email, sex, qq, hashes.second)) {
+        if (!hashed || !m_db.begin()) {
+            done(accountReply(kEditRefused, kBusy));
+            return;
+        }
+        // A new password ends every other session of the user (another machine, or whoever
+        // learnt the old password), in the same transaction as the change.
+        const bool newPassword = !hashes.first.isEmpty();
+        const bool written = m_db.updateProfile(userId, hashes.first, email, sex, qq, hashes.second) &&
+                             (!newPassword || m_db.deleteOtherSessions(userId, session));
+        if (!written || !m_db.commit()) {
+            m_db.rollback();
             done(accountReply(kEditRefused, kBusy));
             return;
         }

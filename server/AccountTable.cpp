@@ -125,6 +125,11 @@ bool ServiceDatabase::deleteSession(const QByteArray& id)
     return exec(QStringLiteral("DELETE FROM sessions WHERE id = ?"), {id});
 }
 
+bool ServiceDatabase::deleteOtherSessions(qint64 userId, const QByteArray& keep)
+{
+    return exec(QStringLiteral("DELETE FROM sessions WHERE user_id = ? AND id <> ?"), {userId, keep});
+}
+
 bool ServiceDatabase::purgeSessions(qint64 now)
 {
     return exec(QStringLiteral("DELETE FROM sessions WHERE expires <= ?"), {now});

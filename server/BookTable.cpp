@@ -1,6 +1,7 @@
 // The books half of ServiceDatabase: catalogue rows, uploads and their review.
 #include "ServiceDatabase.h"
 
+#include <QSqlError>
 #include <QSqlQuery>
 
 namespace {
@@ -138,4 +139,21 @@ int ServiceDatabase::bookCount()
 {
     QSqlQuery q(m_db);
     return q.exec(QStringLiteral("SELECT COUNT(*) FROM books")) && q.next() ? q.value(0).toInt() : 0;
+}
+
+std::optional<QSet<QString>> ServiceDatabase::storedFileNames()
+{
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT file, cover FROM books")))
+        return std::nullopt;
+    QSet<QString> names;
+    while (q.next()) {
+        names.insert(q.value(0).toString());
+        names.insert(q.value(1).toString());
+    }
+    // A read that stopped on an error is not the whole table.
+    if (q.lastError().isValid())
+        return std::nullopt;
+    return names;
 }

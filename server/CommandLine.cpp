@@ -51,6 +51,12 @@ Invocation parse(const QStringList& arguments)
         } else if (a == QLatin1String("--max-upload-kb")) {
             inv.config.maxUploadBytes = value.toLongLong(&ok) * 1024;
             ok = ok && inv.config.maxUploadBytes > 0;
+        } else if (a == QLatin1String("--max-connections")) {
+            inv.config.http.maxConnections = value.toInt(&ok);
+            ok = ok && inv.config.http.maxConnections > 0;
+        } else if (a == QLatin1String("--max-connections-per-address")) {
+            inv.config.http.maxConnectionsPerAddress = value.toInt(&ok);
+            ok = ok && inv.config.http.maxConnectionsPerAddress > 0;
         } else if (a == QLatin1String("--pwhash-ops")) {
             inv.config.pwhashOps = value.toULongLong(&ok);
         } else if (a == QLatin1String("--pwhash-mem-kib")) {
@@ -71,8 +77,10 @@ QString usage()
 {
     return QStringLiteral(
         "usage: quillmere-server [--data DIR] [--listen HOST:PORT] [--public-url URL] [--max-upload-mb N]\n"
+        "                        [--max-connections N] [--max-connections-per-address N]\n"
         "                        [--pwhash-ops N] [--pwhash-mem-kib N] [COMMAND ARGS...]\n"
-        "Without a command the service runs (default 127.0.0.1:8086, data in ./quillmere-data).\n"
+        "Without a command the service runs (default 127.0.0.1:8086, data in ./quillmere-data,\n"
+        "at most 10000 connections at once and 256 from one address).\n"
         "--public-url is the address readers reach the service under (default: the listen address);\n"
         "the service keeps it in the data folder, and the commands below use it for the addresses\n"
         "they announce.\n"

@@ -44,14 +44,14 @@ bool FileStore::prepare(bool clearTemporaryFiles)
     return QDir().mkpath(m_files) && QDir().mkpath(m_tmp) && QDir().mkpath(updateDir());
 }
 
-bool FileStore::writeAtomically(const QString& target, const QByteArray& data)
+bool FileStore::writeAtomically(const QString& target, QByteArrayView data)
 {
     const QString temp =
         m_tmp + QLatin1Char('/') + QString::fromLatin1(PasswordHasher::randomToken()) + QStringLiteral(".part");
     QFile file(temp);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    bool ok = file.write(data) == data.size() && file.flush() && ::fsync(file.handle()) == 0;
+    bool ok = file.write(data.data(), data.size()) == data.size() && file.flush() && ::fsync(file.handle()) == 0;
     file.close();
     ok = ok && ::rename(QFile::encodeName(temp).constData(), QFile::encodeName(target).constData()) == 0;
     if (!ok) {
@@ -62,7 +62,7 @@ bool FileStore::writeAtomically(const QString& target, const QByteArray& data)
     return true;
 }
 
-std::optional<QString> FileStore::store(const QByteArray& data, const QString& prefix, const QString& extension)
+std::optional<QString> FileStore::store(QByteArrayView data, const QString& prefix, const QString& extension)
 {
     const QString name =
         prefix + QString::fromLatin1(PasswordHasher::randomToken().left(16)) + QLatin1Char('.') + extension.toLower();
@@ -86,6 +86,22 @@ void FileStore::remove(const QString& storedName)
 {
     if (!storedName.isEmpty() && !storedName.contains(QLatin1Char('/')))
         QFile::remove(m_files + QLatin1Char('/') + storedName);
+}
+
+int FileStore::sweepUnreferenced(const QSet<QString>& referenced, const QDateTime& writtenBefore)
+{
+    // The names store() gives: "b" (book) or "c" (cover), 16 hex digits and an extension.
+    static const QRegularExpression ownName(QStringLiteral("^[bc][0-9a-f]{16}\\.[a-z0-9]+$"));
+    int removed = 0;
+    const QDir folder(m_files);
+    for (const QFileInfo& info : folder.entryInfoList(QDir::Files | QDir::Hidden)) {
+        if (!ownName.match(info.fileName()).hasMatch() || referenced.contains(info.fileName()) ||
+            info.lastModified() >= writtenBefore)
+            continue;
+        if (QFile::remove(info.filePath()))
+            ++removed;
+    }
+    return removed;
 }
 
 std::optional<QString> FileStore::resolve(const QString& relativePath) const
@@ -126,7 +142,7 @@ QString FileStore::extensionOf(const QString& clientFileName)
     return dot < 0 ? QString() : name.mid(dot + 1).toLower();
 }
 
-bool FileStore::contentMatches(const QString& extension, const QByteArray& data)
+bool FileStore::contentMatches(const QString& extension, QByteArrayView data)
 {
     if (extension == QLatin1String("rar"))
         return data.startsWith("Rar!\x1a\x07");

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
+#include <QDateTime>
+#include <QSet>
 #include <QString>
 
 #include <optional>
@@ -21,10 +24,16 @@ public:
 
     // Stores the bytes under a fresh name of the service's own (prefix, 16 random hex
     // digits, "." and the extension) and returns that name.
-    std::optional<QString> store(const QByteArray& data, const QString& prefix, const QString& extension);
+    std::optional<QString> store(QByteArrayView data, const QString& prefix, const QString& extension);
     // Copies a local file into the update folder under its own file name.
     std::optional<QString> storeUpdateFile(const QString& sourcePath);
     void remove(const QString& storedName);
+    // Removes the files of the service's own naming under files/ (not the update folder) that
+    // no row references and that were last written before `writtenBefore`: uploads cut off by
+    // a killed process between storing the file and committing its row, or reviews whose old
+    // file was never removed. Newer files are left alone, since an administration command
+    // running at the same time may be about to commit the row naming one. Returns how many went.
+    int sweepUnreferenced(const QSet<QString>& referenced, const QDateTime& writtenBefore);
 
     // The absolute path of a stored file for a request path below "/files/", or nothing when
     // the path is malformed, leaves the folder or names no regular file. Names of the update
@@ -33,10 +42,10 @@ public:
 
     static QString extensionOf(const QString& clientFileName);
     // Archives and pictures must carry their format's signature; TXT files may hold anything.
-    static bool contentMatches(const QString& extension, const QByteArray& data);
+    static bool contentMatches(const QString& extension, QByteArrayView data);
 
 private:
-    bool writeAtomically(const QString& target, const QByteArray& data);
+    bool writeAtomically(const QString& target, QByteArrayView data);
 
     QString m_files;
     QString m_tmp;

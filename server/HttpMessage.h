@@ -6,6 +6,8 @@
 #include <QPair>
 #include <QString>
 
+#include <memory>
+
 // One request as the endpoints see it, independent of the HTTP library.
 struct HttpRequest {
     QByteArray method;                     // "GET", "POST", "HEAD", ...
@@ -13,6 +15,9 @@ struct HttpRequest {
     QByteArray query;                      // still percent-encoded
     QHash<QByteArray, QByteArray> headers; // names lower-cased
     QByteArray body;
+    // Keeps a large body, read into a temporary file and mapped into memory, valid as long as
+    // the request (or a copy of it) lives.
+    std::shared_ptr<const void> bodyKeeper;
     QString peer;
 
     QByteArray header(const QByteArray& name) const { return headers.value(name.toLower()); }

@@ -46,11 +46,20 @@ const MultipartPart* MultipartBody::part(const QByteArray& name) const
     return nullptr;
 }
 
+const MultipartSpan* MultipartLayout::part(const QByteArray& name) const
+{
+    for (const MultipartSpan& p : parts) {
+        if (p.name == name)
+            return &p;
+    }
+    return nullptr;
+}
+
 namespace Multipart {
 
-std::optional<MultipartBody> parse(const QByteArray& body, Error* error)
+std::optional<MultipartLayout> locate(QByteArrayView body, Error* error)
 {
-    auto fail = [error](Error e) -> std::optional<MultipartBody> {
+    auto fail = [error](Error e) -> std::optional<MultipartLayout> {
         if (error)
             *error = e;
         return std::nullopt;
@@ -58,25 +67,25 @@ std::optional<MultipartBody> parse(const QByteArray& body, Error* error)
     if (error)
         *error = Error::None;
 
-    const int firstLineEnd = body.indexOf("\r\n");
+    const qsizetype firstLineEnd = body.indexOf("\r\n");
     if (!body.startsWith("--") || firstLineEnd <= 2 || firstLineEnd > 200)
         return fail(Error::NoBoundaryLine);
-    MultipartBody result;
-    result.boundary = body.mid(2, firstLineEnd - 2);
+    MultipartLayout result;
+    result.boundary = body.sliced(2, firstLineEnd - 2).toByteArray();
     const QByteArray delimiter = "\r\n--" + result.boundary;
 
-    int pos = firstLineEnd + 2;
+    qsizetype pos = firstLineEnd + 2;
     while (true) {
-        const int headerEnd = body.indexOf("\r\n\r\n", pos);
-        const int nextDelimiter = body.indexOf(delimiter, pos);
+        const qsizetype headerEnd = body.indexOf("\r\n\r\n", pos);
+        const qsizetype nextDelimiter = body.indexOf(delimiter, pos);
         if (headerEnd < 0 || nextDelimiter < 0)
             return fail(Error::Truncated);
         if (nextDelimiter < headerEnd)
             return fail(Error::BadPartHeader);
 
-        MultipartPart part;
+        MultipartSpan part;
         bool haveDisposition = false;
-        for (const QByteArray& line : body.mid(pos, headerEnd - pos).split('\n')) {
+        for (const QByteArray& line : body.sliced(pos, headerEnd - pos).toByteArray().split('\n')) {
             const QByteArray trimmed = line.trimmed();
             if (!trimmed.toLower().startsWith("content-disposition:"))
                 continue;
@@ -93,16 +102,31 @@ std::optional<MultipartBody> parse(const QByteArray& body, Error* error)
         }
         if (!haveDisposition)
             return fail(Error::BadPartHeader);
-        part.data = body.mid(headerEnd + 4, nextDelimiter - headerEnd - 4);
+        // A part whose data lacks its line end ("...\r\n\r\n--boundary") is empty.
+        part.offset = qMin(headerEnd + 4, nextDelimiter);
+        part.size = nextDelimiter - part.offset;
         result.parts.append(part);
 
         pos = nextDelimiter + delimiter.size();
-        if (body.mid(pos, 2) == "--")
+        const QByteArrayView after = body.sliced(pos, qMin<qsizetype>(2, body.size() - pos));
+        if (after == "--")
             return result;
-        if (body.mid(pos, 2) != "\r\n")
+        if (after != "\r\n")
             return fail(Error::Truncated);
         pos += 2;
     }
+}
+
+std::optional<MultipartBody> parse(const QByteArray& body, Error* error)
+{
+    const auto layout = locate(body, error);
+    if (!layout)
+        return std::nullopt;
+    MultipartBody result;
+    result.boundary = layout->boundary;
+    for (const MultipartSpan& span : layout->parts)
+        result.parts.append({span.name, span.fileName, span.isFile, body.mid(span.offset, span.size)});
+    return result;
 }
 
 } // namespace Multipart

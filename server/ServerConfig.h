@@ -1,5 +1,7 @@
 #pragma once
 
+#include "HttpLimits.h"
+
 #include <QHostAddress>
 #include <QString>
 
@@ -14,6 +16,7 @@ struct ServerConfig {
     // Password hashing cost; the interactive limits keep a login near a tenth of a second.
     unsigned long long pwhashOps = crypto_pwhash_OPSLIMIT_INTERACTIVE;
     size_t pwhashMemBytes = crypto_pwhash_MEMLIMIT_INTERACTIVE;
+    HttpLimits http;
 
     // The address remote readers reach the service under (--public-url), empty when not given.
     QString publicUrl;

@@ -15,6 +15,7 @@ Service::Service(const ServerConfig& config, QObject* parent)
 {
     // Two hashes at a time bound the memory Argon2 takes (64 MB each at the interactive limit).
     m_pool.setMaxThreadCount(2);
+    m_uptime.start();
 }
 
 Service::~Service()
@@ -32,6 +33,8 @@ bool Service::open(QString* error)
         return false;
     }
     m_db.purgeSessions(QDateTime::currentSecsSinceEpoch());
+    if (const auto referenced = m_db.storedFileNames())
+        m_files.sweepUnreferenced(*referenced, QDateTime::currentDateTime().addSecs(-kOrphanGraceSeconds));
     return true;
 }
 
@@ -75,4 +78,28 @@ void Service::handle(const HttpRequest& request, const Done& done)
         done(promote(request));
     else
         done(HttpReply::notFound());
+}
+
+std::optional<HttpReply> Service::screenBody(const HttpRequest& head, qint64 length)
+{
+    if (length <= 0)
+        return std::nullopt;
+    if (head.method == "POST" && head.path == QLatin1String("/readerserver/userinfo.asp")) {
+        if (length <= kMaxFormBytes)
+            return std::nullopt;
+        HttpReply reply = accountReply(QStringLiteral("0"), QStringLiteral("提交的数据太长，请重新提交！"));
+        reply.status = 413;
+        return reply;
+    }
+    if (head.method == "POST" && head.path == QLatin1String("/readerserver/uploadbook.asp")) {
+        // Over the limit the answer comes at once: 413 naming the limit, which the upload page
+        // shows to the user.
+        if (length > m_config.maxUploadBytes)
+            return uploadTooLarge(m_config);
+        // Only a logged-in user's upload is worth receiving.
+        if (!sessionUser(head))
+            return HttpReply::gbText(QStringLiteral("0|你还没有登录或登录已过期，请先登录后再上传！"));
+        return std::nullopt;
+    }
+    return HttpReply::badRequest(QStringLiteral("该地址不接收提交的数据！"));
 }

@@ -3,11 +3,13 @@
 #include "Catalogue.h"
 #include "FileStore.h"
 #include "HttpMessage.h"
+#include "LoginThrottle.h"
 #include "PasswordHasher.h"
 #include "ServerConfig.h"
 #include "ServiceDatabase.h"
 #include "TextCodec.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QThreadPool>
 
@@ -25,6 +27,10 @@ public:
     static constexpr int kUpdateCoins = 5;
     static constexpr int kRankingSize = 20;
     static constexpr int kUserPageSize = 20;
+    // Account forms are a few hundred bytes.
+    static constexpr qint64 kMaxFormBytes = 16 * 1024;
+    // Files under files/ that no row names are removed at start once they are this old.
+    static constexpr qint64 kOrphanGraceSeconds = 10 * 60;
     static const QStringList kCategories;
     static const QByteArray kSessionCookie;
 
@@ -37,6 +43,9 @@ public:
     // administration commands find it.
     bool recordPublicUrl(quint16 listeningPort);
     void handle(const HttpRequest& request, const Done& done);
+    // Decided from a request's head alone, before any of its `length` bytes of body are read:
+    // the reply refusing the body (the connection then closes), or nothing to let it come.
+    std::optional<HttpReply> screenBody(const HttpRequest& head, qint64 length);
 
     const ServerConfig& config() const { return m_config; }
     ServiceDatabase& database() { return m_db; }
@@ -85,5 +94,7 @@ private:
     qint64 m_catalogueStamp = -1;
     // Catalogue replies by query, valid until the catalogue changes.
     QHash<QString, QByteArray> m_replyCache;
+    LoginThrottle m_logins;
+    QElapsedTimer m_uptime; // the login throttle's clock
     QThreadPool m_pool;
 };

@@ -3,6 +3,7 @@
 #include "Records.h"
 
 #include <QList>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
@@ -51,6 +52,9 @@ public:
     bool replaceBookContent(qint64 targetId, const BookRecord& from);
     bool deleteBook(qint64 id);
     int bookCount();
+    // Every file and cover name any book row holds, approved, waiting or rejected; nothing
+    // when the table cannot be read.
+    std::optional<QSet<QString>> storedFileNames();
 
     // accounts
     // Returns the new id, 0 when the name is taken, -1 on any other failure.
@@ -67,6 +71,8 @@ public:
     bool insertSession(const QByteArray& id, qint64 userId, qint64 expires, bool persistent);
     std::optional<qint64> sessionUser(const QByteArray& id, qint64 now);
     bool deleteSession(const QByteArray& id);
+    // Every session of the user but the one given.
+    bool deleteOtherSessions(qint64 userId, const QByteArray& keep);
     bool purgeSessions(qint64 now);
 
     // True when the visit earns its owner a coin: first visit from the address, or the

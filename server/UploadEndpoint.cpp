@@ -31,8 +31,11 @@ HttpReply Service::upload(const HttpRequest& request)
     if (!user)
         return refuse(QStringLiteral("你还没有登录或登录已过期，请先登录后再上传！"));
 
+    // The body may be a large temporary file mapped into memory: parts are read where they
+    // lie, and only the small text parts are copied.
+    const QByteArrayView bytes(request.body);
     Multipart::Error error = Multipart::Error::None;
-    const auto body = Multipart::parse(request.body, &error);
+    const auto body = Multipart::locate(bytes, &error);
     if (!body) {
         return refuse(error == Multipart::Error::NoBoundaryLine ? QStringLiteral("上传的数据格式有误，请重新上传！")
                                                                 : QStringLiteral("上传的数据不完整，请重新上传！"));
@@ -40,10 +43,10 @@ HttpReply Service::upload(const HttpRequest& request)
 
     QHash<QString, QString> text;
     for (const char* key : {"stype", "sname", "sauthor", "username", "smemo", "sstatue", "snewchap"}) {
-        const MultipartPart* part = body->part(key);
+        const MultipartSpan* part = body->part(key);
         if (!part)
             continue;
-        const auto value = TextCodec::decodeGbk(part->data);
+        const auto value = TextCodec::decodeGbk(bytes.sliced(part->offset, part->size).toByteArray());
         if (!value)
             return refuse(QStringLiteral("表单文字的编码有误，请重新上传！"));
         text.insert(QLatin1String(key), value->trimmed());
@@ -67,41 +70,43 @@ HttpReply Service::upload(const HttpRequest& request)
     if (book.statue != QStringLiteral("连载") && book.statue != QStringLiteral("全集"))
         return refuse(QStringLiteral("电子书连载状态有误，请重新选择！"));
 
-    const MultipartPart* file = body->part("file1");
-    if (!file || !file->isFile || file->data.isEmpty())
+    const MultipartSpan* file = body->part("file1");
+    const QByteArrayView fileData = file ? bytes.sliced(file->offset, file->size) : QByteArrayView();
+    if (!file || !file->isFile || fileData.isEmpty())
         return refuse(QStringLiteral("没有收到电子书文件，请重新选择！"));
     const QString fileExt = FileStore::extensionOf(QString::fromLocal8Bit(file->fileName));
     if (fileExt != QLatin1String("txt") && fileExt != QLatin1String("rar") && fileExt != QLatin1String("zip"))
         return refuse(QStringLiteral("电子书只能是TXT、RAR或ZIP文件！"));
-    if (!FileStore::contentMatches(fileExt, file->data))
+    if (!FileStore::contentMatches(fileExt, fileData))
         return refuse(QStringLiteral("电子书文件的内容与扩展名不符，请检查后重新上传！"));
 
-    const MultipartPart* cover = body->part("file2");
+    const MultipartSpan* cover = body->part("file2");
+    const QByteArrayView coverData = cover ? bytes.sliced(cover->offset, cover->size) : QByteArrayView();
     QString coverExt;
-    if (cover && !cover->data.isEmpty()) {
+    if (!coverData.isEmpty()) {
         coverExt = FileStore::extensionOf(QString::fromLocal8Bit(cover->fileName));
         if (coverExt == QLatin1String("jpeg"))
             coverExt = QStringLiteral("jpg");
         if ((coverExt != QLatin1String("jpg") && coverExt != QLatin1String("gif")) ||
-            !FileStore::contentMatches(coverExt, cover->data))
+            !FileStore::contentMatches(coverExt, coverData))
             return refuse(QStringLiteral("封面只能是JPG或GIF图片！"));
     }
 
     // The file is complete on disk before the row that names it is committed, and the
     // reply goes out only after the commit: an acknowledged upload is never lost.
-    const auto stored = m_files.store(file->data, QStringLiteral("b"), fileExt);
+    const auto stored = m_files.store(fileData, QStringLiteral("b"), fileExt);
     if (!stored)
         return refuse(QStringLiteral("服务器保存文件失败，请稍后再试！"));
     book.file = *stored;
     if (!coverExt.isEmpty()) {
-        const auto storedCover = m_files.store(cover->data, QStringLiteral("c"), coverExt);
+        const auto storedCover = m_files.store(coverData, QStringLiteral("c"), coverExt);
         if (!storedCover) {
             m_files.remove(book.file);
             return refuse(QStringLiteral("服务器保存文件失败，请稍后再试！"));
         }
         book.cover = *storedCover;
     }
-    book.sizeKb = (file->data.size() + 1023) / 1024;
+    book.sizeKb = (fileData.size() + 1023) / 1024;
     book.ftime = now();
     book.review = Review::Pending;
     book.uploaderId = user->id;

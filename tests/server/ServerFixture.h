@@ -27,7 +27,7 @@ struct HttpResult {
 
 class ServerFixture {
 public:
-    bool start(qint64 maxUploadBytes = 64LL * 1024 * 1024)
+    bool start(qint64 maxUploadBytes = 64LL * 1024 * 1024, const HttpLimits& limits = HttpLimits())
     {
         if (!m_dir.isValid())
             return false;
@@ -35,6 +35,7 @@ public:
         m_config.pwhashOps = 1; // the cheapest hashes keep the tests fast
         m_config.pwhashMemBytes = 8192;
         m_config.maxUploadBytes = maxUploadBytes;
+        m_config.http = limits;
         m_service = std::make_unique<Service>(m_config);
         if (!m_service->open())
             return false;
@@ -45,6 +46,8 @@ public:
     }
 
     QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
+    quint16 port() const { return m_port; }
+    HttpService& http() { return *m_http; }
     const ServerConfig& config() const { return m_config; }
     QString dataDir() const { return m_dir.path(); }
     Service& service() { return *m_service; }
@@ -80,6 +83,12 @@ public:
                                                     "&cookies=%2&rnt=2026-12-8 10:00:00")
                                          .arg(utf8Name, remember ? QStringLiteral("1") : QStringLiteral("0")));
         return code(login.body);
+    }
+
+    // The session id a login reply sets, as "QMSESSION=..." for a Cookie header.
+    static QByteArray sessionCookie(const HttpResult& login)
+    {
+        return login.headers.value("set-cookie").split(';').value(0);
     }
 
     static QString code(const QByteArray& xml)

@@ -25,6 +25,7 @@ private slots:
     void storedRarWithDamagedHeaderIsRefused();
     void commandRefusals();
     void leftoversClearedByTheServiceOnly();
+    void unreferencedFilesSweptAtStart();
 };
 
 void TestServerAdmin::commandLine_data()
@@ -308,6 +309,57 @@ void TestServerAdmin::leftoversClearedByTheServiceOnly()
     Service service(config);
     QVERIFY(service.open());
     QVERIFY(!part.exists());
+}
+
+void TestServerAdmin::unreferencedFilesSweptAtStart()
+{
+    // A service killed between storing an upload's file and committing its row leaves a file
+    // nothing names; the next start removes it. Files of rows, files of other origins, the
+    // update folder, and files so new that an administration command may be committing
+    // their row right now all stay.
+    QTemporaryDir dir;
+    ServerConfig config;
+    config.dataDir = dir.path();
+    QString text;
+    QTextStream out(&text);
+    Admin admin(config, out, out);
+    QVERIFY(admin.open());
+    QTemporaryFile source(dir.path() + QStringLiteral("/source-XXXXXX.txt"));
+    QVERIFY(source.open());
+    source.write("正文");
+    source.close();
+    const auto id = admin.importBook(source.fileName(), QStringLiteral("其他分类"), QStringLiteral("留下的书"),
+                                     QStringLiteral("某人"), QStringLiteral("全集"), QString());
+    QVERIFY(id);
+    const QString kept = admin.database().book(*id)->file;
+
+    const QString files = dir.path() + QStringLiteral("/files/");
+    const QDateTime old = QDateTime::currentDateTime().addSecs(-3600);
+    auto place = [&](const QString& name, const QDateTime& written) {
+        QFile file(files + name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("x");
+        QVERIFY(file.flush());
+        QVERIFY(file.setFileTime(written, QFileDevice::FileModificationTime));
+    };
+    place(QStringLiteral("b0123456789abcdef.txt"), old);                          // orphaned book
+    place(QStringLiteral("c0123456789abcdef.jpg"), old);                          // orphaned cover
+    place(QStringLiteral("bfedcba9876543210.txt"), QDateTime::currentDateTime()); // being committed
+    place(QStringLiteral("notes.txt"), old);                                      // not the service's own name
+    place(QStringLiteral("update/b0123456789abcdef.txt"), old);                   // published by publish-update
+    QFile keptFile(files + kept);
+    QVERIFY(keptFile.open(QIODevice::ReadOnly));
+    QVERIFY(keptFile.setFileTime(old, QFileDevice::FileModificationTime));
+    keptFile.close();
+
+    Service service(config);
+    QVERIFY(service.open());
+    QStringList left = QDir(files).entryList(QDir::Files);
+    left.sort();
+    QStringList expected = {QStringLiteral("bfedcba9876543210.txt"), kept, QStringLiteral("notes.txt")};
+    expected.sort();
+    QCOMPARE(left, expected);
+    QVERIFY(QFile::exists(files + QStringLiteral("update/b0123456789abcdef.txt")));
 }
 
 QTEST_GUILESS_MAIN(TestServerAdmin)

@@ -18,6 +18,7 @@ private slots:
     void multipart_data();
     void multipart();
     void multipartKeepsValuesIntact();
+    void multipartLocatesPartsInPlace();
     void userName_data();
     void userName();
     void email_data();
@@ -139,6 +140,29 @@ void TestServerCodec::multipartKeepsValuesIntact()
     QCOMPARE(parsed->part("file1")->data, QByteArray("\r\n--x\r\n\r\n"));
     QVERIFY(parsed->part("file1")->isFile);
     QCOMPARE(parsed->part("file1")->fileName, QByteArray("D:\\书\\b.txt"));
+}
+
+void TestServerCodec::multipartLocatesPartsInPlace()
+{
+    const QByteArray b = "__NextPart__0123456789abcdefABCDEFxy";
+    const QByteArray body = "--" + b + "\r\nContent-Disposition: form-data; name=\"sname\"\r\n\r\n书名\r\n--" + b +
+                            "\r\nContent-Disposition:form-data;name=\"file1\";filename=\"a.txt\"\r\n\r\nDATA\r\n--" +
+                            b + "\r\nContent-Disposition: form-data; name=\"smemo\"\r\n\r\n--" + b + "--";
+    const auto layout = Multipart::locate(body);
+    QVERIFY(layout);
+    const auto parsed = Multipart::parse(body);
+    QVERIFY(parsed);
+    QCOMPARE(layout->parts.size(), parsed->parts.size());
+    for (qsizetype i = 0; i < layout->parts.size(); ++i) {
+        const MultipartSpan& span = layout->parts[i];
+        QCOMPARE(body.mid(span.offset, span.size), parsed->parts[i].data);
+        QCOMPARE(span.name, parsed->parts[i].name);
+        QCOMPARE(span.isFile, parsed->parts[i].isFile);
+    }
+    QCOMPARE(body.mid(layout->part("file1")->offset, layout->part("file1")->size), QByteArray("DATA"));
+    // A last part whose value lacks its line end is empty, not the rest of the body.
+    QCOMPARE(layout->part("smemo")->size, qsizetype(0));
+    QCOMPARE(parsed->part("smemo")->data, QByteArray());
 }
 
 void TestServerCodec::userName_data()
