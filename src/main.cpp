@@ -7,6 +7,7 @@
 #include "desktop/ScreenshotTour.h"
 #include "desktop/SettingsModule.h"
 #include "platform/Clock.h"
+#include "platform/espeak/EspeakSpeechEngine.h"
 #include "platform/qt/QtDesktopLauncher.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtPickers.h"
@@ -27,11 +28,13 @@ int main(int argc, char* argv[])
     QtDialogs dialogs;
     QtPickers pickers;
     QtDesktopLauncher desktop;
+    // Loads its voices on its own thread while start-up goes on.
+    EspeakSpeechEngine speech;
     LibraryDatabase library;
     AppState state;
     state.programFolder = AppPaths::programFolder();
     state.serviceBase = AppPaths::serviceBase();
-    AppServices services{state, dialogs, pickers, desktop, clock};
+    AppServices services{state, dialogs, pickers, desktop, clock, speech};
 
     Startup startup(state, library, dialogs, clock);
     // HOOK (update check): startup.setUpdateCheck(...) arrives with the update subsystem.

@@ -100,7 +100,8 @@ int main(int argc, char* argv[])
     NoPickers pickers;
     NoDesktop desktop;
     SystemClock clock;
-    AppServices services{state, dialogs, pickers, desktop, clock};
+    NoSpeech speech;
+    AppServices services{state, dialogs, pickers, desktop, clock, speech};
     NoNavigator navigator;
 
     ReadingPage page(services, navigator);

@@ -89,7 +89,8 @@ int main(int argc, char** argv)
     NoPickers pickers;
     NoDesktop desktop;
     SystemClock clock;
-    AppServices services{state, dialogs, pickers, desktop, clock};
+    NoSpeech speech;
+    AppServices services{state, dialogs, pickers, desktop, clock, speech};
     NoNavigator navigator;
     BookshelfPage page(services, navigator);
     page.resize(1200, 800);

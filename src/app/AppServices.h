@@ -4,6 +4,7 @@ class Clock;
 class DesktopLauncher;
 class Dialogs;
 class Pickers;
+class SpeechEngine;
 struct AppState;
 
 // The real services of one run, handed to each window as one reference. main.cpp
@@ -14,4 +15,5 @@ struct AppServices {
     Pickers& pickers;
     DesktopLauncher& desktop;
     Clock& clock;
+    SpeechEngine& speech;
 };

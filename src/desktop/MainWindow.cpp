@@ -9,6 +9,7 @@
 #include "desktop/MainWindowLayout.h"
 #include "desktop/SettingsModule.h"
 #include "desktop/SettingsPage.h"
+#include "reader/ReadAloudController.h"
 #include "reader/ReadingController.h"
 #include "reader/ReadingPage.h"
 #include "reader/ReadingView.h"
@@ -175,6 +176,8 @@ void MainWindow::setSettings(SettingsModule* settings)
     if (!settings)
         return;
     settings->setReadingAppearance(m_reading->view());
+    // Reading aloud holds its breath while the boss key keeps the windows hidden.
+    connect(&settings->bossKey(), &BossKey::toggled, &m_reading->readAloud(), &ReadAloudController::setWindowsHidden);
     setSettingsPage(settings->page(m_pages[4]));
 }
 
@@ -226,7 +229,8 @@ void MainWindow::formLoad()
     });
     // 6. Striped lists (the bookshelf stripes its own list).
     guarded([this] { SetStripedBackground(m_reading->chapterList(), stripeFirstColor(), stripeSecondColor()); });
-    // 7. HOOK (voice reading): create the voice, list the voices in Combo1, select the last.
+    // 7. The voices in Combo1, Mandarin (or else the last entry) current.
+    guarded([this] { m_reading->readAloud().load(); });
     // 8. HOOK (online catalogue): catalogue address, first-visit flag, paging fields "1".
     // 9. The settings, each by its own statement.
     LibraryDatabase* library = m_services.state.library;

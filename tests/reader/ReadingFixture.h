@@ -12,6 +12,7 @@
 #include "FakeDesktopLauncher.h"
 #include "FakeDialogs.h"
 #include "FakePickers.h"
+#include "FakeSpeechEngine.h"
 #include "RecordingNavigator.h"
 
 #include <QFile>
@@ -30,7 +31,8 @@ struct ReadingFixture {
     FakePickers pickers;
     FakeDesktopLauncher desktop;
     FakeClock clock;
-    AppServices services{state, dialogs, pickers, desktop, clock};
+    FakeSpeechEngine speech;
+    AppServices services{state, dialogs, pickers, desktop, clock, speech};
 
     ReadingFixture()
     {
