@@ -82,7 +82,11 @@ qint64 AudioSinkOutput::playedSamples()
 {
     if (!m_sink || !m_io)
         return 0;
-    const qint64 played = m_sink->processedUSecs() * m_format.sampleRate() / 1000000;
+    // Idle after writing means the device ran out of samples: all of them were heard.
+    if (m_sink->state() == QAudio::IdleState && m_written > 0)
+        return m_written;
+    // Rounded: the sink floors samples to microseconds, flooring back could lose the last one.
+    const qint64 played = (m_sink->processedUSecs() * m_format.sampleRate() + 500000) / 1000000;
     return std::min(played, m_written);
 }
 
