@@ -30,6 +30,7 @@ private Q_SLOTS:
     void purgeEndsTheStream();
     void streamsEndInTurnEmptyAtOnce();
     void voiceChangeReachesSynthesis();
+    void closingWhileSpeakingIsPrompt();
 
 private:
     // A clock-driven engine whose voices are listed; null (test skipped) without voices.
@@ -328,6 +329,23 @@ void TestEspeakSpeechEngine::voiceChangeReachesSynthesis()
     for (const QList<QVariant>& w : heard)
         spoken << text.mid(w.at(1).toInt(), w.at(2).toInt());
     QCOMPARE(spoken, (QStringList{"read", "this"}));
+}
+
+void TestEspeakSpeechEngine::closingWhileSpeakingIsPrompt()
+{
+    auto engine = makeEngine();
+    if (!engine)
+        QSKIP("espeak-ng has no voices here");
+    engine->setCurrentVoice(voiceIndex(*engine, QStringLiteral("sit/cmn")));
+    QSignalSpy heard(engine.get(), &SpeechEngine::word);
+    // Far more than the synthesis may run ahead: it is waiting for the player when closed.
+    engine->speak(QStringLiteral("天地玄黄，宇宙洪荒。").repeated(1000), SpeechEngine::SpeakAsync);
+    QTRY_VERIFY_WITH_TIMEOUT(heard.size() >= 1, 10000);
+    QTest::qWait(200);
+    QElapsedTimer clock;
+    clock.start();
+    engine.reset();
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
 }
 
 QTEST_MAIN(TestEspeakSpeechEngine)

@@ -141,7 +141,7 @@ void EspeakSynthesizer::setVoice(const QString& id)
 
 void EspeakSynthesizer::synthesize(quint64 generation, int stream, const QString& text)
 {
-    if (generation != m_timeline.generation())
+    if (!m_timeline.isCurrent(generation))
         return;
     if (m_ready && !text.isEmpty()) {
         // A NUL would end the text early; a blank keeps every position where it was.
@@ -149,7 +149,7 @@ void EspeakSynthesizer::synthesize(quint64 generation, int stream, const QString
         spoken.replace(QChar(0), QLatin1Char(' '));
         bool firstSamples = false;
         for (const TextPieces::Piece& piece : TextPieces::split(spoken)) {
-            if (generation != m_timeline.generation())
+            if (!m_timeline.isCurrent(generation))
                 return;
             const QString part = spoken.mid(piece.start, piece.length);
             const QByteArray utf8 = part.toUtf8();

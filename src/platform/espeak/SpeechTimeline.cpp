@@ -14,6 +14,12 @@ quint64 SpeechTimeline::generation() const
     return m_generation;
 }
 
+bool SpeechTimeline::isCurrent(quint64 generation) const
+{
+    std::lock_guard lock(m_mutex);
+    return !m_closed && generation == m_generation;
+}
+
 quint64 SpeechTimeline::purge()
 {
     std::lock_guard lock(m_mutex);

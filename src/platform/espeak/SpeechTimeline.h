@@ -29,6 +29,8 @@ public:
     explicit SpeechTimeline(qint64 aheadLimitSamples);
 
     quint64 generation() const;
+    // Whether work for `generation` is still wanted (not purged, not closed).
+    bool isCurrent(quint64 generation) const;
     // Drops every sample and event, starts a new generation and wakes a waiting producer.
     quint64 purge();
     // Wakes everyone for good (shutdown).
