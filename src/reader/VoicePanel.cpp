@@ -8,7 +8,7 @@
 #include <QSignalBlocker>
 
 VoicePanel::VoicePanel(ReadAloudController& controller, QWidget* parent)
-    : QFrame(parent), m_controller(controller), m_list(new QComboBox(this))
+    : QFrame(parent), m_controller(&controller), m_list(new QComboBox(this))
 {
     setObjectName(QStringLiteral("Picture1"));
     setFrameShape(QFrame::StyledPanel);
@@ -26,24 +26,26 @@ VoicePanel::VoicePanel(ReadAloudController& controller, QWidget* parent)
     hide();
 
     fill();
-    connect(&m_controller, &ReadAloudController::voiceEntriesChanged, this, &VoicePanel::fill);
-    connect(&m_controller, &ReadAloudController::panelVisibleChanged, this, [this](bool visible) {
+    connect(&controller, &ReadAloudController::voiceEntriesChanged, this, &VoicePanel::fill);
+    connect(&controller, &ReadAloudController::panelVisibleChanged, this, [this](bool visible) {
         setVisible(visible);
         if (visible)
             raise();
     });
-    connect(&m_controller, &ReadAloudController::voiceListFocusRequested, this,
+    connect(&controller, &ReadAloudController::voiceListFocusRequested, this,
             [this] { m_list->setFocus(Qt::OtherFocusReason); });
     // Picking an entry, even the current one, is Combo1_Click.
-    connect(m_list, &QComboBox::activated, &m_controller, &ReadAloudController::voiceChosen);
+    connect(m_list, &QComboBox::activated, &controller, &ReadAloudController::voiceChosen);
 }
 
 void VoicePanel::fill()
 {
+    if (!m_controller)
+        return;
     const QSignalBlocker blocker(m_list);
     m_list->clear();
-    m_list->addItems(m_controller.voiceEntries());
-    m_list->setCurrentIndex(m_controller.currentEntry());
+    m_list->addItems(m_controller->voiceEntries());
+    m_list->setCurrentIndex(m_controller->currentEntry());
 }
 
 bool VoicePanel::eventFilter(QObject* watched, QEvent* event)
@@ -52,8 +54,8 @@ bool VoicePanel::eventFilter(QObject* watched, QEvent* event)
     // another program; neither is leaving the list for another control.
     if (watched == m_list && event->type() == QEvent::FocusOut) {
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
-            m_controller.voiceListLostFocus();
+        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason && m_controller)
+            m_controller->voiceListLostFocus();
     }
     return QFrame::eventFilter(watched, event);
 }

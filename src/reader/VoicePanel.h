@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFrame>
+#include <QPointer>
 
 class QComboBox;
 class ReadAloudController;
@@ -20,6 +21,8 @@ protected:
 private:
     void fill();
 
-    ReadAloudController& m_controller;
+    // The reading page drops its controller before its child widgets: focus leaving Combo1
+    // while the page is torn down must not reach it.
+    QPointer<ReadAloudController> m_controller;
     QComboBox* m_list;
 };
