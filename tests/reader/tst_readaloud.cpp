@@ -54,9 +54,7 @@ private Q_SLOTS:
     void voiceList();
     void voicesListedAfterLoad();
     void noVoicesStillEnds();
-    void panelToggles();
     void bossKeyPausesWhileHidden();
-    void helpOpensTheBundledPage();
 
 private:
     // Button 11 from idle with the page answering `text`; returns the stream spoken.
@@ -300,25 +298,6 @@ void TestReadAloud::noVoicesStillEnds()
     QVERIFY(engine.voiceChanges.isEmpty());
 }
 
-void TestReadAloud::panelToggles()
-{
-    QSignalSpy shown(m_ctl.get(), &ReadAloudController::panelVisibleChanged);
-    QSignalSpy focus(m_ctl.get(), &ReadAloudController::voiceListFocusRequested);
-    m_ctl->voicePanelButtonClick();
-    QVERIFY(m_ctl->isPanelVisible());
-    QCOMPARE(focus.size(), 1);
-    m_ctl->voicePanelButtonClick();
-    QVERIFY(!m_ctl->isPanelVisible());
-    QCOMPARE(focus.size(), 1);
-
-    m_ctl->voicePanelButtonClick();
-    m_ctl->voiceListLostFocus();
-    QVERIFY(!m_ctl->isPanelVisible());
-    QCOMPARE(shown.size(), 4);
-    // Nothing of this touches the speech.
-    QVERIFY(m_engine->calls.isEmpty());
-}
-
 void TestReadAloud::bossKeyPausesWhileHidden()
 {
     m_ctl->setWindowsHidden(true); // idle: nothing to hold
@@ -350,16 +329,6 @@ void TestReadAloud::bossKeyPausesWhileHidden()
     QVERIFY(m_engine->isPaused());
     m_ctl->setWindowsHidden(false);
     QVERIFY(!m_engine->isPaused());
-}
-
-void TestReadAloud::helpOpensTheBundledPage()
-{
-    m_ctl->helpButtonClick();
-    QCOMPARE(m_desktop->urls, QStringList{"file:///opt/quillmere/help/voiceread.html"});
-    const QString bundled = ReadAloudController::helpFileIn(QStringLiteral(QUILLMERE_SOURCE_DIR "/resources"));
-    QCOMPARE(bundled, QStringLiteral(QUILLMERE_SOURCE_DIR "/resources/help/voiceread.html"));
-    QVERIFY(QFileInfo::exists(bundled));
-    QVERIFY(ReadAloudController::helpFileIn(QStringLiteral("/nonexistent")).endsWith("/help/voiceread.html"));
 }
 
 QTEST_MAIN(TestReadAloud)

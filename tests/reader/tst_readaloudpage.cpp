@@ -282,6 +282,9 @@ void TestReadAloudPage::helpButton()
     QVERIFY(url.isLocalFile());
     QCOMPARE(url.toLocalFile(), m_fx->state.programFolder + QStringLiteral("/help/voiceread.html"));
     QVERIFY(QFileInfo::exists(url.toLocalFile()));
+    // Without a copy beside the program, the one beside the executable.
+    QVERIFY(ReadAloudController::helpFileIn(QStringLiteral("/nonexistent"))
+                .startsWith(QCoreApplication::applicationDirPath() + QStringLiteral("/help/")));
 }
 
 QTEST_MAIN(TestReadAloudPage)
