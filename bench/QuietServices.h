@@ -7,6 +7,7 @@
 #include "platform/DesktopLauncher.h"
 #include "platform/Dialogs.h"
 #include "platform/Pickers.h"
+#include "platform/SpeechEngine.h"
 
 #include <cstdio>
 
@@ -34,4 +35,25 @@ struct NoNavigator : ReaderNavigator {
     void getChapter(const QString&, const QString&) override {}
     void readList() override {}
     void showBookDialog(const QString&, const QString& = QString()) override {}
+};
+
+// No voices: a stream ends as soon as it is queued.
+struct NoSpeech : SpeechEngine {
+    QList<SpeechVoice> voices() const override { return {}; }
+    int currentVoice() const override { return -1; }
+    bool setCurrentVoice(int) override { return false; }
+    int speak(const QString&, int) override
+    {
+        const int stream = ++m_lastStream;
+        QMetaObject::invokeMethod(
+            this, [this, stream] { emit endStream(stream); }, Qt::QueuedConnection);
+        return stream;
+    }
+    void purge() override {}
+    void pause() override {}
+    void resume() override {}
+    bool isPaused() const override { return false; }
+
+private:
+    int m_lastStream = 0;
 };

@@ -286,7 +286,8 @@ bool unpackThroughQueue(const char* what, const QString& archive, QTemporaryDir&
     NoDesktop desktop;
     SystemClock clock;
     QNetworkAccessManager network;
-    AppServices services{state, dialogs, pickers, desktop, clock, network};
+    NoSpeech speech;
+    AppServices services{state, dialogs, pickers, desktop, clock, network, speech};
     NoNavigator navigator;
     DownloadQueue queue(services, navigator);
     CatalogueRow row;

@@ -102,7 +102,8 @@ int main(int argc, char* argv[])
     NoDesktop desktop;
     SystemClock clock;
     QNetworkAccessManager network;
-    AppServices services{state, dialogs, pickers, desktop, clock, network};
+    NoSpeech speech;
+    AppServices services{state, dialogs, pickers, desktop, clock, network, speech};
     NoNavigator navigator;
 
     ReadingPage page(services, navigator);

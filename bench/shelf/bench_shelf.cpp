@@ -91,7 +91,8 @@ int main(int argc, char** argv)
     NoDesktop desktop;
     SystemClock clock;
     QNetworkAccessManager network;
-    AppServices services{state, dialogs, pickers, desktop, clock, network};
+    NoSpeech speech;
+    AppServices services{state, dialogs, pickers, desktop, clock, network, speech};
     NoNavigator navigator;
     BookshelfPage page(services, navigator);
     page.resize(1200, 800);

@@ -5,6 +5,7 @@ class DesktopLauncher;
 class Dialogs;
 class Pickers;
 class QNetworkAccessManager;
+class SpeechEngine;
 struct AppState;
 
 // The real services of one run, handed to each window as one reference. main.cpp
@@ -17,4 +18,5 @@ struct AppServices {
     Clock& clock;
     // One network manager for the whole run: its cookie jar keeps the service's cookies for every window.
     QNetworkAccessManager& network;
+    SpeechEngine& speech;
 };

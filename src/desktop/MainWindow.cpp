@@ -16,6 +16,7 @@
 #include "online/DownloadPane.h"
 #include "online/DownloadQueue.h"
 #include "platform/qt/QtClipboard.h"
+#include "reader/ReadAloudController.h"
 #include "reader/ReadingController.h"
 #include "reader/ReadingPage.h"
 #include "reader/ReadingView.h"
@@ -223,6 +224,8 @@ void MainWindow::setSettings(SettingsModule* settings)
     if (!settings)
         return;
     settings->setReadingAppearance(m_reading->view());
+    // Reading aloud holds its breath while the boss key keeps the windows hidden.
+    connect(&settings->bossKey(), &BossKey::toggled, &m_reading->readAloud(), &ReadAloudController::setWindowsHidden);
     setSettingsPage(settings->page(m_pages[4]));
 }
 
@@ -268,7 +271,8 @@ void MainWindow::formLoad()
     });
     // 6. Striped lists (the bookshelf and the catalogue stripe their own lists).
     guarded([this] { SetStripedBackground(m_reading->chapterList(), stripeFirstColor(), stripeSecondColor()); });
-    // 7. HOOK (voice reading): create the voice, list the voices in Combo1, select the last.
+    // 7. The voices in Combo1, Mandarin (or else the last entry) current.
+    guarded([this] { m_reading->readAloud().load(); });
     // 8. The catalogue's start state (its address and the first-visit flag) came with the
     //    online page; its paging controls rest until the first list arrives.
     // 9. The settings, each by its own statement.

@@ -10,6 +10,7 @@
 #include "desktop/ScreenshotTour.h"
 #include "desktop/SettingsModule.h"
 #include "platform/Clock.h"
+#include "platform/espeak/EspeakSpeechEngine.h"
 #include "platform/qt/QtDesktopLauncher.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtPickers.h"
@@ -31,6 +32,8 @@ int runReader(QApplication& app)
     QtDialogs dialogs;
     QtPickers pickers;
     QtDesktopLauncher desktop;
+    // Loads its voices on its own thread while start-up goes on.
+    EspeakSpeechEngine speech;
     LibraryDatabase library;
     AppState state;
     state.programFolder = AppPaths::programFolder();
@@ -38,7 +41,7 @@ int runReader(QApplication& app)
     QNetworkAccessManager network;
     // The service's login cookies; a login with "记住登录" outlives the run.
     network.setCookieJar(new PersistentCookieJar(state.programFolder + QStringLiteral("/DataFile/Cookies.dat")));
-    AppServices services{state, dialogs, pickers, desktop, clock, network};
+    AppServices services{state, dialogs, pickers, desktop, clock, network, speech};
 
     Startup startup(state, library, dialogs, clock);
     // The updater lives beside the reader's executable.

@@ -72,6 +72,11 @@ void draw(QPainter& p, const QString& name)
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(46, 139, 87));
         p.drawPath(triangle(10, 6, 15, 20, true));
+    } else if (name == QLatin1String("pause")) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(46, 139, 87));
+        p.drawRoundedRect(QRectF(9, 7, 5, 18), 1.5, 1.5);
+        p.drawRoundedRect(QRectF(18, 7, 5, 18), 1.5, 1.5);
     } else if (name == QLatin1String("stop")) {
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(178, 34, 34));

@@ -8,10 +8,13 @@
 #include "reader/BookmarkController.h"
 #include "reader/ChapterListModel.h"
 #include "reader/FindBar.h"
+#include "reader/ReadAloudController.h"
 #include "reader/ReaderIcons.h"
 #include "reader/ReadingController.h"
 #include "reader/ReadingLayout.h"
 #include "reader/ReadingView.h"
+#include "reader/VoicePanel.h"
+#include "reader/WebSpokenPage.h"
 
 #include <QAction>
 #include <QFrame>
@@ -41,6 +44,9 @@ ReadingPage::ReadingPage(AppServices& services, ReaderNavigator& navigator, QWid
     m_bookmarks = std::make_unique<BookmarkController>(services.state.library, services.dialogs,
                                                        [this] { m_navigator.readList(); });
     m_opener = std::make_unique<BookOpener>(services, navigator);
+    m_spoken = std::make_unique<WebSpokenPage>(m_view);
+    m_readAloud = std::make_unique<ReadAloudController>(services.speech, *m_spoken, services.desktop,
+                                                        ReadAloudController::helpFileIn(services.state.programFolder));
 
     buildMenus();
     buildToolbar();
@@ -63,6 +69,8 @@ ReadingPage::ReadingPage(AppServices& services, ReaderNavigator& navigator, QWid
         m_spliterButtons[i] = button;
     }
     m_spliterButtons[1]->hide();
+
+    bindReadAloud();
 
     m_findBar = new FindBar(m_view, this);
     // Ctrl+F anywhere on the page opens the find bar, as in a browser.
@@ -118,7 +126,9 @@ void ReadingPage::buildMenus()
         QAction* action = m_readMenu->addAction(QString::fromUtf8(item.caption));
         action->setObjectName(QString::fromLatin1(item.name));
     }
-    // "语音朗读" is wired by voice reading, "共享本书到网络" by sharing.
+    // "共享本书到网络" is wired by sharing.
+    connect(m_readMenu->findChild<QAction*>(QStringLiteral("Menue_VoiceRead")), &QAction::triggered, this,
+            [this] { toolbarButtonClick(11); });
     connect(m_readMenu->findChild<QAction*>(QStringLiteral("Menue_InsertSQ")), &QAction::triggered, this,
             &ReadingPage::addBookmark);
     connect(m_readMenu->findChild<QAction*>(QStringLiteral("Menue_GotoSQ")), &QAction::triggered, this,
@@ -253,13 +263,54 @@ void ReadingPage::toolbarButtonClick(int index)
         case 9:
             m_controller->showLast();
             break;
+        case 11:
+            m_readAloud->readButtonClick();
+            break;
+        case 12:
+            m_readAloud->stopButtonClick();
+            break;
+        case 13:
+            m_readAloud->voicePanelButtonClick();
+            break;
+        case 14:
+            m_readAloud->helpButtonClick();
+            break;
         default:
-            // 11 to 14 belong to voice reading and are wired there.
             break;
         }
     } catch (const std::exception&) {
     } catch (...) {
     }
+}
+
+void ReadingPage::bindReadAloud()
+{
+    m_voicePanel = new VoicePanel(*m_readAloud, this);
+    // Button 11 shows the state of reading aloud: its tool tip, and image 8 or 9.
+    connect(m_readAloud.get(), &ReadAloudController::stateChanged, this, [this] {
+        QAction* read = m_buttons[10];
+        const QString tip = m_readAloud->readToolTip();
+        read->setText(tip);
+        read->setToolTip(tip);
+        read->setIcon(readerIcon(m_readAloud->readImage() == ReadAloudController::ImagePause ? QStringLiteral("pause")
+                                                                                             : QStringLiteral("read")));
+    });
+    connect(m_readAloud.get(), &ReadAloudController::panelVisibleChanged, this, [this](bool visible) {
+        if (visible)
+            placeVoicePanel();
+    });
+}
+
+void ReadingPage::placeVoicePanel()
+{
+    // Just under button 13, over the reading view.
+    QWidget* button = m_toolbar->widgetForAction(m_buttons[12]);
+    const QSize size = m_voicePanel->sizeHint();
+    int x = button ? m_toolbar->mapTo(this, button->geometry().bottomLeft()).x() : 0;
+    const int y = m_toolbar->geometry().bottom() + 2;
+    x = std::max(0, std::min(x, width() - size.width()));
+    m_voicePanel->setGeometry(x, y, size.width(), size.height());
+    m_voicePanel->raise();
 }
 
 void ReadingPage::spliterButtonClick(int index)
@@ -336,6 +387,8 @@ void ReadingPage::relayout()
     }
     if (layout.list)
         m_list->setGeometry(*layout.list);
+    if (m_voicePanel->isVisible())
+        placeVoicePanel();
     if (m_findBar->isVisible()) {
         const QRect view = m_view->geometry();
         const int w = std::min(420, view.width() - 24);

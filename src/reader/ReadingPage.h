@@ -16,9 +16,12 @@ class QMenu;
 class QToolBar;
 class QToolButton;
 class QTreeView;
+class ReadAloudController;
 class ReaderNavigator;
 class ReadingController;
 class ReadingView;
+class VoicePanel;
+class WebSpokenPage;
 struct AppServices;
 
 // Page 2 of the main window, "阅读窗口": the reading toolbar Toolbar2, the reading view
@@ -40,6 +43,8 @@ public:
     // Toolbar2 button by its 1-based index (separators included), nullptr outside 1..14.
     QAction* toolbarButton(int index) const;
     BookmarkController& bookmarks() { return *m_bookmarks; }
+    ReadAloudController& readAloud() { return *m_readAloud; }
+    VoicePanel* voicePanel() const { return m_voicePanel; }
 
     // Form1_Form_Resize, step 4, for this page. The main window is 150 twips wider than
     // its pages, so the page's own width tells where the chapter list starts.
@@ -65,6 +70,8 @@ private:
     void buildToolbar();
     void buildMenus();
     void buildList();
+    void bindReadAloud();
+    void placeVoicePanel();
     QStringList chapterLabels() const;
 
     AppServices& m_services;
@@ -74,6 +81,9 @@ private:
     std::unique_ptr<ReadingController> m_controller;
     std::unique_ptr<BookmarkController> m_bookmarks;
     std::unique_ptr<BookOpener> m_opener;
+    std::unique_ptr<WebSpokenPage> m_spoken;
+    std::unique_ptr<ReadAloudController> m_readAloud;
+    VoicePanel* m_voicePanel = nullptr;
     QToolBar* m_toolbar = nullptr;
     QList<QAction*> m_buttons; // Toolbar2's fourteen, 0-based here
     QMenu* m_bookmarkMenu = nullptr;

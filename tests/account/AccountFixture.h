@@ -16,6 +16,7 @@
 #include "FakeClock.h"
 #include "FakeDesktopLauncher.h"
 #include "FakeDialogs.h"
+#include "FakeSpeechEngine.h"
 #include "FakePickers.h"
 
 #include <QAbstractButton>
@@ -43,7 +44,8 @@ struct AccountFixture {
     FakeClock clock;
     FakeClipboard clipboard;
     QNetworkAccessManager network;
-    AppServices services{state, dialogs, pickers, desktop, clock, network};
+    FakeSpeechEngine speech;
+    AppServices services{state, dialogs, pickers, desktop, clock, network, speech};
     std::unique_ptr<AccountWindows> windows;
 
     explicit AccountFixture(const QString& serviceBase)

@@ -9,6 +9,7 @@
 #include "FakeDesktopLauncher.h"
 #include "FakeDialogs.h"
 #include "FakePickers.h"
+#include "FakeSpeechEngine.h"
 
 #include <QNetworkAccessManager>
 #include <QComboBox>
@@ -76,6 +77,7 @@ private:
     FakeDesktopLauncher m_desktop;
     FakeClock m_clock;
     QNetworkAccessManager m_network;
+    FakeSpeechEngine m_speech;
     AppState m_state;
     std::unique_ptr<AppServices> m_services;
     RecordingNavigator m_navigator;
@@ -93,7 +95,7 @@ void TestBookDialog::init()
     m_boxes = FakeDialogs();
     m_pickers = FakePickers();
     m_navigator = RecordingNavigator();
-    m_services.reset(new AppServices{m_state, m_boxes, m_pickers, m_desktop, m_clock, m_network});
+    m_services.reset(new AppServices{m_state, m_boxes, m_pickers, m_desktop, m_clock, m_network, m_speech});
     m_dialogs = std::make_unique<BookDialogs>(*m_services, m_navigator);
 }
 

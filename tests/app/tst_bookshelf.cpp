@@ -8,6 +8,7 @@
 #include "FakeDesktopLauncher.h"
 #include "FakeDialogs.h"
 #include "FakePickers.h"
+#include "FakeSpeechEngine.h"
 
 #include <QNetworkAccessManager>
 #include <QLabel>
@@ -85,6 +86,7 @@ private:
     FakeDesktopLauncher m_desktop;
     FakeClock m_clock;
     QNetworkAccessManager m_network;
+    FakeSpeechEngine m_speech;
     AppState m_state;
     std::unique_ptr<AppServices> m_services;
     RecordingNavigator m_navigator;
@@ -103,7 +105,7 @@ void TestBookshelf::init()
     m_dialogs = FakeDialogs();
     m_desktop = FakeDesktopLauncher();
     m_navigator = RecordingNavigator();
-    m_services.reset(new AppServices{m_state, m_dialogs, m_pickers, m_desktop, m_clock, m_network});
+    m_services.reset(new AppServices{m_state, m_dialogs, m_pickers, m_desktop, m_clock, m_network, m_speech});
     m_page = std::make_unique<BookshelfPage>(*m_services, m_navigator);
     m_page->resize(900, 600);
     m_page->show();

@@ -7,6 +7,7 @@
 #include "FakeClock.h"
 #include "FakeDesktopLauncher.h"
 #include "FakeDialogs.h"
+#include "FakeSpeechEngine.h"
 #include "FakePickers.h"
 #include "RarWriter.h"
 #include "RecordingHttpServer.h"
@@ -135,6 +136,7 @@ private:
     FakeDesktopLauncher m_desktop;
     FakeClock m_clock;
     QNetworkAccessManager m_network;
+    FakeSpeechEngine m_speech;
     std::unique_ptr<AppServices> m_services;
     ShelfWatcher m_navigator;
     QList<CatalogueRow> m_rows;
@@ -159,7 +161,7 @@ void TestDownloadQueue::init()
     m_navigator.db = m_db.get();
     m_rows.clear();
     m_services =
-        std::make_unique<AppServices>(AppServices{m_state, m_dialogs, m_pickers, m_desktop, m_clock, m_network});
+        std::make_unique<AppServices>(AppServices{m_state, m_dialogs, m_pickers, m_desktop, m_clock, m_network, m_speech});
 }
 
 void TestDownloadQueue::cleanup()

@@ -12,6 +12,7 @@
 #include "FakeDesktopLauncher.h"
 #include "FakeDialogs.h"
 #include "FakePickers.h"
+#include "FakeSpeechEngine.h"
 #include "RecordingNavigator.h"
 
 #include <QFile>
@@ -32,7 +33,8 @@ struct ReadingFixture {
     FakeDesktopLauncher desktop;
     FakeClock clock;
     QNetworkAccessManager network;
-    AppServices services{state, dialogs, pickers, desktop, clock, network};
+    FakeSpeechEngine speech;
+    AppServices services{state, dialogs, pickers, desktop, clock, network, speech};
 
     ReadingFixture()
     {

@@ -1,0 +1,240 @@
+#include "reader/ReadAloudController.h"
+
+#include "platform/DesktopLauncher.h"
+#include "platform/SpeechEngine.h"
+#include "reader/SpokenPage.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QPointer>
+#include <QUrl>
+
+ReadAloudController::ReadAloudController(SpeechEngine& engine, SpokenPage& page, DesktopLauncher& desktop,
+                                         const QString& helpFile, QObject* parent)
+    : QObject(parent), m_engine(engine), m_page(page), m_desktop(desktop), m_helpFile(helpFile)
+{
+    connect(&m_engine, &SpeechEngine::voicesChanged, this, &ReadAloudController::refreshVoices);
+    connect(&m_engine, &SpeechEngine::word, this, &ReadAloudController::onWord);
+    connect(&m_engine, &SpeechEngine::endStream, this, &ReadAloudController::onEnd);
+}
+
+QString ReadAloudController::helpFileIn(const QString& programFolder)
+{
+    const QString relative = QStringLiteral("/help/voiceread.html");
+    const QString beside = programFolder + relative;
+    if (QFileInfo::exists(beside))
+        return beside;
+    return QCoreApplication::applicationDirPath() + relative;
+}
+
+bool ReadAloudController::isChinese(const QString& language)
+{
+    static const QStringList chinese = {QStringLiteral("zh"),  QStringLiteral("cmn"), QStringLiteral("yue"),
+                                        QStringLiteral("hak"), QStringLiteral("nan"), QStringLiteral("wuu"),
+                                        QStringLiteral("gan"), QStringLiteral("hsn"), QStringLiteral("cjy"),
+                                        QStringLiteral("cdo"), QStringLiteral("lzh")};
+    const QString primary = language.section(QLatin1Char('-'), 0, 0).toLower();
+    return chinese.contains(primary);
+}
+
+bool ReadAloudController::isMandarin(const QString& language)
+{
+    const QString lower = language.toLower();
+    const QString primary = lower.section(QLatin1Char('-'), 0, 0);
+    if (primary == QLatin1String("cmn"))
+        return true;
+    // Plain "zh" and the mainland and simplified tags are Mandarin; "zh-hk", "zh-yue" are not.
+    return lower == QLatin1String("zh") || lower.startsWith(QLatin1String("zh-cn")) ||
+           lower.startsWith(QLatin1String("zh-hans")) || lower.startsWith(QLatin1String("zh-sg")) ||
+           lower.startsWith(QLatin1String("zh-tw"));
+}
+
+QString ReadAloudController::readToolTip() const
+{
+    switch (m_state) {
+    case State::Idle:
+        return QStringLiteral("开始朗读");
+    case State::Speaking:
+        return QStringLiteral("暂停朗读");
+    case State::Paused:
+        return QStringLiteral("继续朗读");
+    }
+    return {};
+}
+
+int ReadAloudController::currentEntry() const
+{
+    return m_entryVoice.indexOf(m_engine.currentVoice());
+}
+
+void ReadAloudController::setState(State state)
+{
+    if (state == m_state)
+        return;
+    m_state = state;
+    emit stateChanged();
+}
+
+void ReadAloudController::setPanelVisible(bool visible)
+{
+    if (visible == m_panelVisible)
+        return;
+    m_panelVisible = visible;
+    emit panelVisibleChanged(visible);
+}
+
+void ReadAloudController::load()
+{
+    m_loaded = true;
+    refreshVoices();
+}
+
+void ReadAloudController::refreshVoices()
+{
+    // Chinese voices first, each group in the engine's order: the reader's books are Chinese.
+    const QList<SpeechVoice> voices = m_engine.voices();
+    m_entries.clear();
+    m_entryVoice.clear();
+    for (bool chinese : {true, false}) {
+        for (int i = 0; i < voices.size(); ++i) {
+            if (isChinese(voices[i].language) == chinese) {
+                m_entries.append(voices[i].description);
+                m_entryVoice.append(i);
+            }
+        }
+    }
+    if (m_loaded && !m_startingVoiceChosen && !m_entries.isEmpty())
+        chooseStartingVoice();
+    emit voiceEntriesChanged();
+}
+
+void ReadAloudController::chooseStartingVoice()
+{
+    // Mandarin when installed: the last voice of a long list would be an arbitrary language.
+    m_startingVoiceChosen = true;
+    const QList<SpeechVoice> voices = m_engine.voices();
+    int entry = m_entries.size() - 1;
+    for (int i = 0; i < m_entryVoice.size(); ++i) {
+        if (isMandarin(voices[m_entryVoice[i]].language)) {
+            entry = i;
+            break;
+        }
+    }
+    m_engine.setCurrentVoice(m_entryVoice[entry]);
+}
+
+void ReadAloudController::readButtonClick()
+{
+    switch (m_state) {
+    case State::Idle:
+        startReading();
+        break;
+    case State::Speaking:
+        m_engine.pause();
+        setState(State::Paused);
+        break;
+    case State::Paused:
+        m_engine.resume();
+        setState(State::Speaking);
+        break;
+    }
+}
+
+void ReadAloudController::startReading()
+{
+    // The page hands its text over asynchronously; the button shows "暂停朗读" at once so
+    // that a second click pauses rather than starting a second reading.
+    const quint64 request = ++m_textRequest;
+    m_stream = 0;
+    setState(State::Speaking);
+    QPointer<ReadAloudController> self(this);
+    m_page.takeSpokenText([self, request](const QString& text) {
+        if (self)
+            self->onText(request, text);
+    });
+}
+
+void ReadAloudController::onText(quint64 request, const QString& text)
+{
+    if (request != m_textRequest || m_state == State::Idle)
+        return;
+    m_highlight = !text.isEmpty();
+    m_stream = m_engine.speak(text.isEmpty() ? noContentPhrase() : text, SpeechEngine::SpeakAsync);
+    // Paused by the user or the boss key before the text arrived: it waits where it starts.
+    if (m_state == State::Paused || m_pausedWhileHidden)
+        m_engine.pause();
+}
+
+void ReadAloudController::stopButtonClick()
+{
+    // An empty text with the purge flag drops everything; its end returns button 11 to idle.
+    ++m_textRequest;
+    m_highlight = false;
+    m_pausedWhileHidden = false;
+    m_stream = m_engine.speak(QString(), SpeechEngine::PurgeBeforeSpeak);
+}
+
+void ReadAloudController::voicePanelButtonClick()
+{
+    if (m_panelVisible) {
+        setPanelVisible(false);
+        return;
+    }
+    setPanelVisible(true);
+    emit voiceListFocusRequested();
+}
+
+void ReadAloudController::voiceListLostFocus()
+{
+    setPanelVisible(false);
+}
+
+void ReadAloudController::helpButtonClick()
+{
+    m_desktop.openUrl(QUrl::fromLocalFile(m_helpFile).toString());
+}
+
+void ReadAloudController::voiceChosen(int entry)
+{
+    ++m_textRequest;
+    m_highlight = false;
+    m_pausedWhileHidden = false;
+    m_engine.speak(QString(), SpeechEngine::PurgeBeforeSpeak);
+    m_stream = 0; // idle now, not at the end of that empty stream
+    if (entry >= 0 && entry < m_entryVoice.size())
+        m_engine.setCurrentVoice(m_entryVoice[entry]);
+    setState(State::Idle);
+    setPanelVisible(false);
+}
+
+void ReadAloudController::setWindowsHidden(bool hidden)
+{
+    if (hidden == m_hidden)
+        return;
+    m_hidden = hidden;
+    if (hidden) {
+        if (m_state == State::Speaking) {
+            m_engine.pause();
+            m_pausedWhileHidden = true;
+        }
+    } else if (m_pausedWhileHidden) {
+        m_pausedWhileHidden = false;
+        if (m_state == State::Speaking)
+            m_engine.resume();
+    }
+}
+
+void ReadAloudController::onWord(int stream, int position, int length)
+{
+    if (stream == m_stream && m_highlight)
+        m_page.highlightSpoken(position, length);
+}
+
+void ReadAloudController::onEnd(int stream)
+{
+    if (stream != m_stream || stream == 0)
+        return;
+    m_stream = 0;
+    m_highlight = false;
+    setState(State::Idle);
+}
