@@ -120,8 +120,8 @@ int main(int argc, char* argv[])
         QElapsedTimer t;
         t.start();
         const ChapterScan scan = getChapterRows(book);
-        std::printf("scan alone (getChapterRows): %.1f ms, %lld chapters, %d lines\n", t.nsecsElapsed() / 1e6,
-                    static_cast<long long>(scan.rows.size()), scan.lineCount);
+        std::printf("scan alone (getChapterRows): %.1f ms, %lld chapters, %lld lines\n", t.nsecsElapsed() / 1e6,
+                    static_cast<long long>(scan.rows.size()), static_cast<long long>(scan.lineCount));
     }
 
     // Open: getChapter until the page holds the first chapter.

@@ -7,8 +7,15 @@
 LineReader::LineReader(QIODevice& device, TextEncoding encoding, qint64 startOffset, bool checkUtf8, qint64 bufferSize)
     : m_device(device), m_unit(lineUnitSize(encoding)), m_bigEndian(encoding == TextEncoding::Utf16BE),
       m_checkUtf8(checkUtf8), m_buffer(static_cast<size_t>(std::max<qint64>(bufferSize, 16) & ~qint64(1))),
-      m_bufferBase(startOffset)
+      m_bufferBase(startOffset), m_deviceSize(device.size()), m_fed(startOffset)
 {
+}
+
+bool LineReader::utf8Valid() const
+{
+    if (m_eof)
+        return m_validator.readsAsUtf8();
+    return m_validator.mayReadAsUtf8(m_deviceSize - m_fed);
 }
 
 qint64 LineReader::findLineEnd(qint64 from) const
@@ -60,8 +67,10 @@ bool LineReader::fill()
             m_validator.finish();
         return false;
     }
-    if (m_checkUtf8 && m_validator.valid())
+    // Once the file cannot read as UTF-8 any more the caller gives up; no need to look further.
+    if (m_checkUtf8 && utf8Valid())
         m_validator.feed(m_buffer.data() + m_fill, got);
+    m_fed += got;
     m_fill += got;
     return true;
 }

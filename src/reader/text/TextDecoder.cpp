@@ -12,7 +12,9 @@
 #include <emmintrin.h>
 #endif
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -22,7 +24,7 @@ const iconv_t kNoIconv = reinterpret_cast<iconv_t>(-1);
 QString decodeUtf16(const char* data, qint64 size, bool bigEndian)
 {
     const qint64 units = size / 2;
-    QString text(static_cast<int>(units + (size & 1)), Qt::Uninitialized);
+    QString text(static_cast<qsizetype>(units + (size & 1)), Qt::Uninitialized);
     char16_t* out = reinterpret_cast<char16_t*>(text.data());
     for (qint64 i = 0; i < units; ++i) {
         const auto hi = static_cast<unsigned char>(data[2 * i + (bigEndian ? 0 : 1)]);
@@ -76,14 +78,15 @@ TextEncoding detectEncoding(const QByteArray& bytes)
         return encoding;
     Utf8Validator validator;
     validator.feed(bytes.constData(), bytes.size());
-    return validator.finish() ? TextEncoding::Utf8 : TextEncoding::Gb18030;
+    validator.finish();
+    return validator.readsAsUtf8() ? TextEncoding::Utf8 : TextEncoding::Gb18030;
 }
 
 bool Utf8Validator::feed(const char* data, qint64 size)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(data);
     qint64 i = 0;
-    while (i < size && !m_bad) {
+    while (i < size) {
         if (m_need == 0) {
             // Runs of ASCII go sixteen bytes at a time.
 #if defined(__SSE2__)
@@ -97,7 +100,8 @@ bool Utf8Validator::feed(const char* data, qint64 size)
                 ++i;
                 continue;
             }
-            // Whole two- and three-byte characters (all of Chinese text) are checked in one load.
+            // Whole two- and three-byte characters (all of Chinese text) are checked in one load;
+            // anything unusual goes the slow way below, which also counts the faults.
             if (i + 4 <= size) {
                 quint32 w;
                 std::memcpy(&w, p + i, 4);
@@ -105,18 +109,13 @@ bool Utf8Validator::feed(const char* data, qint64 size)
                 if ((w & 0x00C0C0F0) == 0x008080E0) {
                     const quint32 lead = w & 0x0F;
                     const quint32 second = (w >> 8) & 0x3F;
-                    if ((lead == 0x0 && second < 0x20) || (lead == 0xD && second >= 0x20)) {
-                        m_bad = true; // overlong form or surrogate
-                        break;
+                    if (!((lead == 0x0 && second < 0x20) || (lead == 0xD && second >= 0x20))) {
+                        ++m_multibyte;
+                        i += 3;
+                        continue;
                     }
-                    i += 3;
-                    continue;
-                }
-                if ((w & 0x0000C0E0) == 0x000080C0) {
-                    if ((w & 0x1E) == 0) {
-                        m_bad = true; // C0 and C1 only make overlong forms
-                        break;
-                    }
+                } else if ((w & 0x0000C0E0) == 0x000080C0 && (w & 0x1E) != 0) {
+                    ++m_multibyte;
                     i += 2;
                     continue;
                 }
@@ -143,27 +142,56 @@ bool Utf8Validator::feed(const char* data, qint64 size)
                 m_need = 3;
                 m_high = 0x8F;
             } else {
-                m_bad = true;
+                fault(); // a byte no character starts with
             }
         } else {
-            const unsigned char c = p[i++];
+            const unsigned char c = p[i];
             if (c < m_low || c > m_high) {
-                m_bad = true;
-                break;
+                // The sequence so far is one fault; this byte starts afresh.
+                fault();
+                m_need = 0;
+                continue;
             }
+            ++i;
             m_low = 0x80;
             m_high = 0xBF;
-            --m_need;
+            if (--m_need == 0)
+                ++m_multibyte;
         }
     }
-    return !m_bad;
+    return m_faults == 0;
 }
 
 bool Utf8Validator::finish()
 {
-    if (m_need != 0)
-        m_bad = true;
-    return !m_bad;
+    m_openAtEnd = m_need != 0;
+    m_need = 0;
+    return valid();
+}
+
+bool Utf8Validator::toleratedFaults(qint64 faults, qint64 multibyteCharacters)
+{
+    if (faults <= 0)
+        return true;
+    // faults * k < characters, without the product.
+    return multibyteCharacters > 0 && faults <= (multibyteCharacters - 1) / kCharactersPerFault;
+}
+
+bool Utf8Validator::mayReadAsUtf8(qint64 bytesLeft) const
+{
+    // The rest of the input holds at most one multi-byte character per two bytes (and the
+    // character left open may still complete).
+    const qint64 more = std::max<qint64>(bytesLeft, 0) / 2 + 1;
+    const qint64 best = m_multibyte > std::numeric_limits<qint64>::max() - more ? std::numeric_limits<qint64>::max()
+                                                                                : m_multibyte + more;
+    return toleratedFaults(m_faults, best);
+}
+
+qint64 decodedUnitsBound(qint64 bytes, TextEncoding encoding)
+{
+    if (bytes < 0 || bytes > TextDecoder::kMaxDecodeBytes)
+        return -1;
+    return lineUnitSize(encoding) == 2 ? bytes / 2 + (bytes & 1) : bytes;
 }
 
 TextDecoder::TextDecoder(TextEncoding encoding) : m_encoding(encoding)
@@ -182,12 +210,12 @@ TextDecoder::~TextDecoder()
 
 QString TextDecoder::decode(const char* data, qint64 size)
 {
-    if (size <= 0)
+    if (size <= 0 || decodedUnitsBound(size, m_encoding) < 0)
         return {};
     switch (m_encoding) {
     case TextEncoding::Utf8:
     case TextEncoding::Utf8Bom:
-        return QString::fromUtf8(data, static_cast<qsizetype>(size));
+        return decodeUtf8(data, size);
     case TextEncoding::Utf16LE:
         return decodeUtf16(data, size, false);
     case TextEncoding::Utf16BE:
@@ -198,15 +226,84 @@ QString TextDecoder::decode(const char* data, qint64 size)
     return {};
 }
 
+QString TextDecoder::decodeUtf8(const char* data, qint64 size)
+{
+    // Clean text without a leading U+FEFF goes through Qt's fast decoder, which would drop
+    // such a mark; the rest is decoded here, one U+FFFD per fault.
+    Utf8Validator validator;
+    validator.feed(data, size);
+    const bool leadingMark = size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0;
+    if (validator.finish() && !leadingMark)
+        return QString::fromUtf8(data, static_cast<qsizetype>(size));
+
+    QString text(static_cast<qsizetype>(size), Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
+    qsizetype n = 0;
+    const auto* p = reinterpret_cast<const unsigned char*>(data);
+    qint64 i = 0;
+    while (i < size) {
+        const unsigned char c = p[i];
+        if (c < 0x80) {
+            out[n++] = c;
+            ++i;
+            continue;
+        }
+        int need = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        char32_t cp = 0;
+        if (c >= 0xC2 && c <= 0xDF) {
+            need = 1;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            need = 2;
+            cp = c & 0x0F;
+            low = c == 0xE0 ? 0xA0 : 0x80;
+            high = c == 0xED ? 0x9F : 0xBF;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            need = 3;
+            cp = c & 0x07;
+            low = c == 0xF0 ? 0x90 : 0x80;
+            high = c == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            out[n++] = u'\xFFFD';
+            ++i;
+            continue;
+        }
+        ++i;
+        bool complete = true;
+        for (int k = 0; k < need; ++k) {
+            if (i >= size || p[i] < low || p[i] > high) {
+                complete = false; // the bytes so far are one fault; this one starts afresh
+                break;
+            }
+            cp = cp << 6 | (p[i] & 0x3F);
+            low = 0x80;
+            high = 0xBF;
+            ++i;
+        }
+        if (!complete) {
+            out[n++] = u'\xFFFD';
+        } else if (cp >= 0x10000) {
+            out[n++] = QChar::highSurrogate(cp);
+            out[n++] = QChar::lowSurrogate(cp);
+        } else {
+            out[n++] = static_cast<char16_t>(cp);
+        }
+    }
+    text.truncate(n);
+    return text;
+}
+
 QString TextDecoder::decodeGb18030(const char* data, qint64 size)
 {
     if (!m_iconv)
         return AnsiCodePage::decode(QByteArray(data, static_cast<qsizetype>(size)));
     auto cd = static_cast<iconv_t>(m_iconv);
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    // Every input byte yields at most one UTF-16 unit (a four-byte sequence at most two),
-    // so the output never outgrows twice the input.
-    QString text(static_cast<int>(size), Qt::Uninitialized);
+    // Every input byte yields at most one UTF-16 unit (a four-byte sequence at most two), so
+    // the output never outgrows two bytes per input byte.
+    QString text(static_cast<qsizetype>(decodedUnitsBound(size, m_encoding)), Qt::Uninitialized);
     char* outStart = reinterpret_cast<char*>(text.data());
     char* out = outStart;
     size_t outLeft = static_cast<size_t>(size) * 2;

@@ -21,32 +21,70 @@ inline int lineUnitSize(TextEncoding encoding)
 bool encodingFromBom(const char* data, qint64 size, TextEncoding& encoding);
 
 // Which encoding a file's leading bytes (and, without a byte-order mark, its content) call for:
-// a byte-order mark picks UTF-8, UTF-16LE or UTF-16BE; otherwise valid UTF-8 is UTF-8 and
-// anything else GB18030, the superset of GBK.
+// a byte-order mark picks UTF-8, UTF-16LE or UTF-16BE; otherwise bytes that read as UTF-8 by
+// Utf8Validator::readsAsUtf8 are UTF-8 and anything else GB18030, the superset of GBK.
 TextEncoding detectEncoding(const QByteArray& bytes);
 
-// Strict UTF-8 check fed piece by piece, so a file can be judged while it streams past:
-// overlong forms, surrogates, code points past U+10FFFF and a sequence cut by the end fail.
+// A UTF-8 check fed piece by piece, so a file can be judged while it streams past. It counts
+// what it sees rather than stopping at the first fault: a book cut off in the middle of its
+// last character, or a few stray bytes among megabytes of Chinese, is still a UTF-8 book.
+//
+// An invalid sequence is counted the way the decoder replaces it: the longest start of a
+// valid sequence (or one lone byte) is one fault, shown as one U+FFFD. Overlong forms,
+// surrogates and code points past U+10FFFF are faults.
 class Utf8Validator {
 public:
-    // false once the bytes seen so far cannot be UTF-8.
+    // A book is UTF-8 while it has fewer than one fault per this many multi-byte characters.
+    // GBK text breaks UTF-8 on nearly every character, so no GBK book comes near it.
+    static constexpr qint64 kCharactersPerFault = 10000;
+
+    // False once the bytes seen so far are not strictly UTF-8.
     bool feed(const char* data, qint64 size);
-    // Ends the input: a sequence still open is invalid.
+    // Ends the input. True when every byte was strictly UTF-8 and nothing was left open.
     bool finish();
-    bool valid() const { return !m_bad; }
+    bool valid() const { return m_faults == 0 && !m_openAtEnd; }
+
+    qint64 faults() const { return m_faults; }
+    qint64 multibyteCharacters() const { return m_multibyte; }
+    // After finish(): the input ended inside a character (a download cut short).
+    bool cutShort() const { return m_openAtEnd; }
+
+    // After finish(): whether the whole input reads as UTF-8. A character cut off by the end
+    // is not a fault.
+    bool readsAsUtf8() const { return toleratedFaults(m_faults, m_multibyte); }
+    // While feeding, with `bytesLeft` bytes still to come: false once no ending could make the
+    // input read as UTF-8, so a GBK book is told apart within its first few kilobytes.
+    bool mayReadAsUtf8(qint64 bytesLeft) const;
+
+    // The measure itself: faults under one in kCharactersPerFault multi-byte characters.
+    static bool toleratedFaults(qint64 faults, qint64 multibyteCharacters);
 
 private:
+    void fault() { ++m_faults; }
+
     int m_need = 0; // continuation bytes still expected
     unsigned char m_low = 0x80;
     unsigned char m_high = 0xBF;
-    bool m_bad = false;
+    qint64 m_faults = 0;
+    qint64 m_multibyte = 0;
+    bool m_openAtEnd = false;
 };
 
-// Turns complete runs of a file's bytes (whole lines, a chapter) into text. GB18030 goes
-// through iconv; a byte iconv cannot place becomes U+FFFD and decoding goes on after it.
+// UTF-16 units needed to hold `bytes` bytes decoded in `encoding`: no encoding gives more
+// than one unit per byte (UTF-16 one per two bytes). -1 for a negative size or one past
+// kMaxDecodeBytes. All arithmetic is 64-bit: a chapter over 2 GiB must never wrap.
+qint64 decodedUnitsBound(qint64 bytes, TextEncoding encoding);
+
+// Turns complete runs of a file's bytes (whole lines, a chapter part) into text. Nothing is
+// read as a byte-order mark: a U+FEFF or U+FFFE inside the run is kept as the character it is.
+// UTF-8 faults become one U+FFFD each (see Utf8Validator); GB18030 goes through iconv, a byte
+// iconv cannot place becomes U+FFFD and decoding goes on after it. Runs over kMaxDecodeBytes
+// are refused (the empty text): the reader shows long chapters in parts far below it.
 // One object per thread: it holds the iconv descriptor.
 class TextDecoder {
 public:
+    static constexpr qint64 kMaxDecodeBytes = qint64(1) << 30;
+
     explicit TextDecoder(TextEncoding encoding);
     ~TextDecoder();
     TextDecoder(const TextDecoder&) = delete;
@@ -58,6 +96,7 @@ public:
 
 private:
     QString decodeGb18030(const char* data, qint64 size);
+    static QString decodeUtf8(const char* data, qint64 size);
 
     TextEncoding m_encoding;
     void* m_iconv = nullptr; // iconv_t, kept out of the header
