@@ -136,7 +136,12 @@ bool cutIntoParts(QFile& file, TextEncoding encoding, qint64 begin, qint64 end, 
     std::vector<char> window(static_cast<size_t>(partBytes + kPartLookahead));
     qint64 pos = begin;
     while (pos < end) {
-        const qint64 want = std::min<qint64>(end - pos, partBytes + kPartLookahead);
+        // Parts of even size: what is left is shared out among as many parts as it needs, so
+        // a chapter just over the limit becomes two halves rather than a part and a sliver.
+        const qint64 left = end - pos;
+        const qint64 parts = (left + partBytes - 1) / partBytes;
+        const qint64 limit = std::max<qint64>((left + parts - 1) / parts, 16);
+        const qint64 want = std::min<qint64>(left, limit + kPartLookahead);
         if (!file.seek(pos))
             return false;
         qint64 got = 0;
@@ -150,7 +155,7 @@ bool cutIntoParts(QFile& file, TextEncoding encoding, qint64 begin, qint64 end, 
         }
         if (got == 0)
             return true;
-        const qint64 length = partLength(window.data(), got, partBytes, encoding);
+        const qint64 length = partLength(window.data(), got, limit, encoding);
         if (length <= 0)
             return false;
         if (!onPart(pos, pos + length))

@@ -28,9 +28,10 @@ qint64 partLength(const char* window, qint64 size, qint64 limit, TextEncoding en
 // before going on at the next byte.
 int gb18030UnitLength(const unsigned char* p, qint64 avail);
 
-// Cuts bytes [begin, end) of `file` into parts of at most `partBytes`, calling `onPart`
-// with each part's [begin, end) in order; `onPart` returns false to stop early. False when
-// the file cannot be read.
+// Cuts bytes [begin, end) of `file` into parts of at most `partBytes`, about equal in size,
+// calling `onPart` with each part's [begin, end) in order; `onPart` returns false to stop
+// early. The cut depends only on the bytes of [begin, end), so cutting again gives the same
+// parts. False when the file cannot be read.
 bool cutIntoParts(QFile& file, TextEncoding encoding, qint64 begin, qint64 end, qint64 partBytes,
                   const std::function<bool(qint64, qint64)>& onPart);
 

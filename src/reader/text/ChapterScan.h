@@ -45,9 +45,11 @@ struct ChapterScan {
 // How a scan reads and cuts. The defaults serve the reader; tests and the fuzz targets use
 // small values to reach the long-line and part paths with small inputs.
 struct ScanLimits {
-    // A chapter of more bytes than this is listed in parts of at most this many bytes: the
-    // reading page shows about a megabyte of text at once without a pause.
-    static constexpr qint64 kDefaultPartBytes = qint64(1) << 20;
+    // A chapter of more bytes than this is listed in parts of at most this many bytes: about
+    // 40,000 Chinese characters, several times the longest chapter of a real novel, and what
+    // the reading page lays out in a blink and in little memory. (At a megabyte it takes a
+    // second and a few hundred MB.)
+    static constexpr qint64 kDefaultPartBytes = qint64(128) << 10;
 
     qint64 bufferBytes = qint64(1) << 20; // the line reader's buffer
     qint64 partBytes = kDefaultPartBytes; // kept between 64 and kMaxReadBackBytes
