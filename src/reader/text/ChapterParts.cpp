@@ -133,7 +133,8 @@ bool cutIntoParts(QFile& file, TextEncoding encoding, qint64 begin, qint64 end, 
                   const std::function<bool(qint64, qint64)>& onPart)
 {
     partBytes = std::max<qint64>(partBytes, 16);
-    std::vector<char> window(static_cast<size_t>(partBytes + kPartLookahead));
+    std::vector<char> window(
+        static_cast<size_t>(std::min(partBytes, std::max<qint64>(end - begin, 0)) + kPartLookahead));
     qint64 pos = begin;
     while (pos < end) {
         // Parts of even size: what is left is shared out among as many parts as it needs, so

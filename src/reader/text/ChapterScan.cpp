@@ -184,7 +184,8 @@ ChapterScan getChapterRows(const QString& path, const ScanLimits& limits)
     }
     TextEncoding encoding = TextEncoding::Utf8;
     const bool hasBom = encodingFromBom(head, got, encoding);
-    const qint64 bufferBytes = std::max<qint64>(limits.bufferBytes, 16);
+    // The buffer holds at least the longest heading, which must never be cut off.
+    const qint64 bufferBytes = std::max<qint64>(limits.bufferBytes, ScanLimits::kMinBufferBytes);
     PassResult result = scanPass(file, encoding, !hasBom, bufferBytes, scan);
     if (result == PassResult::NotUtf8) {
         encoding = TextEncoding::Gb18030;

@@ -51,7 +51,11 @@ struct ScanLimits {
     // second and a few hundred MB.)
     static constexpr qint64 kDefaultPartBytes = qint64(128) << 10;
 
-    qint64 bufferBytes = qint64(1) << 20; // the line reader's buffer
+    static constexpr qint64 kMinBufferBytes = 256; // a heading is at most 39 characters
+
+    // The line reader's buffer. A line longer than it is seen only in part: row 1's label
+    // is the start of a longer first line, and no such line is a heading.
+    qint64 bufferBytes = qint64(1) << 20;
     qint64 partBytes = kDefaultPartBytes; // kept between 64 and kMaxReadBackBytes
 };
 

@@ -2,13 +2,18 @@
 
 #include <QIODevice>
 
+#include <algorithm>
 #include <cstring>
 
 LineReader::LineReader(QIODevice& device, TextEncoding encoding, qint64 startOffset, bool checkUtf8, qint64 bufferSize)
     : m_device(device), m_unit(lineUnitSize(encoding)), m_bigEndian(encoding == TextEncoding::Utf16BE),
-      m_checkUtf8(checkUtf8), m_buffer(static_cast<size_t>(std::max<qint64>(bufferSize, 16) & ~qint64(1))),
-      m_bufferBase(startOffset), m_deviceSize(device.size()), m_fed(startOffset)
+      m_checkUtf8(checkUtf8), m_bufferBase(startOffset), m_deviceSize(device.size()), m_fed(startOffset)
 {
+    // A file smaller than the buffer needs no more than its own size (plus one byte, so that
+    // no line of it ever fills the buffer): lines are cut off exactly as with the full buffer.
+    const qint64 rest = std::max<qint64>(m_deviceSize - startOffset, 0) + 2;
+    const qint64 size = std::max<qint64>(std::min(bufferSize, rest), 16) & ~qint64(1);
+    m_buffer.resize(static_cast<size_t>(size));
 }
 
 bool LineReader::utf8Valid() const
