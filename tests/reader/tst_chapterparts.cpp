@@ -72,6 +72,7 @@ private slots:
     void cutJustPastTheLimit();
     void staleFileIsCutAfresh();
     void toolListsAndPrintsParts();
+    void longFirstLineLabelsPartsShortly();
     void bookOver2GiB_data();
     void bookOver2GiB();
 };
@@ -345,6 +346,23 @@ void TestChapterParts::toolListsAndPrintsParts()
     QVERIFY(part.size() <= ScanLimits::kDefaultPartBytes + 1);
     QVERIFY(part.size() > ScanLimits::kDefaultPartBytes * 9 / 10);
     QVERIFY(line.contains(part.chopped(1)));
+}
+
+// A first line of a megabyte labels row 1 as before, but its parts repeat only its start.
+void TestChapterParts::longFirstLineLabelsPartsShortly()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("book.txt"));
+    const QString first = QStringLiteral("很长的第一行").repeated(60000);
+    QVERIFY(writeFile(path, first.toUtf8() + "\n" + QByteArray(300 * 1024, 'a')));
+    const ChapterScan scan = getChapterRows(path);
+    QCOMPARE(scan.rows.size(), 3);
+    const QString start = first.left(60) + QChar(0x2026);
+    QCOMPARE(scan.rows[0].label, start + QStringLiteral("（第1部分）"));
+    QCOMPARE(scan.rows[2].label, start + QStringLiteral("（第3部分）"));
+    QCOMPARE(partLabel(QStringLiteral("短"), 2), QStringLiteral("短（第2部分）"));
+    const QString astral = QString(59, QLatin1Char('a')) + QString::fromUcs4(U"\U00020000") + QStringLiteral("b");
+    QCOMPARE(partLabel(astral, 1), QString(59, QLatin1Char('a')) + QChar(0x2026) + QStringLiteral("（第1部分）"));
 }
 
 void TestChapterParts::bookOver2GiB_data()

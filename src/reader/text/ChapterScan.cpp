@@ -159,7 +159,15 @@ QString chapterLabel(QStringView line, bool firstLine)
 
 QString partLabel(const QString& label, int part)
 {
-    return QStringLiteral("%1（第%2部分）").arg(label, QString::number(part));
+    // Row 1's label is line 0, which may be long; every part carries its label, so only the
+    // start of a long one is repeated.
+    constexpr qsizetype kMaxBase = 60;
+    QString base = label;
+    if (base.size() > kMaxBase) {
+        base.truncate(base.at(kMaxBase - 1).isHighSurrogate() ? kMaxBase - 1 : kMaxBase);
+        base += QChar(0x2026);
+    }
+    return QStringLiteral("%1（第%2部分）").arg(base, QString::number(part));
 }
 
 ChapterScan getChapterRows(const QString& path, const ScanLimits& limits)

@@ -74,7 +74,8 @@ bool isHeadingLine(QStringView line);
 // byte-order mark. Row 1's label also loses every CR (firstLine).
 QString chapterLabel(QStringView line, bool firstLine = false);
 
-// The label of part `part` (1-based) of the chapter labelled `label`.
+// The label of part `part` (1-based) of the chapter labelled `label` (its first 60
+// characters and "…" when it is longer).
 QString partLabel(const QString& label, int part);
 
 // True while the file still has the size and modification time it had when scanned, so
