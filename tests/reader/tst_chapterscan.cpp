@@ -78,6 +78,7 @@ private slots:
     void encodingsGiveSameRows();
     void unreadableFiles();
     void lateNonUtf8ByteRestartsAsGbk();
+    void damagedUtf8BookStaysUtf8();
     void longFirstLine();
     void readSplitContent_data();
     void readSplitContent();
@@ -232,6 +233,37 @@ void TestChapterScan::lateNonUtf8ByteRestartsAsGbk()
     QCOMPARE(describe(scan), (QStringList{"1|0,60000|title", "2|60000,60002|第一章"}));
     QCOMPARE(readChapterLines(scan, 1), (QStringList{"第一章", "甲"}));
     QCOMPARE(readLines(path, 60001, 60002), (QStringList{"第一章", "甲"}));
+}
+
+// A real UTF-8 novel with a stray Latin-1 byte in the middle, a damaged run of bytes and its
+// last character cut off is still UTF-8: the same rows, one U+FFFD for each fault.
+void TestChapterScan::damagedUtf8BookStaysUtf8()
+{
+    QFile in(novelsDir() + QStringLiteral("/xiyouji-pg-utf8.txt"));
+    if (!in.open(QIODevice::ReadOnly))
+        QSKIP("shared test novels not found");
+    const QByteArray original = in.readAll();
+    QTemporaryDir dir;
+    const QString clean = dir.filePath(QStringLiteral("clean.txt"));
+    QVERIFY(writeFile(clean, original));
+    const ChapterScan reference = getChapterRows(clean);
+
+    QByteArray damaged = original;
+    const qsizetype middle = damaged.indexOf('\n', damaged.size() / 2) + 1;
+    damaged.insert(middle, "caf\xE9 ");
+    damaged.insert(damaged.indexOf('\n', damaged.size() / 4) + 1, QByteArray("\xFF\xFE\x80"));
+    damaged.chop(1);
+    damaged += "\xE4\xB8"; // a download that stopped inside its last character
+    const QString path = dir.filePath(QStringLiteral("damaged.txt"));
+    QVERIFY(writeFile(path, damaged));
+    const ChapterScan scan = getChapterRows(path);
+    QCOMPARE(scan.encoding, TextEncoding::Utf8);
+    QCOMPARE(describe(scan), describe(reference));
+    int replacements = 0;
+    for (int row = 0; row < scan.rows.size(); ++row)
+        replacements += readChapterLines(scan, row).join(QLatin1Char('\n')).count(QChar(0xFFFD));
+    QCOMPARE(replacements, 1 + 3 + 1);
+    QVERIFY(readChapterLines(scan, int(scan.rows.size()) - 1).last().endsWith(QChar(0xFFFD)));
 }
 
 // A first line far longer than the read buffer still labels row 1, and the lines after it
