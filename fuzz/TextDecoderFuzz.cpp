@@ -49,6 +49,13 @@ void checkUtf8(const QByteArray& bytes, const QString& text)
                    pieces.cutShort() == whole.cutShort(),
                "the validator counts the same in pieces");
     FUZZ_CHECK(mayStill || !whole.readsAsUtf8(), "giving up early never contradicts the end");
+    // Fed as a file streams past, told how much is still to come, counting may stop early: the
+    // answer is the same.
+    Utf8Validator streamed;
+    streamed.feed(bytes.constData(), cut, bytes.size() - cut);
+    streamed.feed(bytes.constData() + cut, bytes.size() - cut, 0);
+    streamed.finish();
+    FUZZ_CHECK(streamed.readsAsUtf8() == whole.readsAsUtf8(), "stopping early never changes the answer");
     FUZZ_CHECK(detectEncoding(bytes) == (bytes.startsWith("\xEF\xBB\xBF") ? TextEncoding::Utf8Bom
                                          : bytes.startsWith("\xFF\xFE")   ? TextEncoding::Utf16LE
                                          : bytes.startsWith("\xFE\xFF")   ? TextEncoding::Utf16BE

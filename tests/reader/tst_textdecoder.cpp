@@ -51,6 +51,7 @@ private slots:
     void roundTrips_data();
     void roundTrips();
     void measureAtItsEdges();
+    void streamedGbkIsToldEarly();
     void sizeArithmetic_data();
     void sizeArithmetic();
     void oversizedRunIsRefused();
@@ -252,6 +253,29 @@ void TestTextDecoder::measureAtItsEdges()
     QVERIFY(!validator.mayReadAsUtf8(10000));
     QVERIFY(!validator.mayReadAsUtf8(0));
     QVERIFY(validator.mayReadAsUtf8(huge));
+}
+
+// Streamed, with the rest of a 60 MB file still to come, GBK text stops the count within a
+// few thousand faults; damaged UTF-8 goes on to the end and still reads as UTF-8.
+void TestTextDecoder::streamedGbkIsToldEarly()
+{
+    const qint64 rest = qint64(60) << 20;
+    const QByteArray gbk = encodeText(chinese(100000, 3), TextEncoding::Gb18030);
+    Utf8Validator validator;
+    QVERIFY(!validator.feed(gbk.constData(), gbk.size(), rest));
+    QVERIFY(!validator.mayReadAsUtf8(rest));
+    QVERIFY(validator.faults() < 10000);
+    validator.finish();
+    QVERIFY(!validator.readsAsUtf8());
+
+    QByteArray utf8 = chinese(100000, 4).toUtf8();
+    utf8.insert(utf8.size() / 2, "\xFF");
+    Utf8Validator damaged;
+    damaged.feed(utf8.constData(), utf8.size() / 3, utf8.size() - utf8.size() / 3);
+    damaged.feed(utf8.constData() + utf8.size() / 3, utf8.size() - utf8.size() / 3, 0);
+    damaged.finish();
+    QCOMPARE(damaged.faults(), 1);
+    QVERIFY(damaged.readsAsUtf8());
 }
 
 void TestTextDecoder::sizeArithmetic_data()

@@ -74,7 +74,7 @@ bool LineReader::fill()
     }
     // Once the file cannot read as UTF-8 any more the caller gives up; no need to look further.
     if (m_checkUtf8 && utf8Valid())
-        m_validator.feed(m_buffer.data() + m_fill, got);
+        m_validator.feed(m_buffer.data() + m_fill, got, std::max<qint64>(m_deviceSize - m_fed - got, 0));
     m_fed += got;
     m_fill += got;
     return true;

@@ -82,12 +82,31 @@ TextEncoding detectEncoding(const QByteArray& bytes)
     return validator.readsAsUtf8() ? TextEncoding::Utf8 : TextEncoding::Gb18030;
 }
 
-bool Utf8Validator::feed(const char* data, qint64 size)
+bool Utf8Validator::countFault(qint64 bytesLeft)
 {
+    ++m_faults;
+    if (bytesLeft >= 0 && !mayReadAsUtf8(bytesLeft))
+        m_hopeless = true;
+    return !m_hopeless;
+}
+
+bool Utf8Validator::feed(const char* data, qint64 size, qint64 bytesAfter)
+{
+    if (m_hopeless)
+        return false;
     const auto* p = reinterpret_cast<const unsigned char*>(data);
+    // The state lives in locals while the bytes stream past: this loop runs over whole books.
+    qint64 multibyte = m_multibyte;
+    int need = m_need;
+    unsigned char low = m_low;
+    unsigned char high = m_high;
+    const auto fault = [&](qint64 i) {
+        m_multibyte = multibyte;
+        return countFault(bytesAfter < 0 ? qint64(-1) : size - i + bytesAfter);
+    };
     qint64 i = 0;
     while (i < size) {
-        if (m_need == 0) {
+        if (need == 0) {
             // Runs of ASCII go sixteen bytes at a time.
 #if defined(__SSE2__)
             while (i + 16 <= size && _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))) == 0)
@@ -110,55 +129,60 @@ bool Utf8Validator::feed(const char* data, qint64 size)
                     const quint32 lead = w & 0x0F;
                     const quint32 second = (w >> 8) & 0x3F;
                     if (!((lead == 0x0 && second < 0x20) || (lead == 0xD && second >= 0x20))) {
-                        ++m_multibyte;
+                        ++multibyte;
                         i += 3;
                         continue;
                     }
                 } else if ((w & 0x0000C0E0) == 0x000080C0 && (w & 0x1E) != 0) {
-                    ++m_multibyte;
+                    ++multibyte;
                     i += 2;
                     continue;
                 }
             }
             ++i;
-            m_low = 0x80;
-            m_high = 0xBF;
+            low = 0x80;
+            high = 0xBF;
             if (c >= 0xC2 && c <= 0xDF) {
-                m_need = 1;
+                need = 1;
             } else if (c == 0xE0) {
-                m_need = 2;
-                m_low = 0xA0;
+                need = 2;
+                low = 0xA0;
             } else if ((c >= 0xE1 && c <= 0xEC) || c == 0xEE || c == 0xEF) {
-                m_need = 2;
+                need = 2;
             } else if (c == 0xED) {
-                m_need = 2;
-                m_high = 0x9F;
+                need = 2;
+                high = 0x9F;
             } else if (c == 0xF0) {
-                m_need = 3;
-                m_low = 0x90;
+                need = 3;
+                low = 0x90;
             } else if (c >= 0xF1 && c <= 0xF3) {
-                m_need = 3;
+                need = 3;
             } else if (c == 0xF4) {
-                m_need = 3;
-                m_high = 0x8F;
-            } else {
-                fault(); // a byte no character starts with
+                need = 3;
+                high = 0x8F;
+            } else if (!fault(i)) { // a byte no character starts with
+                break;
             }
         } else {
             const unsigned char c = p[i];
-            if (c < m_low || c > m_high) {
+            if (c < low || c > high) {
                 // The sequence so far is one fault; this byte starts afresh.
-                fault();
-                m_need = 0;
+                need = 0;
+                if (!fault(i))
+                    break;
                 continue;
             }
             ++i;
-            m_low = 0x80;
-            m_high = 0xBF;
-            if (--m_need == 0)
-                ++m_multibyte;
+            low = 0x80;
+            high = 0xBF;
+            if (--need == 0)
+                ++multibyte;
         }
     }
+    m_multibyte = multibyte;
+    m_need = need;
+    m_low = low;
+    m_high = high;
     return m_faults == 0;
 }
 
@@ -179,6 +203,8 @@ bool Utf8Validator::toleratedFaults(qint64 faults, qint64 multibyteCharacters)
 
 bool Utf8Validator::mayReadAsUtf8(qint64 bytesLeft) const
 {
+    if (m_hopeless)
+        return false;
     // The rest of the input holds at most one multi-byte character per two bytes (and the
     // character left open may still complete).
     const qint64 more = std::max<qint64>(bytesLeft, 0) / 2 + 1;
@@ -228,13 +254,15 @@ QString TextDecoder::decode(const char* data, qint64 size)
 
 QString TextDecoder::decodeUtf8(const char* data, qint64 size)
 {
-    // Clean text without a leading U+FEFF goes through Qt's fast decoder, which would drop
-    // such a mark; the rest is decoded here, one U+FFFD per fault.
-    Utf8Validator validator;
-    validator.feed(data, size);
-    const bool leadingMark = size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0;
-    if (validator.finish() && !leadingMark)
-        return QString::fromUtf8(data, static_cast<qsizetype>(size));
+    // Qt's fast decoder gives the same text for clean UTF-8, except that it drops a leading
+    // U+FEFF; where it had to replace something (one U+FFFD per byte), the text is decoded
+    // again here, one U+FFFD per fault.
+    QString fast = QString::fromUtf8(data, static_cast<qsizetype>(size));
+    if (!fast.contains(QChar(0xFFFD))) {
+        if (size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0)
+            fast.prepend(QChar(0xFEFF));
+        return fast;
+    }
 
     QString text(static_cast<qsizetype>(size), Qt::Uninitialized);
     char16_t* out = reinterpret_cast<char16_t*>(text.data());

@@ -38,8 +38,11 @@ public:
     // GBK text breaks UTF-8 on nearly every character, so no GBK book comes near it.
     static constexpr qint64 kCharactersPerFault = 10000;
 
-    // False once the bytes seen so far are not strictly UTF-8.
-    bool feed(const char* data, qint64 size);
+    // False once the bytes seen so far are not strictly UTF-8. With `bytesAfter` (how many
+    // bytes will still follow) counting stops as soon as no ending could make the input read
+    // as UTF-8 any more: a GBK book is told apart within its first few kilobytes. -1 counts
+    // every byte.
+    bool feed(const char* data, qint64 size, qint64 bytesAfter = -1);
     // Ends the input. True when every byte was strictly UTF-8 and nothing was left open.
     bool finish();
     bool valid() const { return m_faults == 0 && !m_openAtEnd; }
@@ -51,7 +54,7 @@ public:
 
     // After finish(): whether the whole input reads as UTF-8. A character cut off by the end
     // is not a fault.
-    bool readsAsUtf8() const { return toleratedFaults(m_faults, m_multibyte); }
+    bool readsAsUtf8() const { return !m_hopeless && toleratedFaults(m_faults, m_multibyte); }
     // While feeding, with `bytesLeft` bytes still to come: false once no ending could make the
     // input read as UTF-8, so a GBK book is told apart within its first few kilobytes.
     bool mayReadAsUtf8(qint64 bytesLeft) const;
@@ -60,7 +63,9 @@ public:
     static bool toleratedFaults(qint64 faults, qint64 multibyteCharacters);
 
 private:
-    void fault() { ++m_faults; }
+    // Counts a fault; false when, with `bytesLeft` still to come (-1: unknown), the input can
+    // no longer read as UTF-8.
+    bool countFault(qint64 bytesLeft);
 
     int m_need = 0; // continuation bytes still expected
     unsigned char m_low = 0x80;
@@ -68,6 +73,7 @@ private:
     qint64 m_faults = 0;
     qint64 m_multibyte = 0;
     bool m_openAtEnd = false;
+    bool m_hopeless = false; // counting stopped: the input does not read as UTF-8
 };
 
 // UTF-16 units needed to hold `bytes` bytes decoded in `encoding`: no encoding gives more
