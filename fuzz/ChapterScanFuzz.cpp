@@ -18,14 +18,22 @@
 
 namespace {
 
-QString bookPath()
-{
-    static const QString path = [] {
+// The file each input is written to, in memory where possible, removed when the run ends.
+struct BookFile {
+    QString path;
+    BookFile()
+    {
         const QString shm = QStringLiteral("/dev/shm");
         const QString dir = QFileInfo(shm).isWritable() ? shm : QDir::tempPath();
-        return QStringLiteral("%1/quillmere-fuzz-scan-%2.txt").arg(dir).arg(qint64(getpid()));
-    }();
-    return path;
+        path = QStringLiteral("%1/quillmere-fuzz-scan-%2.txt").arg(dir).arg(qint64(getpid()));
+    }
+    ~BookFile() { QFile::remove(path); }
+};
+
+QString bookPath()
+{
+    static const BookFile file;
+    return file.path;
 }
 
 bool writeBook(const QByteArray& bytes)
