@@ -4,6 +4,7 @@
 #include "app/AppState.h"
 #include "app/BookshelfPage.h"
 #include "app/LibraryDatabase.h"
+#include "reader/BookOpener.h"
 
 #include "DamagedDatabase.h"
 #include "FakeClock.h"
@@ -45,6 +46,7 @@ private Q_SLOTS:
     void damagedShelfIsReported_data();
     void damagedShelfIsReported();
     void failedStampIsReported();
+    void openFileReportsTheLibrary();
 
 private:
     QString dbPath() const { return m_dir->filePath(QStringLiteral("Data.db")); }
@@ -182,6 +184,54 @@ void TestDamagedShelf::failedStampIsReported()
     holder.close();
     holder = QSqlDatabase();
     QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+}
+
+// "打开文件" on a shelf book whose stamp cannot be written opens it and says so; on a damaged
+// file, where it cannot even be told whether the book is on the shelf, it reads the book
+// without offering to add it, and says why.
+void TestDamagedShelf::openFileReportsTheLibrary()
+{
+    const QString real = m_dir->filePath(QStringLiteral("book7.txt"));
+    {
+        QFile f(real);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("书\n");
+    }
+    {
+        LibraryDatabase move(QStringLiteral("move"));
+        QCOMPARE(move.open(dbPath()), LibraryDatabase::OpenResult::Opened);
+        QVERIFY(move.updateBook(7, kOther, QStringLiteral("书7"), QStringLiteral("佚名"), real));
+    }
+    openShelf();
+    BookOpener opener(*m_services, m_navigator);
+
+    QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
+    holder.setDatabaseName(dbPath());
+    QVERIFY(holder.open());
+    {
+        QSqlQuery q(holder);
+        QVERIFY(q.exec(QStringLiteral("BEGIN IMMEDIATE")));
+        opener.openPath(real);
+        QVERIFY(q.exec(QStringLiteral("ROLLBACK")));
+    }
+    holder.close();
+    holder = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+    QCOMPARE(m_navigator.calls, QStringList{QStringLiteral("getChapter(%1|)").arg(real)});
+    QCOMPARE(m_dialogs.count(), 1);
+    QCOMPARE(m_dialogs.last().title, QStringLiteral("书库写入失败"));
+
+    m_page.reset();
+    m_db.reset();
+    QVERIFY(DamagedDatabase::spoil(dbPath(), DamagedDatabase::Pages::BookRows));
+    openShelf();
+    BookOpener onDamaged(*m_services, m_navigator);
+    m_navigator.calls.clear();
+    onDamaged.openPath(real);
+    QCOMPARE(m_navigator.calls, QStringList{QStringLiteral("getChapter(%1|)").arg(real)});
+    QCOMPARE(m_dialogs.count(), 2);
+    QCOMPARE(m_dialogs.last().title, QStringLiteral("书库读取失败"));
+    QVERIFY(m_dialogs.last().text.startsWith(QStringLiteral("书库数据库文件已损坏")));
 }
 
 QTEST_MAIN(TestDamagedShelf)
