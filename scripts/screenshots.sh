@@ -28,7 +28,7 @@ cleanup() {
 }
 trap cleanup EXIT
 mkdir -p "$home/DataFile" "$home/TxtBook"
-cp "$build/bin/Reader.html" "$home/"
+cp "$build/bin/Reader.html" "$build/bin/Reader.js" "$home/"
 
 # A shelf of four books, the last added (shown first and opened by the tour) last here.
 sql="$(mktemp)"

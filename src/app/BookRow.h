@@ -41,4 +41,5 @@ struct ShelfPage {
     int page = 0;      // the page shown, 1-based; 0 when the query has no row
     int pageCount = 0; // 0 when the query has no row
     int totalRows = 0;
+    bool failed = false; // the database could not be read (LibraryDatabase::failureText says why)
 };

@@ -33,9 +33,11 @@ bool BookshelfActions::openFromShelf(const QString& path)
     if (!checkExists(path))
         return false;
     m_navigator.selectToolBar(kReadingPage);
-    // A failed stamp must not keep the book from opening.
-    m_library.stampLastRead(path);
+    // A failed stamp must not keep the book from opening, nor go unsaid.
+    const bool stamped = m_library.stampLastRead(path) >= 0;
     m_navigator.getChapter(path, QString());
+    if (!stamped)
+        reportStampFailure(m_library, m_dialogs);
     return true;
 }
 
@@ -71,12 +73,18 @@ bool BookshelfActions::removeBook(const QString& id, const QString& name)
     bool numeric = false;
     const qint64 bookId = id.toLongLong(&numeric);
     if (!numeric || !m_library.deleteBook(bookId)) {
-        m_dialogs.message(QStringLiteral("删除失败：无法从书库数据库中移除《%1》。").arg(name) + kCrLf + kCrLf +
-                              m_library.lastError(),
+        const QString why = numeric ? m_library.failureText() : QString();
+        m_dialogs.message(QStringLiteral("删除失败：无法从书库数据库中移除《%1》。").arg(name) + kCrLf + kCrLf + why,
                           QStringLiteral("删除失败"), Dialogs::Stop);
         return false;
     }
     return true;
+}
+
+void BookshelfActions::reportStampFailure(const LibraryDatabase& library, Dialogs& dialogs)
+{
+    dialogs.message(QStringLiteral("这本书的最近阅读时间未能写入书库。") + kCrLf + kCrLf + library.failureText(),
+                    QStringLiteral("书库写入失败"), Dialogs::Exclamation);
 }
 
 QString BookshelfActions::folderOf(const QString& path)

@@ -14,8 +14,9 @@ public:
     BookshelfActions(LibraryDatabase& library, Dialogs& dialogs, DesktopLauncher& desktop, ReaderNavigator& navigator);
 
     // Double-click on a row: a missing file is reported; otherwise the reading page is
-    // shown, lastread is stamped and the book opens at its first chapter. True when opened
-    // (the caller then re-reads the shelf so "最近阅读" shows the stamp).
+    // shown, lastread is stamped and the book opens at its first chapter (a failed stamp is
+    // reported after). True when opened (the caller then re-reads the shelf so "最近阅读"
+    // shows the stamp).
     bool openFromShelf(const QString& path);
     // "开始阅读": as the double-click, without the stamp.
     bool readFromStart(const QString& path);
@@ -28,6 +29,9 @@ public:
     bool removeBook(const QString& id, const QString& name);
     // "跳转到所在目录".
     bool openFolder(const QString& path);
+
+    // Tells the user that opening a book could not stamp "最近阅读" (the book opens all the same).
+    static void reportStampFailure(const LibraryDatabase& library, Dialogs& dialogs);
 
     // The folder part of a book path, "/" or "\" separated, without the file name:
     // /home/u/书/a.txt → /home/u/书, C:\书\a.txt → C:\书\, /a.txt → /. Empty for a bare name.

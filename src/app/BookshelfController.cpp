@@ -13,6 +13,12 @@ BookshelfController::BookshelfController(LibraryDatabase& library, Dialogs& dial
 void BookshelfController::readList()
 {
     ShelfPage page = m_library.shelfPage(m_query, effectivePage());
+    if (page.failed) {
+        // A damaged page of the file must not pass for an empty shelf.
+        m_rows.clear();
+        m_dialogs.message(m_library.failureText(), QStringLiteral("书库读取失败"), Dialogs::Stop);
+        return;
+    }
     if (page.pageCount <= 0) {
         m_rows.clear();
         return;

@@ -20,6 +20,7 @@ public:
     // ReadList: reads the current page of the shelf query, one page only. An empty result
     // clears the rows and keeps the page label, current page and page count. A current page
     // beyond the last (after a removal or another category) reads, and becomes, the last page.
+    // A database that cannot be read is reported (the rows are cleared, the label kept).
     void readList();
 
     // The tree: the whole shelf or one category. The current page is kept.

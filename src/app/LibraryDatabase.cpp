@@ -48,6 +48,18 @@ bool isLocked(const QSqlError& e)
     return t.contains(QLatin1String("locked")) || t.contains(QLatin1String("busy"));
 }
 
+// SQLite's result codes: SQLITE_BUSY 5, SQLITE_LOCKED 6, SQLITE_CORRUPT 11, SQLITE_NOTADB 26.
+LibraryDatabase::Failure classify(const QSqlError& e)
+{
+    bool numeric = false;
+    const int code = e.nativeErrorCode().toInt(&numeric) & 0xFF;
+    if ((numeric && (code == 11 || code == 26)) || isNotADatabase(e))
+        return LibraryDatabase::Failure::Damaged;
+    if ((numeric && (code == 5 || code == 6)) || isLocked(e))
+        return LibraryDatabase::Failure::Locked;
+    return LibraryDatabase::Failure::Other;
+}
+
 } // namespace
 
 // The schema is compiled into this static library; its resources must be registered by
@@ -91,6 +103,52 @@ bool LibraryDatabase::isOpen() const
 QString LibraryDatabase::nowText() const
 {
     return m_now().toString(kStampFormat);
+}
+
+bool LibraryDatabase::fail(const QSqlQuery& query)
+{
+    const QSqlError error = query.lastError();
+    m_lastError = error.text();
+    m_failure = error.isValid() ? classify(error) : Failure::Other;
+    if (m_failure == Failure::Damaged)
+        m_damaged = true;
+    return false;
+}
+
+bool LibraryDatabase::mayWrite()
+{
+    if (!m_damaged)
+        return true;
+    m_failure = Failure::Damaged;
+    m_lastError = QStringLiteral("database disk image is malformed");
+    return false;
+}
+
+QString LibraryDatabase::failureText() const
+{
+    switch (m_failure) {
+    case Failure::None:
+        return QString();
+    case Failure::Damaged:
+        return QStringLiteral("书库数据库文件已损坏或不是有效的数据库：\n%1\n\n文件未作任何改动。").arg(m_filePath);
+    case Failure::Locked:
+        return QStringLiteral("书库数据库正被其他程序占用，暂时无法读写：\n%1\n\n请关闭占用它的程序后再试。")
+            .arg(m_filePath);
+    case Failure::Other:
+        break;
+    }
+    return QStringLiteral("无法读写书库数据库：\n%1\n\n%2").arg(m_filePath, m_lastError);
+}
+
+std::optional<BookRow> LibraryDatabase::singleBook(QSqlQuery& query)
+{
+    // No row and a row that cannot be read both end next(); only the second sets an error.
+    if (!query.exec() || !query.next()) {
+        if (!query.isActive() || query.lastError().isValid())
+            fail(query);
+        return std::nullopt;
+    }
+    return readBook(query);
 }
 
 LibraryDatabase::OpenResult LibraryDatabase::open(const QString& filePath)
@@ -236,9 +294,10 @@ LibraryDatabase::OpenResult LibraryDatabase::createFromSchema(const QString& fil
 
 std::optional<QString> LibraryDatabase::settingText(const char* column)
 {
+    beginCall();
     QSqlQuery q(connection());
     if (!q.exec(QStringLiteral("SELECT %1 FROM SysSet LIMIT 1").arg(QLatin1String(column))) || !q.next()) {
-        m_lastError = q.lastError().text();
+        fail(q);
         return std::nullopt;
     }
     return q.value(0).toString();
@@ -276,23 +335,23 @@ std::optional<bool> LibraryDatabase::autoRun()
 
 bool LibraryDatabase::setDownSavePath(const QString& folder)
 {
+    beginCall();
+    if (!mayWrite())
+        return false;
     QSqlQuery q(connection());
     q.prepare(QStringLiteral("UPDATE SysSet SET DownSavePath = ?"));
     q.addBindValue(text(folder));
-    if (!q.exec()) {
-        m_lastError = q.lastError().text();
-        return false;
-    }
-    return true;
+    return q.exec() || fail(q);
 }
 
 std::optional<SettingsRow> LibraryDatabase::settings()
 {
+    beginCall();
     QSqlQuery q(connection());
     if (!q.exec(QStringLiteral(
             "SELECT DownSavePath, AutoRun, BossKey, TxtColor, TxtSize, BackColor FROM SysSet LIMIT 1")) ||
         !q.next()) {
-        m_lastError = q.lastError().text();
+        fail(q);
         return std::nullopt;
     }
     SettingsRow row;
@@ -307,12 +366,13 @@ std::optional<SettingsRow> LibraryDatabase::settings()
 
 bool LibraryDatabase::saveSettings(const SettingsRow& row)
 {
+    beginCall();
+    if (!mayWrite())
+        return false;
     QSqlDatabase db = connection();
     QSqlQuery count(db);
-    if (!count.exec(QStringLiteral("SELECT COUNT(*) FROM SysSet")) || !count.next()) {
-        m_lastError = count.lastError().text();
-        return false;
-    }
+    if (!count.exec(QStringLiteral("SELECT COUNT(*) FROM SysSet")) || !count.next())
+        return fail(count);
     const bool empty = count.value(0).toInt() == 0;
     QSqlQuery q(db);
     if (empty)
@@ -327,17 +387,14 @@ bool LibraryDatabase::saveSettings(const SettingsRow& row)
     q.addBindValue(text(row.txtColor));
     q.addBindValue(text(row.txtSize));
     q.addBindValue(text(row.backColor));
-    if (!q.exec()) {
-        m_lastError = q.lastError().text();
-        return false;
-    }
-    return true;
+    return q.exec() || fail(q);
 }
 
 // --- BookList ---
 
 int LibraryDatabase::countBooks(const ShelfQuery& query)
 {
+    beginCall();
     QSqlQuery q(connection());
     if (query.wholeShelf) {
         q.prepare(QStringLiteral("SELECT COUNT(*) FROM BookList"));
@@ -346,8 +403,8 @@ int LibraryDatabase::countBooks(const ShelfQuery& query)
         q.addBindValue(text(query.category));
     }
     if (!q.exec() || !q.next()) {
-        m_lastError = q.lastError().text();
-        return 0;
+        fail(q);
+        return -1;
     }
     return q.value(0).toInt();
 }
@@ -356,7 +413,12 @@ ShelfPage LibraryDatabase::shelfPage(const ShelfQuery& query, int requestedPage)
 {
     ShelfPage page;
     page.totalRows = countBooks(query);
-    if (page.totalRows <= 0)
+    if (page.totalRows < 0) {
+        page.totalRows = 0;
+        page.failed = true;
+        return page;
+    }
+    if (page.totalRows == 0)
         return page;
     page.pageCount = (page.totalRows + kShelfPageSize - 1) / kShelfPageSize;
     page.page = std::clamp(requestedPage, 1, page.pageCount);
@@ -383,11 +445,19 @@ ShelfPage LibraryDatabase::shelfPage(const ShelfQuery& query, int requestedPage)
     q.addBindValue(rowsOnPage);
     q.addBindValue(fromOldEnd ? rowsAfter : offset);
     if (!q.exec()) {
-        m_lastError = q.lastError().text();
+        fail(q);
+        page.failed = true;
         return page;
     }
     while (q.next())
         page.rows.append(readBook(q));
+    // next() also ends on a page of the file that cannot be read: half a page is no page.
+    if (q.lastError().isValid()) {
+        fail(q);
+        page.rows.clear();
+        page.failed = true;
+        return page;
+    }
     if (fromOldEnd)
         std::reverse(page.rows.begin(), page.rows.end());
     return page;
@@ -395,62 +465,53 @@ ShelfPage LibraryDatabase::shelfPage(const ShelfQuery& query, int requestedPage)
 
 std::optional<BookRow> LibraryDatabase::bookByPath(const QString& path)
 {
+    beginCall();
     QSqlQuery q(connection());
     q.prepare(QStringLiteral("SELECT %1 FROM BookList WHERE path = ? LIMIT 1").arg(QLatin1String(kBookColumns)));
     q.addBindValue(text(path));
-    if (!q.exec() || !q.next()) {
-        m_lastError = q.lastError().text();
-        return std::nullopt;
-    }
-    return readBook(q);
+    return singleBook(q);
 }
 
 std::optional<BookRow> LibraryDatabase::bookById(qint64 id)
 {
+    beginCall();
     QSqlQuery q(connection());
     q.prepare(QStringLiteral("SELECT %1 FROM BookList WHERE id = ?").arg(QLatin1String(kBookColumns)));
     q.addBindValue(id);
-    if (!q.exec() || !q.next()) {
-        m_lastError = q.lastError().text();
-        return std::nullopt;
-    }
-    return readBook(q);
+    return singleBook(q);
 }
 
 std::optional<BookRow> LibraryDatabase::otherBookWithPath(const QString& path, qint64 excludeId)
 {
+    beginCall();
     QSqlQuery q(connection());
     q.prepare(
         QStringLiteral("SELECT %1 FROM BookList WHERE path = ? AND id <> ? LIMIT 1").arg(QLatin1String(kBookColumns)));
     q.addBindValue(text(path));
     q.addBindValue(excludeId);
-    if (!q.exec() || !q.next()) {
-        m_lastError = q.lastError().text();
-        return std::nullopt;
-    }
-    return readBook(q);
+    return singleBook(q);
 }
 
 std::optional<BookRow> LibraryDatabase::bookByName(const QString& name)
 {
+    beginCall();
     QSqlQuery q(connection());
     q.prepare(QStringLiteral("SELECT %1 FROM BookList WHERE name = ? LIMIT 1").arg(QLatin1String(kBookColumns)));
     q.addBindValue(text(name));
-    if (!q.exec() || !q.next()) {
-        m_lastError = q.lastError().text();
-        return std::nullopt;
-    }
-    return readBook(q);
+    return singleBook(q);
 }
 
 int LibraryDatabase::stampLastRead(const QString& path)
 {
+    beginCall();
+    if (!mayWrite())
+        return -1;
     QSqlQuery q(connection());
     q.prepare(QStringLiteral("UPDATE BookList SET lastread = ? WHERE path = ?"));
     q.addBindValue(nowText());
     q.addBindValue(text(path));
     if (!q.exec()) {
-        m_lastError = q.lastError().text();
+        fail(q);
         return -1;
     }
     return q.numRowsAffected();
@@ -458,12 +519,15 @@ int LibraryDatabase::stampLastRead(const QString& path)
 
 int LibraryDatabase::setBookmark(const QString& path, const QString& label)
 {
+    beginCall();
+    if (!mayWrite())
+        return -1;
     QSqlQuery q(connection());
     q.prepare(QStringLiteral("UPDATE BookList SET marke = ? WHERE path = ?"));
     q.addBindValue(text(label));
     q.addBindValue(text(path));
     if (!q.exec()) {
-        m_lastError = q.lastError().text();
+        fail(q);
         return -1;
     }
     return q.numRowsAffected();
@@ -472,6 +536,9 @@ int LibraryDatabase::setBookmark(const QString& path, const QString& label)
 std::optional<qint64> LibraryDatabase::insertBook(const QString& type, const QString& name, const QString& author,
                                                   const QString& path)
 {
+    beginCall();
+    if (!mayWrite())
+        return std::nullopt;
     QSqlQuery q(connection());
     q.prepare(QStringLiteral(
         "INSERT INTO BookList (type, name, author, path, marke, lastread) VALUES (?, ?, ?, ?, 'Null', ?)"));
@@ -481,7 +548,7 @@ std::optional<qint64> LibraryDatabase::insertBook(const QString& type, const QSt
     q.addBindValue(text(path));
     q.addBindValue(nowText());
     if (!q.exec()) {
-        m_lastError = q.lastError().text();
+        fail(q);
         return std::nullopt;
     }
     return q.lastInsertId().toLongLong();
@@ -490,6 +557,9 @@ std::optional<qint64> LibraryDatabase::insertBook(const QString& type, const QSt
 bool LibraryDatabase::updateBook(qint64 id, const QString& type, const QString& name, const QString& author,
                                  const QString& path)
 {
+    beginCall();
+    if (!mayWrite())
+        return false;
     QSqlQuery q(connection());
     q.prepare(QStringLiteral("UPDATE BookList SET type = ?, name = ?, author = ?, path = ? WHERE id = ?"));
     q.addBindValue(text(type));
@@ -497,23 +567,18 @@ bool LibraryDatabase::updateBook(qint64 id, const QString& type, const QString& 
     q.addBindValue(text(author));
     q.addBindValue(text(path));
     q.addBindValue(id);
-    if (!q.exec()) {
-        m_lastError = q.lastError().text();
-        return false;
-    }
-    return true;
+    return q.exec() || fail(q);
 }
 
 bool LibraryDatabase::deleteBook(qint64 id)
 {
+    beginCall();
+    if (!mayWrite())
+        return false;
     QSqlQuery q(connection());
     q.prepare(QStringLiteral("DELETE FROM BookList WHERE id = ?"));
     q.addBindValue(id);
-    if (!q.exec()) {
-        m_lastError = q.lastError().text();
-        return false;
-    }
-    return true;
+    return q.exec() || fail(q);
 }
 
 QString LibraryDatabase::shelfTimeText(const QDateTime& when)

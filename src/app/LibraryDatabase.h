@@ -3,6 +3,7 @@
 #include "app/BookRow.h"
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 
 #include <functional>
@@ -16,6 +17,9 @@ public:
     static constexpr int kShelfPageSize = 40;
 
     enum class OpenResult { Opened, Created, NotADatabase, Locked, MissingTable, CannotCreate };
+    // Why the last statement failed. A damaged file is only ever read from then on: every
+    // later write is refused before it reaches the file, so the file stays as it was.
+    enum class Failure { None, Damaged, Locked, Other };
 
     explicit LibraryDatabase(QString connectionName = QStringLiteral("library"));
     ~LibraryDatabase();
@@ -30,6 +34,9 @@ public:
     // A Chinese message for the user when open() failed.
     QString openErrorText() const { return m_openError; }
     QString lastError() const { return m_lastError; }
+    // The outcome of the last call, and a Chinese message for the user when it failed.
+    Failure lastFailure() const { return m_failure; }
+    QString failureText() const;
     QString filePath() const { return m_filePath; }
 
     // Stamps written by lastread=now come from here (local time).
@@ -49,10 +56,13 @@ public:
 
     // --- BookList ---
     // The page `requestedPage` of the query, 40 rows; a page below 1 reads page 1, one
-    // past the last reads the last. An empty result has no rows and pageCount 0.
+    // past the last reads the last. An empty result has no rows and pageCount 0; a failed
+    // count or a row that cannot be read gives `failed` and no rows.
     ShelfPage shelfPage(const ShelfQuery& query, int requestedPage);
+    // -1 when the rows cannot be counted.
     int countBooks(const ShelfQuery& query);
 
+    // The lookups give nothing both for no such row and for a failure; lastFailure() tells.
     std::optional<BookRow> bookByPath(const QString& path);
     std::optional<BookRow> bookById(qint64 id);
     // A row other than `excludeId` holding `path` (the edit dialog's duplicate check).
@@ -79,10 +89,19 @@ private:
     OpenResult checkTables();
     std::optional<QString> settingText(const char* column);
     QString nowText() const;
+    // Every call starts with beginCall; a failed statement goes through fail(), which
+    // returns false so that callers can `return fail(q)`.
+    void beginCall() { m_failure = Failure::None; }
+    bool fail(const QSqlQuery& query);
+    // False, with the damaged-file failure, once the file is known to be damaged.
+    bool mayWrite();
+    std::optional<BookRow> singleBook(QSqlQuery& query);
 
     QString m_connectionName;
     QString m_filePath;
     QString m_openError;
     QString m_lastError;
+    Failure m_failure = Failure::None;
+    bool m_damaged = false;
     std::function<QDateTime()> m_now;
 };

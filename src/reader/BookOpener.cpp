@@ -2,6 +2,7 @@
 
 #include "app/AppServices.h"
 #include "app/AppState.h"
+#include "app/BookshelfActions.h"
 #include "app/LibraryDatabase.h"
 #include "app/ReaderNavigator.h"
 #include "platform/Dialogs.h"
@@ -33,6 +34,13 @@ void BookOpener::openPath(const QString& path)
     // for the shelf and then not opened (the dialog closed with Esc) changes nothing.
     LibraryDatabase* library = m_services.state.library;
     const bool onShelf = library && library->bookByPath(path).has_value();
+    if (library && library->lastFailure() != LibraryDatabase::Failure::None) {
+        // Whether the book is on the shelf cannot be told: it is read without a stamp or an
+        // offer to add it, and the user learns why.
+        m_navigator.getChapter(path, QString());
+        m_services.dialogs.message(library->failureText(), QStringLiteral("书库读取失败"), Dialogs::Stop);
+        return;
+    }
     if (!onShelf) {
         const Answer answer = m_services.dialogs.message(
             QStringLiteral("提示：\r\n\r\n") + path + QStringLiteral("\r\n\r\n还没有添加到书架，是否添加到你的书架？"),
@@ -43,6 +51,8 @@ void BookOpener::openPath(const QString& path)
             m_navigator.getChapter(path, QString());
         return;
     }
-    library->stampLastRead(path);
+    const bool stamped = library->stampLastRead(path) >= 0;
     m_navigator.getChapter(path, QString());
+    if (!stamped)
+        BookshelfActions::reportStampFailure(*library, m_services.dialogs);
 }

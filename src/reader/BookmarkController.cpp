@@ -23,7 +23,8 @@ BookmarkController::AddResult BookmarkController::addBookmark(const QString& boo
         return AddResult::NotOnShelf;
     }
     if (changed < 0) {
-        m_dialogs.message(QStringLiteral("书签添加失败：无法写入书库，请稍后再试。"), QStringLiteral("添加书签"),
+        const QString why = m_library ? QStringLiteral("\r\n\r\n") + m_library->failureText() : QString();
+        m_dialogs.message(QStringLiteral("书签添加失败：无法写入书库，请稍后再试。") + why, QStringLiteral("添加书签"),
                           Dialogs::Stop);
         return AddResult::Failed;
     }
@@ -39,6 +40,8 @@ int BookmarkController::bookmarkRow(const QString& bookPath, const QStringList& 
     if (m_library) {
         if (const auto row = m_library->bookByPath(bookPath))
             mark = row->marke;
+        else if (m_library->lastFailure() != LibraryDatabase::Failure::None)
+            m_dialogs.message(m_library->failureText(), QStringLiteral("书库读取失败"), Dialogs::Stop);
     }
     return findLabel(labels, mark);
 }

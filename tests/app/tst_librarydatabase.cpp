@@ -1,5 +1,7 @@
 #include "app/LibraryDatabase.h"
 
+#include "DamagedDatabase.h"
+
 #include <QCryptographicHash>
 #include <QFile>
 #include <QSqlDatabase>
@@ -44,6 +46,8 @@ private Q_SLOTS:
     void damagedFilesAreRefusedUntouched_data();
     void damagedFilesAreRefusedUntouched();
     void lockedFileIsRefused();
+    void damagedPagesAreReportedUntouched_data();
+    void damagedPagesAreReportedUntouched();
     void emptySysSetGetsDefaultRow();
     void textValuesRoundTrip_data();
     void textValuesRoundTrip();
@@ -160,6 +164,65 @@ void TestLibraryDatabase::lockedFileIsRefused()
     holder.close();
     holder = QSqlDatabase();
     QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+}
+
+void TestLibraryDatabase::damagedPagesAreReportedUntouched_data()
+{
+    QTest::addColumn<int>("pages");
+    QTest::addColumn<bool>("countFails");
+    QTest::newRow("rows of BookList") << int(DamagedDatabase::Pages::BookRows) << false;
+    QTest::newRow("indexes of BookList") << int(DamagedDatabase::Pages::BookIndexes) << true;
+}
+
+// A file damaged after the opening checks passed: no read passes a failure off as an empty
+// shelf or a missing book, every read and write tells the damage, and the file keeps every
+// byte, also after the writes were tried.
+void TestLibraryDatabase::damagedPagesAreReportedUntouched()
+{
+    QFETCH(int, pages);
+    QFETCH(bool, countFails);
+    const QString longPath = QStringLiteral("/书库/很长的目录名/") + QString(120, QLatin1Char('x'));
+    {
+        LibraryDatabase db(QStringLiteral("fill"));
+        QCOMPARE(db.open(dbPath()), LibraryDatabase::OpenResult::Created);
+        QVERIFY(db.connection().transaction());
+        for (int i = 0; i < 400; ++i)
+            QVERIFY(db.insertBook(QStringLiteral("武侠仙侠"), QStringLiteral("书%1").arg(i), QStringLiteral("佚名"),
+                                  longPath + QString::number(i)));
+        QVERIFY(db.connection().commit());
+    }
+    QVERIFY(DamagedDatabase::spoil(dbPath(), DamagedDatabase::Pages(pages)));
+    const QByteArray before = digestOf(dbPath());
+
+    LibraryDatabase db;
+    QCOMPARE(db.open(dbPath()), LibraryDatabase::OpenResult::Opened);
+    QCOMPARE(db.lastFailure(), LibraryDatabase::Failure::None);
+    QCOMPARE(db.countBooks(ShelfQuery::all()) < 0, countFails);
+    const ShelfPage page = db.shelfPage(ShelfQuery::all(), 1);
+    QVERIFY(page.failed);
+    QVERIFY(page.rows.isEmpty());
+    QCOMPARE(db.lastFailure(), LibraryDatabase::Failure::Damaged);
+    QVERIFY(db.failureText().startsWith(QStringLiteral("书库数据库文件已损坏或不是有效的数据库：")));
+    QVERIFY(db.failureText().contains(dbPath()));
+    QVERIFY(!db.shelfPage(ShelfQuery::ofCategory(QStringLiteral("武侠仙侠")), 3).rows.size());
+
+    // Writes are refused once the damage is known; lookups tell a failure from no row.
+    QCOMPARE(db.stampLastRead(longPath + QStringLiteral("399")), -1);
+    QCOMPARE(db.lastFailure(), LibraryDatabase::Failure::Damaged);
+    QCOMPARE(db.setBookmark(longPath + QStringLiteral("399"), QStringLiteral("第一章")), -1);
+    QVERIFY(!db.insertBook(QStringLiteral("武侠仙侠"), QStringLiteral("新书"), QStringLiteral("佚名"), "/new.txt"));
+    QVERIFY(!db.updateBook(1, QStringLiteral("武侠仙侠"), QStringLiteral("改"), QStringLiteral("佚名"), "/a.txt"));
+    QVERIFY(!db.deleteBook(2));
+    QVERIFY(!db.saveSettings(SettingsRow()));
+    QCOMPARE(db.lastFailure(), LibraryDatabase::Failure::Damaged);
+    if (!countFails) {
+        QVERIFY(!db.bookByPath(longPath + QStringLiteral("7")));
+        QCOMPARE(db.lastFailure(), LibraryDatabase::Failure::Damaged);
+    }
+    QVERIFY(!db.bookByPath(QStringLiteral("/not/on/the/shelf.txt")).has_value());
+    db.connection().close();
+    QCOMPARE(digestOf(dbPath()), before);
+    QVERIFY(!QFile::exists(dbPath() + QStringLiteral("-journal")));
 }
 
 void TestLibraryDatabase::emptySysSetGetsDefaultRow()

@@ -78,6 +78,7 @@ private slots:
     void encodingsGiveSameRows();
     void unreadableFiles();
     void lateNonUtf8ByteRestartsAsGbk();
+    void damagedUtf8BookStaysUtf8();
     void longFirstLine();
     void readSplitContent_data();
     void readSplitContent();
@@ -125,7 +126,22 @@ void TestChapterScan::rows_data()
                               << QStringList{"1|0,0|书", "2|0,2|第一章"};
     QTest::newRow("UTF-16BE") << utf16(QStringLiteral("书\n第一章\n甲"), true)
                               << QStringList{"1|0,0|书", "2|0,2|第一章"};
+    // Without text, every file answers as the empty one does.
     QTest::newRow("BOM only") << u("\xEF\xBB\xBF") << QStringList();
+    QTest::newRow("UTF-16LE BOM only") << QByteArray("\xFF\xFE", 2) << QStringList();
+    QTest::newRow("UTF-16BE BOM only") << QByteArray("\xFE\xFF", 2) << QStringList();
+    QTest::newRow("BOM and an LF") << u("\xEF\xBB\xBF\n") << QStringList{"1|0,0|正文"};
+    // Labels are built from the characters as they are: a U+FFFE or U+FEFF opening a line is
+    // no byte-order mark, and such invisible characters are trimmed like blanks.
+    QTest::newRow("U+FFFE before a heading")
+        << u("书名\n\xEF\xBF\xBE第一章 开端\n正文\n") << QStringList{"1|0,0|书名", "2|0,1|第一章 开端", "3|1,2|正文"};
+    QTest::newRow("U+FEFF before a heading and the title")
+        << u("\xEF\xBB\xBF\xEF\xBB\xBF书名\n\xEF\xBB\xBF第一章\n") << QStringList{"1|0,0|书名", "2|0,1|第一章"};
+    QTest::newRow("zero-width characters at the ends")
+        << u("\xE2\x80\x8B书名\xE2\x80\x8B\n第一章\xE2\x80\x8D \xE2\x81\xA0\n第二\xE2\x80\x8B章\n")
+        << QStringList{"1|0,0|书名", "2|0,1|第一章", "3|1,2|第二\u200B章"};
+    QTest::newRow("only invisible characters")
+        << u("\xEF\xBB\xBF\xEF\xBB\xBF \xEF\xBF\xBE") << QStringList{"1|0,0|正文"};
     QTest::newRow("markup in a heading") << u("书\n第1章 <b>&</b>\n")
                                          << QStringList{"1|0,0|书", "2|0,1|第1章 <b>&</b>"};
 }
@@ -152,6 +168,8 @@ void TestChapterScan::encodingsGiveSameRows_data()
     // U+2022 takes four bytes in GB18030 and U+20087 two bytes for two UTF-16 units.
     QTest::newRow("characters off the fast path")
         << QStringLiteral("书\n第三章 \u2022%1\n甲\n\u2022%1第四章\n").arg(QString::fromUcs4(U"\U00020087"));
+    QTest::newRow("invisible characters around labels")
+        << QStringLiteral("\uFEFF书名\u200B\n\uFFFE第一章 开端\n\uFEFF第二章\uFEFF\n\u200D 第三章\n");
     QTest::newRow("near misses")
         << QStringLiteral("书\n甲乙丙丁戊己庚第一章\n12345、标题\n第%1\n第二章\n").arg(QString(31, QLatin1Char('x')));
 }
@@ -208,11 +226,44 @@ void TestChapterScan::lateNonUtf8ByteRestartsAsGbk()
         bytes += "chapter 1 text, plain ASCII\n";
     bytes += "\xB5\xDA\xD2\xBB\xD5\xC2\n\xBC\xD7\n"; // 第一章, 甲
     QVERIFY(writeFile(path, bytes));
-    const ChapterScan scan = getChapterRows(path);
+    ScanLimits whole;
+    whole.partBytes = kMaxReadBackBytes; // row 1 shown whole
+    const ChapterScan scan = getChapterRows(path, whole);
     QCOMPARE(scan.encoding, TextEncoding::Gb18030);
     QCOMPARE(describe(scan), (QStringList{"1|0,60000|title", "2|60000,60002|第一章"}));
     QCOMPARE(readChapterLines(scan, 1), (QStringList{"第一章", "甲"}));
     QCOMPARE(readLines(path, 60001, 60002), (QStringList{"第一章", "甲"}));
+}
+
+// A real UTF-8 novel with a stray Latin-1 byte in the middle, a damaged run of bytes and its
+// last character cut off is still UTF-8: the same rows, one U+FFFD for each fault.
+void TestChapterScan::damagedUtf8BookStaysUtf8()
+{
+    QFile in(novelsDir() + QStringLiteral("/xiyouji-pg-utf8.txt"));
+    if (!in.open(QIODevice::ReadOnly))
+        QSKIP("shared test novels not found");
+    const QByteArray original = in.readAll();
+    QTemporaryDir dir;
+    const QString clean = dir.filePath(QStringLiteral("clean.txt"));
+    QVERIFY(writeFile(clean, original));
+    const ChapterScan reference = getChapterRows(clean);
+
+    QByteArray damaged = original;
+    const qsizetype middle = damaged.indexOf('\n', damaged.size() / 2) + 1;
+    damaged.insert(middle, "caf\xE9 ");
+    damaged.insert(damaged.indexOf('\n', damaged.size() / 4) + 1, QByteArray("\xFF\xFE\x80"));
+    damaged.chop(1);
+    damaged += "\xE4\xB8"; // a download that stopped inside its last character
+    const QString path = dir.filePath(QStringLiteral("damaged.txt"));
+    QVERIFY(writeFile(path, damaged));
+    const ChapterScan scan = getChapterRows(path);
+    QCOMPARE(scan.encoding, TextEncoding::Utf8);
+    QCOMPARE(describe(scan), describe(reference));
+    int replacements = 0;
+    for (int row = 0; row < scan.rows.size(); ++row)
+        replacements += readChapterLines(scan, row).join(QLatin1Char('\n')).count(QChar(0xFFFD));
+    QCOMPARE(replacements, 1 + 3 + 1);
+    QVERIFY(readChapterLines(scan, int(scan.rows.size()) - 1).last().endsWith(QChar(0xFFFD)));
 }
 
 // A first line far longer than the read buffer still labels row 1, and the lines after it
@@ -223,7 +274,9 @@ void TestChapterScan::longFirstLine()
     const QString path = dir.filePath(QStringLiteral("long.txt"));
     const QByteArray first(3 * 1024 * 1024, 'x');
     QVERIFY(writeFile(path, first + "\n第一章\n甲\n" + first + "\n第二章"));
-    const ChapterScan scan = getChapterRows(path);
+    ScanLimits whole;
+    whole.partBytes = kMaxReadBackBytes; // chapter 2 shown whole
+    const ChapterScan scan = getChapterRows(path, whole);
     QCOMPARE(scan.rows.size(), 3);
     QVERIFY(scan.rows[0].label.size() >= 1024 * 1024);
     QCOMPARE(scan.rows[1].range(), QStringLiteral("0,3"));
@@ -341,6 +394,11 @@ void TestChapterScan::novels()
     for (const QString& name : copies) {
         const ChapterScan scan = getChapterRows(novelsDir() + QLatin1Char('/') + name);
         QVERIFY2(scan.readable, qPrintable(name));
+        const TextEncoding encoding = name.contains(QLatin1String("utf16le")) ? TextEncoding::Utf16LE
+                                      : name.contains(QLatin1String("bom"))   ? TextEncoding::Utf8Bom
+                                      : name.contains(QLatin1String("gb"))    ? TextEncoding::Gb18030
+                                                                              : TextEncoding::Utf8;
+        QCOMPARE(scan.encoding, encoding);
         QCOMPARE(scan.rows.size(), headings + 1);
         for (int i = 0; i < scan.rows.size(); ++i) {
             QCOMPARE(scan.rows[i].number, i + 1);

@@ -226,7 +226,7 @@ void TestHeadingMatcher::prefilterKeepsEveryHeading()
         int count = 0;
         const auto shortText = prefilter.decodeShort(raw.constData(), raw.size(), units, count);
         if (shortText == HeadingPrefilter::ShortText::Decoded)
-            QCOMPARE(QString::fromUtf16(units, count), text);
+            QCOMPARE(QString(reinterpret_cast<const QChar*>(units), count), text);
         if (shortText == HeadingPrefilter::ShortText::TooLong)
             QVERIFY(text.size() > kMaxHeadingUnits);
         if (!isHeadingLine(text))
@@ -278,7 +278,8 @@ void TestHeadingMatcher::encodingDetection_data()
                                   << int(TextEncoding::Utf16LE);
     QTest::newRow("UTF-16BE BOM") << QByteArray("\xFE\xFF\0a", 4) << int(TextEncoding::Utf16BE);
     QTest::newRow("GBK") << QByteArray("\xB5\xDA\xD2\xBB\xD5\xC2") << int(TextEncoding::Gb18030);
-    QTest::newRow("UTF-8 cut at the end") << QByteArray("\xE7\xAC") << int(TextEncoding::Gb18030);
+    // A download cut off inside its last character is still UTF-8.
+    QTest::newRow("UTF-8 cut at the end") << QByteArray("\xE7\xAC") << int(TextEncoding::Utf8);
     QTest::newRow("overlong slash") << QByteArray("\xC0\xAF") << int(TextEncoding::Gb18030);
     QTest::newRow("encoded surrogate") << QByteArray("\xED\xA0\x80") << int(TextEncoding::Gb18030);
     QTest::newRow("past U+10FFFF") << QByteArray("\xF4\x90\x80\x80") << int(TextEncoding::Gb18030);

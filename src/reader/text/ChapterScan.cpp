@@ -1,24 +1,34 @@
 #include "reader/text/ChapterScan.h"
 
+#include "reader/text/ChapterParts.h"
 #include "reader/text/HeadingMatcher.h"
 #include "reader/text/LineReader.h"
 
 #include <QFile>
 #include <QFileInfo>
 
-#include <limits>
+#include <algorithm>
 
 namespace {
 
-QString trimBlanks(QStringView s)
+// What a label loses at both ends: blanks, and characters that show as nothing (byte-order
+// marks left inside the text by joined files, zero-width spaces and joiners, direction marks).
+bool isTrimmed(char16_t c)
 {
-    qsizetype b = 0;
-    qsizetype e = s.size();
-    while (b < e && s[b] == u' ')
-        ++b;
-    while (e > b && s[e - 1] == u' ')
-        --e;
-    return s.mid(b, e - b).toString();
+    switch (c) {
+    case u' ':
+    case u'\xFEFF':
+    case u'\xFFFE':
+    case u'\x200B':
+    case u'\x200C':
+    case u'\x200D':
+    case u'\x200E':
+    case u'\x200F':
+    case u'\x2060':
+        return true;
+    default:
+        return false;
+    }
 }
 
 const HeadingPrefilter& prefilterFor(TextEncoding encoding)
@@ -47,27 +57,25 @@ enum class PassResult { Done, NotUtf8, ReadError };
 // One pass over the file in the given encoding. With checkUtf8 the pass gives up as soon
 // as a byte shows the file is not UTF-8, and the caller starts again in GB18030: a GBK book
 // shows that within its first Chinese character.
-PassResult scanPass(QFile& file, TextEncoding encoding, bool checkUtf8, ChapterScan& scan)
+PassResult scanPass(QFile& file, TextEncoding encoding, bool checkUtf8, qint64 bufferBytes, ChapterScan& scan)
 {
     scan.rows.clear();
     scan.lineCount = 0;
     const qint64 start = bomLength(encoding);
     if (!file.seek(start))
         return PassResult::ReadError;
-    LineReader reader(file, encoding, start, checkUtf8);
+    LineReader reader(file, encoding, start, checkUtf8, bufferBytes);
     const HeadingPrefilter& prefilter = prefilterFor(encoding);
     TextDecoder decoder(encoding);
 
     RawLine line;
     qint64 index = -1;
     QByteArray firstLine;
-    int p = 0;
+    qint64 p = 0;
     qint64 fileEnd = start;
     while (reader.next(line)) {
         if (checkUtf8 && !reader.utf8Valid())
             return PassResult::NotUtf8;
-        if (index + 1 >= std::numeric_limits<int>::max())
-            break; // line numbers are ints; a file of two billion lines ends here
         ++index;
         fileEnd = line.end;
         if (index == 0) {
@@ -89,7 +97,8 @@ PassResult scanPass(QFile& file, TextEncoding encoding, bool checkUtf8, ChapterS
         case HeadingPrefilter::ShortText::Decoded:
             if (!isHeadingLine(QStringView(units, count)))
                 continue;
-            text = QString::fromUtf16(units, count);
+            // The units as they are: no byte-order guess.
+            text = QString(reinterpret_cast<const QChar*>(units), count);
             break;
         case HeadingPrefilter::ShortText::Unsure:
             text = decoder.decode(line.data, line.size);
@@ -97,7 +106,7 @@ PassResult scanPass(QFile& file, TextEncoding encoding, bool checkUtf8, ChapterS
                 continue;
             break;
         }
-        const int i = static_cast<int>(index);
+        const qint64 i = index;
         ChapterRow& previous = scan.rows.last();
         previous.first = p;
         previous.last = i - 1;
@@ -105,7 +114,7 @@ PassResult scanPass(QFile& file, TextEncoding encoding, bool checkUtf8, ChapterS
         p = i - 1;
         ChapterRow row;
         row.number = static_cast<int>(scan.rows.size()) + 1;
-        row.label = trimBlanks(text);
+        row.label = chapterLabel(text);
         row.first = p;
         row.last = i - 1;
         row.byteBegin = line.begin;
@@ -120,20 +129,48 @@ PassResult scanPass(QFile& file, TextEncoding encoding, bool checkUtf8, ChapterS
 
     ChapterRow& lastRow = scan.rows.last();
     lastRow.first = p;
-    lastRow.last = static_cast<int>(index);
+    lastRow.last = index;
     lastRow.byteEnd = fileEnd;
-    scan.lineCount = static_cast<int>(index) + 1;
+    scan.lineCount = index + 1;
 
-    QString label = trimBlanks(decoder.decode(firstLine));
-    label.remove(QLatin1Char('\r'));
-    label = trimBlanks(label);
+    const QString label = chapterLabel(decoder.decode(firstLine), true);
     scan.rows.first().label = label.isEmpty() ? QStringLiteral("正文") : label;
     return PassResult::Done;
 }
 
 } // namespace
 
-ChapterScan getChapterRows(const QString& path)
+QString chapterLabel(QStringView line, bool firstLine)
+{
+    QString text;
+    if (firstLine) {
+        text = line.toString();
+        text.remove(QLatin1Char('\r'));
+        line = text;
+    }
+    qsizetype b = 0;
+    qsizetype e = line.size();
+    while (b < e && isTrimmed(line[b].unicode()))
+        ++b;
+    while (e > b && isTrimmed(line[e - 1].unicode()))
+        --e;
+    return line.mid(b, e - b).toString();
+}
+
+QString partLabel(const QString& label, int part)
+{
+    // Row 1's label is line 0, which may be long; every part carries its label, so only the
+    // start of a long one is repeated.
+    constexpr qsizetype kMaxBase = 60;
+    QString base = label;
+    if (base.size() > kMaxBase) {
+        base.truncate(base.at(kMaxBase - 1).isHighSurrogate() ? kMaxBase - 1 : kMaxBase);
+        base += QChar(0x2026);
+    }
+    return QStringLiteral("%1（第%2部分）").arg(base, QString::number(part));
+}
+
+ChapterScan getChapterRows(const QString& path, const ScanLimits& limits)
 {
     ChapterScan scan;
     scan.path = path;
@@ -155,18 +192,23 @@ ChapterScan getChapterRows(const QString& path)
     }
     TextEncoding encoding = TextEncoding::Utf8;
     const bool hasBom = encodingFromBom(head, got, encoding);
-    PassResult result = scanPass(file, encoding, !hasBom, scan);
+    // The buffer holds at least the longest heading, which must never be cut off.
+    const qint64 bufferBytes = std::max<qint64>(limits.bufferBytes, ScanLimits::kMinBufferBytes);
+    PassResult result = scanPass(file, encoding, !hasBom, bufferBytes, scan);
     if (result == PassResult::NotUtf8) {
         encoding = TextEncoding::Gb18030;
-        result = scanPass(file, encoding, false, scan);
+        result = scanPass(file, encoding, false, bufferBytes, scan);
     }
+    scan.encoding = encoding;
+    if (result == PassResult::Done &&
+        !splitOverlongRows(file, scan, std::clamp<qint64>(limits.partBytes, 64, kMaxReadBackBytes)))
+        result = PassResult::ReadError;
     if (result == PassResult::ReadError) {
         scan.rows.clear();
         scan.lineCount = 0;
         scan.error = unreadable;
         return scan;
     }
-    scan.encoding = encoding;
     scan.readable = true;
     return scan;
 }

@@ -10,12 +10,19 @@
 
 // One row of the chapter list: number, line range "a,b" and label. The chapter's text
 // is lines a+1..b (zero-based); a is the last line of the previous chapter, 0 for row 1.
+// Line numbers and byte offsets are 64-bit: a book may pass 2 GiB and two billion lines.
+//
+// A chapter too long to show at once is listed as several rows, its parts: each part row
+// carries the chapter's line range, the chapter's label with the part number after it, and
+// the bytes of its own part.
 struct ChapterRow {
-    int number = 0; // 1-based
-    int first = 0;  // a
-    int last = 0;   // b
+    int number = 0;   // 1-based
+    qint64 first = 0; // a
+    qint64 last = 0;  // b
     QString label;
-    // Bytes of lines a+1..b in the file as scanned: [byteBegin, byteEnd). -1 when unknown.
+    int part = 0; // 1-based part of an over-long chapter; 0 for a chapter shown whole
+    // Bytes of lines a+1..b in the file as scanned (of the part, for a part): [byteBegin,
+    // byteEnd). -1 when unknown.
     qint64 byteBegin = -1;
     qint64 byteEnd = -1;
 
@@ -30,34 +37,67 @@ struct ChapterScan {
     TextEncoding encoding = TextEncoding::Utf8;
     qint64 fileSize = -1; // size and modification time when scanned, to tell a stale range
     QDateTime modified;
-    int lineCount = 0;      // lines in the file (an empty file has none)
+    qint64 lineCount = 0;   // lines in the file (an empty file has none)
+    qint64 partBytes = 0;   // the part size the rows were cut with
     QList<ChapterRow> rows; // empty for an empty or unreadable file
 };
 
+// How a scan reads and cuts. The defaults serve the reader; tests and the fuzz targets use
+// small values to reach the long-line and part paths with small inputs.
+struct ScanLimits {
+    // A chapter of more bytes than this is listed in parts of at most this many bytes: about
+    // 40,000 Chinese characters, several times the longest chapter of a real novel, and what
+    // the reading page lays out in a blink and in little memory. (At a megabyte it takes a
+    // second and a few hundred MB.)
+    static constexpr qint64 kDefaultPartBytes = qint64(128) << 10;
+
+    static constexpr qint64 kMinBufferBytes = 256; // a heading is at most 39 characters
+
+    // The line reader's buffer. A line longer than it is seen only in part: row 1's label
+    // is the start of a longer first line, and no such line is a heading.
+    qint64 bufferBytes = qint64(1) << 20;
+    qint64 partBytes = kDefaultPartBytes; // kept between 64 and kMaxReadBackBytes
+};
+
 // The scan of getChapter: line 0 labels row 1 (or "正文"), every later line matching
-// the heading pattern starts a row. It streams the file through a fixed buffer and keeps
-// only the rows. Never throws; an unreadable file gives readable=false.
-ChapterScan getChapterRows(const QString& path);
+// the heading pattern starts a row, and chapters over limits.partBytes are cut into parts.
+// It streams the file through a fixed buffer and keeps only the rows. Never throws; an
+// unreadable file gives readable=false.
+ChapterScan getChapterRows(const QString& path, const ScanLimits& limits = ScanLimits());
 
 // The heading test, applied to a line as read (without its LF, and without a CR before
 // the LF). Declared in HeadingMatcher.h, repeated here for the callers of the scan.
 bool isHeadingLine(QStringView line);
 
+// A chapter label from a line: blanks and invisible characters (U+FEFF, U+FFFE, the
+// zero-width and direction marks) trimmed from both ends. No character is read as a
+// byte-order mark. Row 1's label also loses every CR (firstLine).
+QString chapterLabel(QStringView line, bool firstLine = false);
+
+// The label of part `part` (1-based) of the chapter labelled `label` (its first 60
+// characters and "…" when it is longer).
+QString partLabel(const QString& label, int part);
+
 // True while the file still has the size and modification time it had when scanned, so
 // the byte offsets of the rows still hold.
 bool scanIsCurrent(const ChapterScan& scan);
 
+// The most bytes one read-back of a line range takes from the file; what lies beyond is
+// left out, as lines missing from the file are.
+constexpr qint64 kMaxReadBackBytes = qint64(64) << 20;
+
 // Lines first..last (zero-based, inclusive) as HTML: each line escaped ("<", ">", "&")
 // and followed by "<br>". An index past the last line adds nothing; an unreadable file
 // gives the empty text.
-QString ReadSplitContent(const QString& path, int first, int last);
+QString ReadSplitContent(const QString& path, qint64 first, qint64 last);
 
 // The same lines as plain text, without escaping or "<br>".
-QStringList readLines(const QString& path, int first, int last);
+QStringList readLines(const QString& path, qint64 first, qint64 last);
 
-// Lines a+1..b of row `rowIndex` (0-based) of `scan`, plain. Reads only the chapter's bytes
-// while the file is as scanned; otherwise it counts lines afresh, so a stale range still
-// leaves missing lines out without error.
+// The text of row `rowIndex` (0-based) of `scan` (lines a+1..b, or the row's part), plain.
+// Reads only the row's bytes while the file is as scanned; otherwise it counts lines
+// afresh (and cuts the parts afresh), so a stale range still leaves missing lines out
+// without error, and never reads more than one part.
 QStringList readChapterLines(const ChapterScan& scan, int rowIndex);
 
 // Row `rowIndex` (0-based) of `scan` as ReadSplitContent would give it for lines a+1..b,

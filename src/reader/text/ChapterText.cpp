@@ -1,10 +1,13 @@
 // Reading a chapter back: by the byte offsets the scan recorded while the file is unchanged,
-// by counting lines afresh otherwise.
+// by counting lines afresh otherwise. No read-back takes more than a bounded number of bytes.
 #include "reader/text/ChapterScan.h"
 
+#include "reader/text/ChapterParts.h"
 #include "reader/text/LineReader.h"
 
 #include <QFile>
+
+#include <algorithm>
 
 namespace {
 
@@ -13,12 +16,12 @@ struct LineSpan {
     TextEncoding encoding = TextEncoding::Utf8;
     qint64 begin = -1;
     qint64 end = -1;
-    int count = 0;
+    qint64 count = 0;
 };
 
 enum class SpanResult { Found, NotUtf8, Failed };
 
-SpanResult locatePass(QFile& file, TextEncoding encoding, bool checkUtf8, int first, int last, LineSpan& span)
+SpanResult locatePass(QFile& file, TextEncoding encoding, bool checkUtf8, qint64 first, qint64 last, LineSpan& span)
 {
     span = LineSpan();
     span.encoding = encoding;
@@ -49,7 +52,7 @@ SpanResult locatePass(QFile& file, TextEncoding encoding, bool checkUtf8, int fi
     return SpanResult::Found;
 }
 
-bool locateLines(QFile& file, int first, int last, LineSpan& span)
+bool locateLines(QFile& file, qint64 first, qint64 last, LineSpan& span)
 {
     char head[3] = {};
     const qint64 got = file.read(head, sizeof head);
@@ -63,7 +66,21 @@ bool locateLines(QFile& file, int first, int last, LineSpan& span)
     return result == SpanResult::Found;
 }
 
-// The lines held in bytes [begin, end) of the file, which start at a line start.
+// The end of the first part of [begin, end) when it is longer than `maxBytes`; `end` otherwise.
+qint64 boundedEnd(QFile& file, TextEncoding encoding, qint64 begin, qint64 end, qint64 maxBytes)
+{
+    if (end - begin <= maxBytes)
+        return end;
+    qint64 cut = begin;
+    cutIntoParts(file, encoding, begin, end, maxBytes, [&cut](qint64, qint64 partEnd) {
+        cut = partEnd;
+        return false;
+    });
+    return cut;
+}
+
+// The lines held in bytes [begin, end) of the file, which start at a line start (or, for a
+// part, at a character boundary). A part ending inside a line gives that line's first piece.
 QStringList readSpan(QFile& file, TextEncoding encoding, qint64 begin, qint64 end)
 {
     if (end <= begin || !file.seek(begin))
@@ -102,6 +119,32 @@ QString toHtml(const QStringList& lines)
     return html;
 }
 
+// A row read by counting lines, because the file changed since the scan: the row's lines
+// are found afresh and, for a part, cut into parts afresh; at most one part is read.
+QStringList readStaleRow(const ChapterScan& scan, const ChapterRow& row)
+{
+    QFile file(scan.path);
+    if (row.last <= row.first || !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return {};
+    LineSpan span;
+    if (!locateLines(file, row.first + 1, row.last, span) || span.count == 0)
+        return {};
+    const qint64 partBytes =
+        std::min(scan.partBytes > 0 ? scan.partBytes : ScanLimits::kDefaultPartBytes, kMaxReadBackBytes);
+    const int wanted = std::max(row.part, 1);
+    qint64 begin = -1;
+    qint64 end = -1;
+    int part = 0;
+    cutIntoParts(file, span.encoding, span.begin, span.end, partBytes, [&](qint64 b, qint64 e) {
+        if (++part < wanted)
+            return true;
+        begin = b;
+        end = e;
+        return false;
+    });
+    return begin < 0 ? QStringList() : readSpan(file, span.encoding, begin, end);
+}
+
 } // namespace
 
 void appendEscapedLine(QString& html, QStringView line)
@@ -118,9 +161,9 @@ void appendEscapedLine(QString& html, QStringView line)
     html += line.mid(plain);
 }
 
-QStringList readLines(const QString& path, int first, int last)
+QStringList readLines(const QString& path, qint64 first, qint64 last)
 {
-    first = std::max(first, 0);
+    first = std::max<qint64>(first, 0);
     if (last < first)
         return {};
     QFile file(path);
@@ -129,10 +172,11 @@ QStringList readLines(const QString& path, int first, int last)
     LineSpan span;
     if (!locateLines(file, first, last, span) || span.count == 0)
         return {};
-    return readSpan(file, span.encoding, span.begin, span.end);
+    const qint64 end = boundedEnd(file, span.encoding, span.begin, span.end, kMaxReadBackBytes);
+    return readSpan(file, span.encoding, span.begin, end);
 }
 
-QString ReadSplitContent(const QString& path, int first, int last)
+QString ReadSplitContent(const QString& path, qint64 first, qint64 last)
 {
     return toHtml(readLines(path, first, last));
 }
@@ -142,16 +186,18 @@ QStringList readChapterLines(const ChapterScan& scan, int rowIndex)
     if (rowIndex < 0 || rowIndex >= scan.rows.size())
         return {};
     const ChapterRow& row = scan.rows[rowIndex];
-    if (row.byteBegin >= 0 && row.byteEnd >= row.byteBegin && scanIsCurrent(scan)) {
+    const bool knownBytes = row.byteBegin >= 0 && row.byteEnd >= row.byteBegin;
+    if (knownBytes && scanIsCurrent(scan)) {
         QFile file(scan.path);
         if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-            QStringList lines = readSpan(file, scan.encoding, row.byteBegin, row.byteEnd);
+            const qint64 end = boundedEnd(file, scan.encoding, row.byteBegin, row.byteEnd, kMaxReadBackBytes);
+            QStringList lines = readSpan(file, scan.encoding, row.byteBegin, end);
             // The offsets are trusted only while they still cut the file into the scanned lines.
-            if (lines.size() == std::max(0, row.last - row.first))
+            if (row.part > 0 || lines.size() == std::max<qint64>(0, row.last - row.first))
                 return lines;
         }
     }
-    return readLines(scan.path, row.first + 1, row.last);
+    return readStaleRow(scan, row);
 }
 
 QString readChapterHtml(const ChapterScan& scan, int rowIndex)

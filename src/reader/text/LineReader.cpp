@@ -2,13 +2,25 @@
 
 #include <QIODevice>
 
+#include <algorithm>
 #include <cstring>
 
 LineReader::LineReader(QIODevice& device, TextEncoding encoding, qint64 startOffset, bool checkUtf8, qint64 bufferSize)
     : m_device(device), m_unit(lineUnitSize(encoding)), m_bigEndian(encoding == TextEncoding::Utf16BE),
-      m_checkUtf8(checkUtf8), m_buffer(static_cast<size_t>(std::max<qint64>(bufferSize, 16) & ~qint64(1))),
-      m_bufferBase(startOffset)
+      m_checkUtf8(checkUtf8), m_bufferBase(startOffset), m_deviceSize(device.size()), m_fed(startOffset)
 {
+    // A file smaller than the buffer needs no more than its own size (plus one byte, so that
+    // no line of it ever fills the buffer): lines are cut off exactly as with the full buffer.
+    const qint64 rest = std::max<qint64>(m_deviceSize - startOffset, 0) + 2;
+    const qint64 size = std::max<qint64>(std::min(bufferSize, rest), 16) & ~qint64(1);
+    m_buffer.resize(static_cast<size_t>(size));
+}
+
+bool LineReader::utf8Valid() const
+{
+    if (m_eof)
+        return m_validator.readsAsUtf8();
+    return m_validator.mayReadAsUtf8(m_deviceSize - m_fed);
 }
 
 qint64 LineReader::findLineEnd(qint64 from) const
@@ -60,8 +72,10 @@ bool LineReader::fill()
             m_validator.finish();
         return false;
     }
-    if (m_checkUtf8 && m_validator.valid())
-        m_validator.feed(m_buffer.data() + m_fill, got);
+    // Once the file cannot read as UTF-8 any more the caller gives up; no need to look further.
+    if (m_checkUtf8 && utf8Valid())
+        m_validator.feed(m_buffer.data() + m_fill, got, std::max<qint64>(m_deviceSize - m_fed - got, 0));
+    m_fed += got;
     m_fill += got;
     return true;
 }

@@ -19,8 +19,8 @@ struct RawLine {
 
 // Streams a file line by line through one fixed buffer, so a book of any size costs the
 // same memory. Lines end at LF (in UTF-16, at the unit U+000A); a last line without LF
-// still counts, and nothing follows a final LF. For a plain (BOM-less) file it can check
-// on the way whether the bytes are UTF-8.
+// still counts, and nothing follows a final LF. For a plain (BOM-less) file it can judge
+// on the way whether the bytes read as UTF-8 (Utf8Validator's measure).
 class LineReader {
 public:
     static constexpr qint64 kDefaultBuffer = qint64(1) << 20;
@@ -31,9 +31,10 @@ public:
 
     bool next(RawLine& line);
 
-    // Meaningful when checkUtf8 was asked: false as soon as a byte proves the file not UTF-8;
-    // true at the end only when every byte was.
-    bool utf8Valid() const { return m_validator.valid(); }
+    // Meaningful when checkUtf8 was asked: false as soon as the bytes seen prove the file does
+    // not read as UTF-8; at the end, whether it does.
+    bool utf8Valid() const;
+    const Utf8Validator& utf8() const { return m_validator; }
     bool readError() const { return m_readError; }
 
 private:
@@ -50,6 +51,8 @@ private:
     qint64 m_pos = 0;        // start of the current line in m_buffer
     qint64 m_fill = 0;       // bytes held in m_buffer
     qint64 m_bufferBase = 0; // file offset of m_buffer[0]
+    qint64 m_deviceSize = 0; // to tell how much is still to come
+    qint64 m_fed = 0;        // file offset just past the bytes given to the validator
     bool m_eof = false;
     bool m_readError = false;
     // A line longer than the buffer: its beginning, kept while the rest streams past.

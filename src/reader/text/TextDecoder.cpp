@@ -8,10 +8,7 @@
 
 #include <cerrno>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -22,7 +19,7 @@ const iconv_t kNoIconv = reinterpret_cast<iconv_t>(-1);
 QString decodeUtf16(const char* data, qint64 size, bool bigEndian)
 {
     const qint64 units = size / 2;
-    QString text(static_cast<int>(units + (size & 1)), Qt::Uninitialized);
+    QString text(static_cast<qsizetype>(units + (size & 1)), Qt::Uninitialized);
     char16_t* out = reinterpret_cast<char16_t*>(text.data());
     for (qint64 i = 0; i < units; ++i) {
         const auto hi = static_cast<unsigned char>(data[2 * i + (bigEndian ? 0 : 1)]);
@@ -76,94 +73,15 @@ TextEncoding detectEncoding(const QByteArray& bytes)
         return encoding;
     Utf8Validator validator;
     validator.feed(bytes.constData(), bytes.size());
-    return validator.finish() ? TextEncoding::Utf8 : TextEncoding::Gb18030;
+    validator.finish();
+    return validator.readsAsUtf8() ? TextEncoding::Utf8 : TextEncoding::Gb18030;
 }
 
-bool Utf8Validator::feed(const char* data, qint64 size)
+qint64 decodedUnitsBound(qint64 bytes, TextEncoding encoding)
 {
-    const auto* p = reinterpret_cast<const unsigned char*>(data);
-    qint64 i = 0;
-    while (i < size && !m_bad) {
-        if (m_need == 0) {
-            // Runs of ASCII go sixteen bytes at a time.
-#if defined(__SSE2__)
-            while (i + 16 <= size && _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))) == 0)
-                i += 16;
-#endif
-            if (i >= size)
-                break;
-            const unsigned char c = p[i];
-            if (c < 0x80) {
-                ++i;
-                continue;
-            }
-            // Whole two- and three-byte characters (all of Chinese text) are checked in one load.
-            if (i + 4 <= size) {
-                quint32 w;
-                std::memcpy(&w, p + i, 4);
-                w = qFromLittleEndian(w);
-                if ((w & 0x00C0C0F0) == 0x008080E0) {
-                    const quint32 lead = w & 0x0F;
-                    const quint32 second = (w >> 8) & 0x3F;
-                    if ((lead == 0x0 && second < 0x20) || (lead == 0xD && second >= 0x20)) {
-                        m_bad = true; // overlong form or surrogate
-                        break;
-                    }
-                    i += 3;
-                    continue;
-                }
-                if ((w & 0x0000C0E0) == 0x000080C0) {
-                    if ((w & 0x1E) == 0) {
-                        m_bad = true; // C0 and C1 only make overlong forms
-                        break;
-                    }
-                    i += 2;
-                    continue;
-                }
-            }
-            ++i;
-            m_low = 0x80;
-            m_high = 0xBF;
-            if (c >= 0xC2 && c <= 0xDF) {
-                m_need = 1;
-            } else if (c == 0xE0) {
-                m_need = 2;
-                m_low = 0xA0;
-            } else if ((c >= 0xE1 && c <= 0xEC) || c == 0xEE || c == 0xEF) {
-                m_need = 2;
-            } else if (c == 0xED) {
-                m_need = 2;
-                m_high = 0x9F;
-            } else if (c == 0xF0) {
-                m_need = 3;
-                m_low = 0x90;
-            } else if (c >= 0xF1 && c <= 0xF3) {
-                m_need = 3;
-            } else if (c == 0xF4) {
-                m_need = 3;
-                m_high = 0x8F;
-            } else {
-                m_bad = true;
-            }
-        } else {
-            const unsigned char c = p[i++];
-            if (c < m_low || c > m_high) {
-                m_bad = true;
-                break;
-            }
-            m_low = 0x80;
-            m_high = 0xBF;
-            --m_need;
-        }
-    }
-    return !m_bad;
-}
-
-bool Utf8Validator::finish()
-{
-    if (m_need != 0)
-        m_bad = true;
-    return !m_bad;
+    if (bytes < 0 || bytes > TextDecoder::kMaxDecodeBytes)
+        return -1;
+    return lineUnitSize(encoding) == 2 ? bytes / 2 + (bytes & 1) : bytes;
 }
 
 TextDecoder::TextDecoder(TextEncoding encoding) : m_encoding(encoding)
@@ -182,12 +100,12 @@ TextDecoder::~TextDecoder()
 
 QString TextDecoder::decode(const char* data, qint64 size)
 {
-    if (size <= 0)
+    if (size <= 0 || decodedUnitsBound(size, m_encoding) < 0)
         return {};
     switch (m_encoding) {
     case TextEncoding::Utf8:
     case TextEncoding::Utf8Bom:
-        return QString::fromUtf8(data, static_cast<qsizetype>(size));
+        return decodeUtf8(data, size);
     case TextEncoding::Utf16LE:
         return decodeUtf16(data, size, false);
     case TextEncoding::Utf16BE:
@@ -198,15 +116,86 @@ QString TextDecoder::decode(const char* data, qint64 size)
     return {};
 }
 
+QString TextDecoder::decodeUtf8(const char* data, qint64 size)
+{
+    // Qt's fast decoder gives the same text for clean UTF-8, except that it drops a leading
+    // U+FEFF; where it had to replace something (one U+FFFD per byte), the text is decoded
+    // again here, one U+FFFD per fault.
+    QString fast = QString::fromUtf8(data, static_cast<qsizetype>(size));
+    if (!fast.contains(QChar(0xFFFD))) {
+        if (size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0)
+            fast.prepend(QChar(0xFEFF));
+        return fast;
+    }
+
+    QString text(static_cast<qsizetype>(size), Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
+    qsizetype n = 0;
+    const auto* p = reinterpret_cast<const unsigned char*>(data);
+    qint64 i = 0;
+    while (i < size) {
+        const unsigned char c = p[i];
+        if (c < 0x80) {
+            out[n++] = c;
+            ++i;
+            continue;
+        }
+        int need = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        char32_t cp = 0;
+        if (c >= 0xC2 && c <= 0xDF) {
+            need = 1;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            need = 2;
+            cp = c & 0x0F;
+            low = c == 0xE0 ? 0xA0 : 0x80;
+            high = c == 0xED ? 0x9F : 0xBF;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            need = 3;
+            cp = c & 0x07;
+            low = c == 0xF0 ? 0x90 : 0x80;
+            high = c == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            out[n++] = u'\xFFFD';
+            ++i;
+            continue;
+        }
+        ++i;
+        bool complete = true;
+        for (int k = 0; k < need; ++k) {
+            if (i >= size || p[i] < low || p[i] > high) {
+                complete = false; // the bytes so far are one fault; this one starts afresh
+                break;
+            }
+            cp = cp << 6 | (p[i] & 0x3F);
+            low = 0x80;
+            high = 0xBF;
+            ++i;
+        }
+        if (!complete) {
+            out[n++] = u'\xFFFD';
+        } else if (cp >= 0x10000) {
+            out[n++] = QChar::highSurrogate(cp);
+            out[n++] = QChar::lowSurrogate(cp);
+        } else {
+            out[n++] = static_cast<char16_t>(cp);
+        }
+    }
+    text.truncate(n);
+    return text;
+}
+
 QString TextDecoder::decodeGb18030(const char* data, qint64 size)
 {
     if (!m_iconv)
         return AnsiCodePage::decode(QByteArray(data, static_cast<qsizetype>(size)));
     auto cd = static_cast<iconv_t>(m_iconv);
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    // Every input byte yields at most one UTF-16 unit (a four-byte sequence at most two),
-    // so the output never outgrows twice the input.
-    QString text(static_cast<int>(size), Qt::Uninitialized);
+    // Every input byte yields at most one UTF-16 unit (a four-byte sequence at most two), so
+    // the output never outgrows two bytes per input byte.
+    QString text(static_cast<qsizetype>(decodedUnitsBound(size, m_encoding)), Qt::Uninitialized);
     char* outStart = reinterpret_cast<char*>(text.data());
     char* out = outStart;
     size_t outLeft = static_cast<size_t>(size) * 2;

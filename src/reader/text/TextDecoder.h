@@ -1,5 +1,7 @@
 #pragma once
 
+#include "reader/text/Utf8Validator.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -21,32 +23,25 @@ inline int lineUnitSize(TextEncoding encoding)
 bool encodingFromBom(const char* data, qint64 size, TextEncoding& encoding);
 
 // Which encoding a file's leading bytes (and, without a byte-order mark, its content) call for:
-// a byte-order mark picks UTF-8, UTF-16LE or UTF-16BE; otherwise valid UTF-8 is UTF-8 and
-// anything else GB18030, the superset of GBK.
+// a byte-order mark picks UTF-8, UTF-16LE or UTF-16BE; otherwise bytes that read as UTF-8 by
+// Utf8Validator::readsAsUtf8 are UTF-8 and anything else GB18030, the superset of GBK.
 TextEncoding detectEncoding(const QByteArray& bytes);
 
-// Strict UTF-8 check fed piece by piece, so a file can be judged while it streams past:
-// overlong forms, surrogates, code points past U+10FFFF and a sequence cut by the end fail.
-class Utf8Validator {
-public:
-    // false once the bytes seen so far cannot be UTF-8.
-    bool feed(const char* data, qint64 size);
-    // Ends the input: a sequence still open is invalid.
-    bool finish();
-    bool valid() const { return !m_bad; }
+// UTF-16 units needed to hold `bytes` bytes decoded in `encoding`: no encoding gives more
+// than one unit per byte (UTF-16 one per two bytes). -1 for a negative size or one past
+// kMaxDecodeBytes. All arithmetic is 64-bit: a chapter over 2 GiB must never wrap.
+qint64 decodedUnitsBound(qint64 bytes, TextEncoding encoding);
 
-private:
-    int m_need = 0; // continuation bytes still expected
-    unsigned char m_low = 0x80;
-    unsigned char m_high = 0xBF;
-    bool m_bad = false;
-};
-
-// Turns complete runs of a file's bytes (whole lines, a chapter) into text. GB18030 goes
-// through iconv; a byte iconv cannot place becomes U+FFFD and decoding goes on after it.
+// Turns complete runs of a file's bytes (whole lines, a chapter part) into text. Nothing is
+// read as a byte-order mark: a U+FEFF or U+FFFE inside the run is kept as the character it is.
+// UTF-8 faults become one U+FFFD each (see Utf8Validator); GB18030 goes through iconv, a byte
+// iconv cannot place becomes U+FFFD and decoding goes on after it. Runs over kMaxDecodeBytes
+// are refused (the empty text): the reader shows long chapters in parts far below it.
 // One object per thread: it holds the iconv descriptor.
 class TextDecoder {
 public:
+    static constexpr qint64 kMaxDecodeBytes = qint64(1) << 30;
+
     explicit TextDecoder(TextEncoding encoding);
     ~TextDecoder();
     TextDecoder(const TextDecoder&) = delete;
@@ -58,6 +53,7 @@ public:
 
 private:
     QString decodeGb18030(const char* data, qint64 size);
+    static QString decodeUtf8(const char* data, qint64 size);
 
     TextEncoding m_encoding;
     void* m_iconv = nullptr; // iconv_t, kept out of the header

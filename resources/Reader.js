@@ -1,0 +1,50 @@
+// The reading page's own script, kept out of Reader.html so that the page's content security
+// policy can forbid every inline script and event handler.
+(function () {
+  'use strict';
+  // The reader looks the text element up as "Content" and as "content": an id that is
+  // not found as written is looked up again without regard to case.
+  var byId = Document.prototype.getElementById;
+  Document.prototype.getElementById = function (id) {
+    var found = byId.call(this, id);
+    if (found || typeof id !== 'string') return found;
+    var wanted = id.toLowerCase();
+    var all = this.querySelectorAll('[id]');
+    for (var i = 0; i < all.length; ++i) {
+      if (all[i].id.toLowerCase() === wanted) return all[i];
+    }
+    return null;
+  };
+
+  function keyCodeOf(e) {
+    switch (e.key) {
+      case 'ArrowLeft': case 'Left': return 37;
+      case 'ArrowRight': case 'Right': return 39;
+      case 'Enter': return 13;
+    }
+    return e.keyCode || 0;
+  }
+
+  // Ctrl+F (find), Ctrl+C (copy) and Ctrl+A (select all) are the page's own.
+  function isPageShortcut(e) {
+    if (!e.ctrlKey || e.altKey || e.metaKey || e.shiftKey) return false;
+    var k = (e.key || '').toLowerCase();
+    return k === 'f' || k === 'c' || k === 'a';
+  }
+
+  // Every other key pressed in the page goes to the program, also with Ctrl, Alt or Meta
+  // held (Left and Right turn chapters); the page keeps the key too, so scrolling keys
+  // still scroll.
+  function connect() {
+    if (typeof QWebChannel === 'undefined' || typeof qt === 'undefined' || !qt.webChannelTransport) return;
+    new QWebChannel(qt.webChannelTransport, function (channel) {
+      var reader = channel.objects.reader;
+      document.addEventListener('keydown', function (e) {
+        if (isPageShortcut(e)) return;
+        reader.keyDown(keyCodeOf(e));
+      });
+      window.readerChannelReady = true;
+    });
+  }
+  connect();
+})();
