@@ -51,9 +51,9 @@ void Catalogue::load(const QList<BookRecord>& approvedNewestFirst)
     }
 }
 
-CataloguePage Catalogue::pageOf(const QList<int>& indexes, int page) const
+CatalogueListing Catalogue::pageOf(const QList<int>& indexes, int page) const
 {
-    CataloguePage result;
+    CatalogueListing result;
     result.numbers = PageNumbers::of(indexes.size(), page, kPageSize);
     const int end = qMin<int>(indexes.size(), result.numbers.offset + kPageSize);
     for (int i = result.numbers.offset; i < end; ++i)
@@ -61,14 +61,14 @@ CataloguePage Catalogue::pageOf(const QList<int>& indexes, int page) const
     return result;
 }
 
-CataloguePage Catalogue::list(const QString& category, int page) const
+CatalogueListing Catalogue::list(const QString& category, int page) const
 {
     if (category == kEveryCategory)
         return pageOf(m_all, page);
     return pageOf(m_byCategory.value(category), page);
 }
 
-CataloguePage Catalogue::search(const QString& key, int page) const
+CatalogueListing Catalogue::search(const QString& key, int page) const
 {
     const QString folded = key.toCaseFolded();
     QList<int> hits;

@@ -37,7 +37,7 @@ struct PageNumbers {
     QString text() const;
 };
 
-struct CataloguePage {
+struct CatalogueListing {
     QList<const CatalogueBook*> books;
     PageNumbers numbers;
 };
@@ -50,9 +50,9 @@ public:
     void load(const QList<BookRecord>& approvedNewestFirst);
 
     // The books of one category, or of all for "全部资源".
-    CataloguePage list(const QString& category, int page) const;
+    CatalogueListing list(const QString& category, int page) const;
     // Titles or authors containing the key, without regard to letter case.
-    CataloguePage search(const QString& key, int page) const;
+    CatalogueListing search(const QString& key, int page) const;
     QList<const CatalogueBook*> newest(int count) const;
 
     bool servesFile(const QString& storedName) const { return m_files.contains(storedName); }
@@ -61,7 +61,7 @@ public:
     int size() const { return m_books.size(); }
 
 private:
-    CataloguePage pageOf(const QList<int>& indexes, int page) const;
+    CatalogueListing pageOf(const QList<int>& indexes, int page) const;
 
     QList<CatalogueBook> m_books;
     QHash<QString, QList<int>> m_byCategory;

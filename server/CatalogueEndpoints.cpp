@@ -80,7 +80,7 @@ HttpReply Service::listBooks(const HttpRequest& request)
     if (cached != m_replyCache.constEnd())
         return HttpReply::xml(*cached);
 
-    const CataloguePage result =
+    const CatalogueListing result =
         action == QLatin1String("list") ? m_catalogue.list(term, *page) : m_catalogue.search(term, *page);
     XmlReply x(QStringLiteral("booklist"));
     for (const CatalogueBook* b : result.books) {
