@@ -4,6 +4,7 @@
 #include "app/AppState.h"
 #include "app/BookDialogController.h"
 #include "app/LibraryDatabase.h"
+#include "app/PagingLink.h"
 #include "app/ReaderNavigator.h"
 #include "app/StripedBackground.h"
 
@@ -131,13 +132,7 @@ void BookshelfPage::buildPagingBar()
     row->setSpacing(10);
 
     auto makeLink = [this, row](const char* name, const QString& text) {
-        auto* label = new QLabel(text, m_pagingBar);
-        label->setObjectName(QLatin1String(name));
-        label->setCursor(Qt::PointingHandCursor);
-        label->setStyleSheet(QStringLiteral("color: #1a4f9c; text-decoration: underline;"));
-        label->installEventFilter(this);
-        row->addWidget(label);
-        return label;
+        return addPagingLink(m_pagingBar, row, name, text, this);
     };
     m_label11 = makeLink("Label11", QStringLiteral("首页"));
     m_label10 = makeLink("Label10", QStringLiteral("上一页"));

@@ -2,6 +2,7 @@
 
 #include "app/AppServices.h"
 #include "app/AppState.h"
+#include "app/PagingLink.h"
 #include "app/ReaderNavigator.h"
 #include "app/StripedBackground.h"
 #include "online/CatalogueLayout.h"
@@ -145,13 +146,7 @@ void CataloguePage::buildPagingBar()
     row->setSpacing(10);
 
     auto makeLink = [this, row](const char* name, const QString& text) {
-        auto* label = new QLabel(text, m_pagingBar);
-        label->setObjectName(QLatin1String(name));
-        label->setCursor(Qt::PointingHandCursor);
-        label->setStyleSheet(QStringLiteral("color: #1a4f9c; text-decoration: underline;"));
-        label->installEventFilter(this);
-        row->addWidget(label);
-        return label;
+        return addPagingLink(m_pagingBar, row, name, text, this);
     };
     m_label2 = makeLink("Label2", QStringLiteral("首页"));
     m_label3 = makeLink("Label3", QStringLiteral("上一页"));
