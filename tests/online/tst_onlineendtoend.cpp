@@ -4,6 +4,7 @@
 #include "../reader/ReadingFixture.h"
 #include "../server/ServerFixture.h"
 
+#include "account/UserPanel.h"
 #include "app/BookshelfPage.h"
 #include "desktop/MainWindow.h"
 #include "online/CataloguePage.h"
@@ -109,6 +110,17 @@ void TestOnlineEndToEnd::browseSearchDownloadAndRead()
     auto* shelf = window.findChild<QTreeWidget*>(QStringLiteral("ListView1"));
     QTRY_COMPARE_WITH_TIMEOUT(shelf->topLevelItemCount(), 3, 10000);
     QCOMPARE(fx.dialogs.count(), 0);
+
+    // "上传共享" opens the user panel on its upload page.
+    window.onlinePage()->categoryButton(12)->trigger();
+    UserPanel* panel = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* candidate = qobject_cast<UserPanel*>(top))
+            panel = candidate;
+    QVERIFY(panel);
+    QTRY_VERIFY(panel->isVisible());
+    QCOMPARE(panel->shownNode(), int(UserPanel::UploadNode));
+    panel->close();
 
     // And each reads.
     for (const QString& title : titles) {
