@@ -59,7 +59,8 @@ qint64 LineReader::findLineEnd(qint64 from) const
         const char* hit = findLineByte(base + from, base + m_fill);
         return hit ? hit - base : -1;
     }
-    // UTF-16: units start at even offsets from the line start; LF is 0A 00 (LE) or 00 0A (BE).
+    // UTF-16: units start at even offsets from the line start; LF is 0A 00 (LE) or 00 0A (BE),
+    // CR 0D 00 or 00 0D.
     for (qint64 i = from; i + 1 < m_fill; i += 2) {
         const char lo = m_bigEndian ? base[i + 1] : base[i];
         const char hi = m_bigEndian ? base[i] : base[i + 1];
