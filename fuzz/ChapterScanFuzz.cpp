@@ -42,8 +42,16 @@ bool writeBook(const QByteArray& bytes)
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
-// Lines as the reader counts them: LF units after any byte-order mark, and a last line
-// without LF. Also where line 0 ends.
+// Whether the text unit at bytes[i] (one byte, or two in UTF-16) is the ASCII character c.
+bool unitIs(const QByteArray& bytes, qint64 i, int unit, bool bigEndian, char c)
+{
+    if (unit == 1)
+        return bytes[i] == c;
+    return bigEndian ? bytes[i] == 0 && bytes[i + 1] == c : bytes[i] == c && bytes[i + 1] == 0;
+}
+
+// Lines as the reader counts them after any byte-order mark: ended by LF, CR LF or a lone CR,
+// and a last line without a line end. Also where line 0 ends.
 struct Lines {
     qint64 count = 0;
     qint64 firstEnd = -1;
@@ -54,11 +62,11 @@ Lines countLines(const QByteArray& bytes, qint64 start, int unit, bool bigEndian
     Lines lines;
     qint64 lastEnd = start;
     for (qint64 i = start; i + unit <= bytes.size(); i += unit) {
-        const bool lf =
-            unit == 1 ? bytes[i] == '\n'
-                      : (bigEndian ? bytes[i] == 0 && bytes[i + 1] == '\n' : bytes[i] == '\n' && bytes[i + 1] == 0);
-        if (!lf)
+        const bool lf = unitIs(bytes, i, unit, bigEndian, '\n');
+        if (!lf && !unitIs(bytes, i, unit, bigEndian, '\r'))
             continue;
+        if (!lf && i + 2 * unit <= bytes.size() && unitIs(bytes, i + unit, unit, bigEndian, '\n'))
+            i += unit; // CR LF is one line end
         if (lines.firstEnd < 0)
             lines.firstEnd = i + unit;
         ++lines.count;
@@ -70,6 +78,25 @@ Lines countLines(const QByteArray& bytes, qint64 start, int unit, bool bigEndian
             lines.firstEnd = bytes.size();
     }
     return lines;
+}
+
+// The book with every LF unit made a CR, as old Mac files end their lines; empty when the book
+// has no LF or a CR of its own.
+QByteArray crForLf(const QByteArray& bytes, TextEncoding encoding)
+{
+    const int unit = lineUnitSize(encoding);
+    const bool bigEndian = encoding == TextEncoding::Utf16BE;
+    QByteArray out = bytes;
+    bool changed = false;
+    for (qint64 i = bomLength(encoding); i + unit <= out.size(); i += unit) {
+        if (unitIs(out, i, unit, bigEndian, '\r'))
+            return {};
+        if (unitIs(out, i, unit, bigEndian, '\n')) {
+            out[bigEndian ? i + 1 : i] = '\r';
+            changed = true;
+        }
+    }
+    return changed ? out : QByteArray();
 }
 
 qint64 units(const QStringList& lines)
@@ -160,6 +187,26 @@ void checkParts(const QByteArray& bytes, const ChapterScan& whole, const Chapter
         FUZZ_CHECK(parts.rows[i].number == i + 1, "parts numbered from 1");
 }
 
+// The rows' text as read back, of the first rows.
+QList<QStringList> firstRowsText(const ChapterScan& scan)
+{
+    QList<QStringList> text;
+    for (int i = 0; i < scan.rows.size() && i < 12; ++i)
+        text.append(readChapterLines(scan, i));
+    return text;
+}
+
+// A scan of the CR copy of a book gives what the scan of the book gave.
+void checkSameScan(const ChapterScan& lf, const QList<QStringList>& lfText, const ChapterScan& cr)
+{
+    FUZZ_CHECK(cr.encoding == lf.encoding && cr.lineCount == lf.lineCount, "CR line ends: same encoding and lines");
+    FUZZ_CHECK(chapterListing(cr) == chapterListing(lf), "CR line ends: same rows");
+    for (int i = 0; i < lf.rows.size() && i < cr.rows.size(); ++i)
+        FUZZ_CHECK(cr.rows[i].byteBegin == lf.rows[i].byteBegin && cr.rows[i].byteEnd == lf.rows[i].byteEnd,
+                   "CR line ends: same bytes");
+    FUZZ_CHECK(firstRowsText(cr) == lfText, "CR line ends: same text");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -200,6 +247,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     small.partBytes = 64 + qint64(size % 193);
     const ChapterScan parts = getChapterRows(bookPath(), small);
     checkParts(bytes, scan, parts, small.partBytes);
+
+    // Old Mac line ends: the book with every LF made a CR has the same rows, parts and text.
+    const QByteArray crCopy = crForLf(bytes, scan.encoding);
+    if (!crCopy.isEmpty()) {
+        const QList<QStringList> wholeText = firstRowsText(scan);
+        const QList<QStringList> partsText = firstRowsText(parts);
+        if (writeBook(crCopy)) {
+            checkSameScan(scan, wholeText, getChapterRows(bookPath(), whole));
+            checkSameScan(parts, partsText, getChapterRows(bookPath(), small));
+        }
+    }
 
     // The file changes under the scan: every read-back stays within one part.
     if (!parts.rows.isEmpty() && writeBook(bytes.left(bytes.size() / 2) + bytes)) {

@@ -24,10 +24,10 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QNetworkAccessManager>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QNetworkAccessManager>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWebEnginePage>
@@ -65,11 +65,28 @@ QString makeBigBook(const QString& folder)
     return path;
 }
 
-// 60 MB of the shared novels with every heading line left out, so that the whole book is one
-// chapter; with `crOnly` its line ends are CRs, so that after an empty first line it is one
-// enormous line.
-QString makeHeadlessBook(const QString& folder, bool crOnly)
+// How the lines of a book without headings end.
+enum class LineEnds { Lf, Cr, None };
+
+const char* describe(LineEnds ends)
 {
+    switch (ends) {
+    case LineEnds::Lf:
+        return "LF line ends";
+    case LineEnds::Cr:
+        return "CR line ends";
+    case LineEnds::None:
+        return "one enormous line";
+    }
+    return "";
+}
+
+// 60 MB of the shared novels with every heading line left out, so that the whole book is one
+// chapter. Its lines end in LF or in a lone CR, or are run together, so that after an empty
+// first line it is one enormous line.
+QString makeHeadlessBook(const QString& folder, LineEnds ends)
+{
+    const QByteArray lineEnd = ends == LineEnds::Lf ? "\n" : ends == LineEnds::Cr ? "\r" : "";
     QByteArray body;
     for (const QString& name : QDir(QStringLiteral(QUILLMERE_TESTDATA_DIR "/novels")).entryList({"*-utf8.txt"})) {
         QFile in(QStringLiteral(QUILLMERE_TESTDATA_DIR "/novels/") + name);
@@ -77,16 +94,17 @@ QString makeHeadlessBook(const QString& folder, bool crOnly)
             continue;
         for (const QByteArray& line : in.readAll().split('\n')) {
             if (!isHeadingLine(QString::fromUtf8(line)))
-                body += line + (crOnly ? '\r' : '\n');
+                body += line + lineEnd;
         }
     }
     if (body.isEmpty())
-        body = QByteArray(1000, 'a') + (crOnly ? '\r' : '\n');
-    const QString path = folder + (crOnly ? QStringLiteral("/headless-cr.txt") : QStringLiteral("/headless-lf.txt"));
+        body = QByteArray(1000, 'a') + lineEnd;
+    const QString path = folder + QStringLiteral("/headless-%1.txt").arg(int(ends));
     QFile out(path);
     if (!out.open(QIODevice::WriteOnly))
         return {};
-    out.write(crOnly ? "\n" : "\xE6\x97\xA0\xE9\xA2\x98\n"); // an empty first line, or one of a title
+    // A first line holding a title, or an empty one.
+    out.write(ends == LineEnds::None ? QByteArray("\n") : "\xE6\x97\xA0\xE9\xA2\x98" + lineEnd);
     qint64 written = 0;
     while (written < 60LL * 1024 * 1024)
         written += out.write(body);
@@ -254,8 +272,8 @@ int main(int argc, char* argv[])
     bool ok = median(opens) < 400 && !changes.isEmpty() && median(changes) < 30;
 
     // Books without headings: one chapter of 60 MB, shown in parts.
-    for (const bool crOnly : {false, true}) {
-        const QString headless = makeHeadlessBook(dir.path(), crOnly);
+    for (const LineEnds ends : {LineEnds::Lf, LineEnds::Cr, LineEnds::None}) {
+        const QString headless = makeHeadlessBook(dir.path(), ends);
         if (headless.isEmpty())
             continue;
         // Start from a page that holds little, and let the renderer settle.
@@ -294,8 +312,8 @@ int main(int argc, char* argv[])
         const ChapterScan again = getChapterRows(headless);
         const double scanMs = scanTimer.nsecsElapsed() / 1e6;
         std::printf("\n60 MB book without headings, %s: %d rows (parts of up to %lld KB), row 1 \"%s\"\n",
-                    crOnly ? "CR line ends (one line)" : "LF line ends", page.chapterModel().count(),
-                    static_cast<long long>(scan.partBytes / 1024), qPrintable(page.chapterModel().label(0)));
+                    describe(ends), page.chapterModel().count(), static_cast<long long>(scan.partBytes / 1024),
+                    qPrintable(page.chapterModel().label(0)));
         std::printf("  scan and cut alone %.1f ms; first text in the page %.1f ms, laid out %.1f ms (target < 1000)\n",
                     scanMs, shown, laidOut);
         if (!turns.isEmpty())

@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
 #include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -72,6 +74,7 @@ private slots:
     void cutJustPastTheLimit();
     void staleFileIsCutAfresh();
     void toolListsAndPrintsParts();
+    void crOnlyBookWithoutHeadings();
     void longFirstLineLabelsPartsShortly();
     void bookOver2GiB_data();
     void bookOver2GiB();
@@ -95,6 +98,11 @@ void TestChapterParts::partLengths_data()
         << utf8 << QByteArray(30, 'a') + "\xF0\xA0\x80\x80" + QByteArray(10, 'a') << 32 << 30;
     QTest::newRow("UTF-8 character ending at the limit") << utf8 << QByteArray(29, 'a') + jia + "zzzz" << 32 << 32;
     QTest::newRow("UTF-8 run of stray continuation bytes") << utf8 << QByteArray(40, '\x80') << 32 << 32;
+    QTest::newRow("just past a lone CR") << utf8 << QByteArray(20, 'a') + '\r' + QByteArray(20, 'b') << 32 << 21;
+    QTest::newRow("just past a CR LF") << utf8 << QByteArray(20, 'a') + "\r\n" + QByteArray(20, 'b') << 32 << 22;
+    QTest::newRow("a CR LF across the limit ends no line before it")
+        << utf8 << QByteArray(20, 'a') + '\r' + QByteArray(10, 'a') + "\r\n" + QByteArray(10, 'b') << 32 << 21;
+    QTest::newRow("a lone CR as the last byte") << utf8 << QByteArray(31, 'a') + '\r' + QByteArray(10, 'b') << 32 << 32;
     const int le = int(TextEncoding::Utf16LE);
     QByteArray pairAcross = QByteArray(30, 'a');
     pairAcross += QByteArray("\x40\xD8\x00\xDC", 4) + QByteArray(10, 'a'); // U+20000 at bytes 30..33
@@ -104,6 +112,17 @@ void TestChapterParts::partLengths_data()
                                     << 22;
     QTest::newRow("UTF-16 LF byte at an odd offset is no LF")
         << le << QByteArray(21, 'a') + QByteArray("\n\0", 2) + QByteArray(20, 'a') << 32 << 32;
+    QTest::newRow("UTF-16 lone CR unit") << le << QByteArray(20, 'a') + QByteArray("\r\0", 2) + QByteArray(20, 'a')
+                                         << 32 << 22;
+    QTest::newRow("UTF-16 CR LF units across the limit")
+        << le
+        << QByteArray(20, 'a') + QByteArray("\r\0", 2) + QByteArray(8, 'a') + QByteArray("\r\0\n\0", 4) +
+               QByteArray(10, 'a')
+        << 32 << 22;
+    QTest::newRow("UTF-16 CR byte at an odd offset is no CR")
+        << le << QByteArray(21, 'a') + QByteArray("\r\0", 2) + QByteArray(20, 'a') << 32 << 32;
+    QTest::newRow("UTF-16BE CR unit") << int(TextEncoding::Utf16BE)
+                                      << QByteArray(20, 'a') + QByteArray("\0\r", 2) + QByteArray(20, 'a') << 32 << 22;
     const int gb = int(TextEncoding::Gb18030);
     const QByteArray di = "\xB5\xDA"; // 第
     QTest::newRow("GB18030 after a blank") << gb << di.repeated(10) + ' ' + di.repeated(10) << 32 << 21;
@@ -114,6 +133,8 @@ void TestChapterParts::partLengths_data()
         << gb << di.repeated(15) + "\xFE\x39\xFE\x39" + di.repeated(4) << 32 << 32;
     QTest::newRow("GB18030 trail byte that looks like ASCII")
         << gb << di.repeated(15) + "\x81\x40" + di.repeated(4) << 32 << 32;
+    QTest::newRow("GB18030 lead byte before a lone CR")
+        << gb << di.repeated(10) + "\xB5\r" + di.repeated(10) << 32 << 22;
 }
 
 void TestChapterParts::partLengths()
@@ -160,6 +181,7 @@ void TestChapterParts::partsDecodeToTheChapter_data()
 {
     QTest::addColumn<int>("encoding");
     QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("endsAtLines"); // lines short enough that every part ends after one
     QString lines = QStringLiteral("书名\n");
     for (int i = 0; i < 40; ++i)
         lines += QStringLiteral("他起得很早，看见%1只鸟。\r\n").arg(i);
@@ -169,6 +191,10 @@ void TestChapterParts::partsDecodeToTheChapter_data()
     QString crOnly = QStringLiteral("\n");
     for (int i = 0; i < 50; ++i)
         crOnly += QStringLiteral("一段没有换行的文字。\r");
+    QString mixed = QStringLiteral("书名\r");
+    const char* const ends[] = {"\r", "\n", "\r\n", "\n\r"};
+    for (int i = 0; i < 40; ++i)
+        mixed += QStringLiteral("他起得很早，看见%1只鸟。").arg(i) + QLatin1String(ends[i % 4]);
     for (TextEncoding e : {TextEncoding::Utf8, TextEncoding::Utf8Bom, TextEncoding::Utf16LE, TextEncoding::Utf16BE,
                            TextEncoding::Gb18030}) {
         const char* name = e == TextEncoding::Utf8      ? "UTF-8"
@@ -176,9 +202,10 @@ void TestChapterParts::partsDecodeToTheChapter_data()
                            : e == TextEncoding::Utf16LE ? "UTF-16LE"
                            : e == TextEncoding::Utf16BE ? "UTF-16BE"
                                                         : "GB18030";
-        QTest::addRow("%s, many lines", name) << int(e) << lines;
-        QTest::addRow("%s, one enormous line", name) << int(e) << oneLine;
-        QTest::addRow("%s, CR line ends", name) << int(e) << crOnly;
+        QTest::addRow("%s, many lines", name) << int(e) << lines << true;
+        QTest::addRow("%s, one enormous line", name) << int(e) << oneLine << false;
+        QTest::addRow("%s, CR line ends", name) << int(e) << crOnly << true;
+        QTest::addRow("%s, mixed line ends", name) << int(e) << mixed << true;
     }
 }
 
@@ -189,13 +216,15 @@ void TestChapterParts::partsDecodeToTheChapter()
 {
     QFETCH(int, encoding);
     QFETCH(QString, text);
+    QFETCH(bool, endsAtLines);
     const auto enc = TextEncoding(encoding);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("book.txt"));
     const QByteArray bytes = bom(enc) + encodeText(text, enc);
     QVERIFY(writeFile(path, bytes));
 
-    QString baseLabel = chapterLabel(text.section(QLatin1Char('\n'), 0, 0), true);
+    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
+    QString baseLabel = chapterLabel(text.section(lineEnd, 0, 0), true);
     if (baseLabel.isEmpty())
         baseLabel = QStringLiteral("正文");
     for (const qint64 partBytes : {64, 100, 257}) {
@@ -220,18 +249,15 @@ void TestChapterParts::partsDecodeToTheChapter()
             labels << row.label;
             const QString part = decoder.decode(fileBytes(path, row.byteBegin, row.byteEnd));
             joined += part;
-            // The read-back gives the part's lines: split at LF, a CR before an LF dropped.
-            QStringList expected;
-            for (qsizetype from = 0; from < part.size();) {
-                const qsizetype lf = part.indexOf(QLatin1Char('\n'), from);
-                if (lf < 0) {
-                    expected << part.mid(from);
-                    break;
-                }
-                expected << part.mid(from, lf - from - (lf > from && part[lf - 1] == QLatin1Char('\r') ? 1 : 0));
-                from = lf + 1;
-            }
+            // The read-back gives the part's lines, ended by LF, CR LF or a lone CR.
+            QStringList expected = part.split(lineEnd);
+            if (expected.last().isEmpty())
+                expected.removeLast(); // nothing after a final line end
             QCOMPARE(readChapterLines(scan, i), expected);
+            // Parts of up to 257 bytes are at least 129 long, and the second half of each holds
+            // a line end of these texts: the part ends after the last such.
+            if (endsAtLines && partBytes == 257 && i + 1 < scan.rows.size())
+                QVERIFY(part.endsWith(QLatin1Char('\n')) || part.endsWith(QLatin1Char('\r')));
             QCOMPARE(row.label, partLabel(baseLabel, i + 1));
         }
         QCOMPARE(scan.rows.last().byteEnd, scan.fileSize);
@@ -346,6 +372,74 @@ void TestChapterParts::toolListsAndPrintsParts()
     QVERIFY(part.size() <= ScanLimits::kDefaultPartBytes + 1);
     QVERIFY(part.size() > ScanLimits::kDefaultPartBytes * 9 / 10);
     QVERIFY(line.contains(part.chopped(1)));
+}
+
+// A 60 MB GBK book without headings whose lines end in a lone CR is one chapter shown in parts
+// cut after whole lines, exactly as its LF copy is; every line reads back without a CR.
+void TestChapterParts::crOnlyBookWithoutHeadings()
+{
+    QTemporaryDir dir;
+    const QStorageInfo storage(dir.path());
+    if (storage.bytesAvailable() < (qint64(256) << 20))
+        QSKIP("needs 256 MB free beside the temporary folder for two 60 MB books");
+    // A block of lines of 13 to 91 characters, none of them a heading, repeated to 60 MB.
+    QString block;
+    for (int i = 0; i < 2000; ++i)
+        block += QStringLiteral("他起得很早，看见%1只鸟。").arg(i).repeated(i % 7 + 1) + QLatin1Char('\n');
+    const QByteArray lfBlock = encodeText(block, TextEncoding::Gb18030);
+    QByteArray crBlock = lfBlock;
+    crBlock.replace('\n', '\r');
+    const qint64 blocks = (qint64(60) << 20) / lfBlock.size() + 1;
+    const QString crPath = dir.filePath(QStringLiteral("cr.txt"));
+    const QString lfPath = dir.filePath(QStringLiteral("lf.txt"));
+    const auto writeBook = [blocks](const QString& path, const QString& first, const QByteArray& body) {
+        QFile f(path);
+        bool ok = f.open(QIODevice::WriteOnly) && f.write(encodeText(first, TextEncoding::Gb18030)) == 5;
+        for (qint64 i = 0; ok && i < blocks; ++i)
+            ok = f.write(body) == body.size();
+        return ok;
+    };
+    QVERIFY(writeBook(crPath, QStringLiteral("无题\r"), crBlock));
+    QVERIFY(writeBook(lfPath, QStringLiteral("无题\n"), lfBlock));
+
+    const qint64 rssBefore = peakRssKiB();
+    const ChapterScan scan = getChapterRows(crPath);
+    QVERIFY(scan.readable);
+    QCOMPARE(scan.encoding, TextEncoding::Gb18030);
+    QCOMPARE(scan.lineCount, 1 + blocks * 2000);
+    const qint64 chapterBytes = scan.fileSize - 5;
+    QVERIFY(scan.rows.size() >= (chapterBytes + ScanLimits::kDefaultPartBytes - 1) / ScanLimits::kDefaultPartBytes);
+    QCOMPARE(scan.rows.first().label, QStringLiteral("无题（第1部分）"));
+    for (int i = 0; i < scan.rows.size(); ++i) {
+        const ChapterRow& row = scan.rows[i];
+        QCOMPARE(row.part, i + 1);
+        QCOMPARE(row.range(), QStringLiteral("0,%1").arg(scan.lineCount - 1));
+        QCOMPARE(row.byteBegin, i == 0 ? qint64(5) : scan.rows[i - 1].byteEnd);
+        QVERIFY(row.byteEnd - row.byteBegin <= ScanLimits::kDefaultPartBytes);
+    }
+    QCOMPARE(scan.rows.last().byteEnd, scan.fileSize);
+    QVERIFY2(peakRssKiB() - rssBefore < 100 * 1024, qPrintable(QString::number(peakRssKiB() - rssBefore)));
+
+    // Parts end after a whole line, so every part reads back as whole lines.
+    const QStringList split = block.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QSet<QString> blockLines(split.cbegin(), split.cend());
+    for (const int i : {0, 1, int(scan.rows.size()) / 2, int(scan.rows.size()) - 1}) {
+        const QByteArray bytes = fileBytes(crPath, scan.rows[i].byteBegin, scan.rows[i].byteEnd);
+        QVERIFY(bytes.endsWith('\r'));
+        const QStringList lines = readChapterLines(scan, i);
+        QCOMPARE(lines.size(), bytes.count('\r'));
+        for (const QString& line : lines)
+            QVERIFY2(blockLines.contains(line), qPrintable(line));
+    }
+
+    const ChapterScan lf = getChapterRows(lfPath);
+    QCOMPARE(chapterListing(scan), chapterListing(lf));
+    for (int i = 0; i < scan.rows.size(); ++i) {
+        QCOMPARE(scan.rows[i].byteBegin, lf.rows[i].byteBegin);
+        QCOMPARE(scan.rows[i].byteEnd, lf.rows[i].byteEnd);
+    }
+    const int middle = int(scan.rows.size()) / 2;
+    QCOMPARE(readChapterLines(scan, middle), readChapterLines(lf, middle));
 }
 
 // A first line of a megabyte labels row 1 as before, but its parts repeat only its start.

@@ -76,6 +76,10 @@ private slots:
     void rows();
     void encodingsGiveSameRows_data();
     void encodingsGiveSameRows();
+    void crAtBufferEdge_data();
+    void crAtBufferEdge();
+    void crOnlyNovels_data();
+    void crOnlyNovels();
     void unreadableFiles();
     void lateNonUtf8ByteRestartsAsGbk();
     void damagedUtf8BookStaysUtf8();
@@ -104,8 +108,8 @@ void TestChapterScan::rows_data()
     QTest::newRow("only an LF") << u("\n") << QStringList{"1|0,0|正文"};
     QTest::newRow("no heading") << u("书名\n甲\n乙\n") << QStringList{"1|0,2|书名"};
     QTest::newRow("blank first line") << u("   \n第一章\n甲") << QStringList{"1|0,0|正文", "2|0,2|第一章"};
-    QTest::newRow("blanks and CRs first") << u(" \r \r\n甲") << QStringList{"1|0,1|正文"};
-    QTest::newRow("first line trimmed, CR deleted") << u("  书\r名 \r\n甲") << QStringList{"1|0,1|书名"};
+    QTest::newRow("blank lines ended by CRs first") << u(" \r \r\n甲") << QStringList{"1|0,2|正文"};
+    QTest::newRow("first line trimmed, ended by a CR") << u("  书\r名 \r\n甲") << QStringList{"1|0,2|书"};
     QTest::newRow("heading on the first line")
         << u("第一章 开始\n甲\n乙\n第二章\n丙") << QStringList{"1|0,2|第一章 开始", "2|2,4|第二章"};
     QTest::newRow("consecutive headings")
@@ -116,6 +120,31 @@ void TestChapterScan::rows_data()
         << u("书\n\n第一章\n\n甲\n\n") << QStringList{"1|0,1|书", "2|1,5|第一章"};
     QTest::newRow("CRLF") << u("书名\r\n第一章 起\r\n甲\r\n第二章\r\n乙\r\n")
                           << QStringList{"1|0,0|书名", "2|0,2|第一章 起", "3|2,4|第二章"};
+    // Old Mac files and some exported texts end their lines in a CR alone.
+    QTest::newRow("CR only") << u("书名\r第一章 起\r甲\r第二章\r乙\r")
+                             << QStringList{"1|0,0|书名", "2|0,2|第一章 起", "3|2,4|第二章"};
+    QTest::newRow("CR only, last line without one")
+        << u("书名\r第一章\r甲\r第二章") << QStringList{"1|0,0|书名", "2|0,2|第一章", "3|2,3|第二章"};
+    QTest::newRow("only a CR") << u("\r") << QStringList{"1|0,0|正文"};
+    QTest::newRow("two CRs") << u("\r\r") << QStringList{"1|0,1|正文"};
+    // Lines 书名 第一章 甲 (empty) 第二章 (empty) 乙: LF CR is two line ends, CR CR LF too.
+    QTest::newRow("mixed line ends") << u("书名\r\n第一章\r甲\n\r第二章\r\r\n乙")
+                                     << QStringList{"1|0,0|书名", "2|0,3|第一章", "3|3,6|第二章"};
+    QTest::newRow("a CR inside an LF book ends a line")
+        << u("书\n正文甲\r第一章\n乙\n") << QStringList{"1|0,0|书", "2|0,1|正文甲", "3|1,3|第一章"};
+    QTest::newRow("GBK, CR only") << u("\xCA\xE9\r\xB5\xDA\xD2\xBB\xD5\xC2\r\xBC\xD7\r")
+                                  << QStringList{"1|0,0|书", "2|0,2|第一章"};
+    // A lead byte cut off by a CR is a fault of its own; the CR still ends the line.
+    QTest::newRow("GBK lead byte before a CR")
+        << u("\xCA\xE9\r\xB5\r\xB5\xDA\xD2\xBB\xD5\xC2\r\xBC\xD7") << QStringList{"1|0,1|书", "2|1,3|第一章"};
+    QTest::newRow("UTF-16LE, CR only") << utf16(QStringLiteral("书\r第一章\r甲\r"), false)
+                                       << QStringList{"1|0,0|书", "2|0,2|第一章"};
+    QTest::newRow("UTF-16BE, CR only") << utf16(QStringLiteral("书\r第一章\r\r甲"), true)
+                                       << QStringList{"1|0,0|书", "2|0,3|第一章"};
+    // U+0D00 and U+0A0D hold the bytes of CR and LF but are no line ends.
+    QTest::newRow("UTF-16LE, CR and LF bytes inside characters")
+        << utf16(QStringLiteral("书\r第一章\u0D00\u0A0D\r甲"), false)
+        << QStringList{"1|0,0|书", "2|0,2|第一章\u0D00\u0A0D"};
     QTest::newRow("labels trimmed of blanks only")
         << u("书\n  第一章  \n\t第二章\n\xE3\x80\x80第三章\xE3\x80\x80")
         << QStringList{"1|0,0|书", "2|0,1|第一章", "3|1,2|\t第二章", "4|2,3|\u3000第三章\u3000"};
@@ -174,13 +203,15 @@ void TestChapterScan::encodingsGiveSameRows_data()
         << QStringLiteral("书\n甲乙丙丁戊己庚第一章\n12345、标题\n第%1\n第二章\n").arg(QString(31, QLatin1Char('x')));
 }
 
-// One text in GBK, UTF-8 with and without BOM, UTF-16 both ways, LF and CRLF: same rows.
+// One text in GBK, UTF-8 with and without BOM, UTF-16 both ways, LF, CRLF and CR: same rows.
 void TestChapterScan::encodingsGiveSameRows()
 {
     QFETCH(QString, text);
     QTemporaryDir dir;
     QString crlf = text;
     crlf.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    QString cr = text;
+    cr.replace(QLatin1Char('\n'), QLatin1Char('\r'));
     const QList<QByteArray> copies = {text.toUtf8(),
                                       encodeText(text, TextEncoding::Gb18030),
                                       "\xEF\xBB\xBF" + text.toUtf8(),
@@ -188,19 +219,143 @@ void TestChapterScan::encodingsGiveSameRows()
                                       utf16(text, true),
                                       crlf.toUtf8(),
                                       encodeText(crlf, TextEncoding::Gb18030),
-                                      utf16(crlf, true)};
+                                      utf16(crlf, true),
+                                      cr.toUtf8(),
+                                      encodeText(cr, TextEncoding::Gb18030),
+                                      utf16(cr, false),
+                                      utf16(cr, true)};
     QStringList reference;
+    QList<QStringList> referenceText;
     for (int i = 0; i < copies.size(); ++i) {
         const QString path = dir.filePath(QStringLiteral("copy%1.txt").arg(i));
         QVERIFY(writeFile(path, copies[i]));
         const ChapterScan scan = getChapterRows(path);
-        if (i == 0)
-            reference = describe(scan);
-        QCOMPARE(describe(scan), reference);
-        for (int row = 0; row < scan.rows.size(); ++row)
+        QList<QStringList> text;
+        for (int row = 0; row < scan.rows.size(); ++row) {
+            text << readChapterLines(scan, row);
             QCOMPARE(readChapterHtml(scan, row), ReadSplitContent(path, scan.rows[row].first + 1, scan.rows[row].last));
+        }
+        if (i == 0) {
+            reference = describe(scan);
+            referenceText = text;
+        }
+        QCOMPARE(describe(scan), reference);
+        QVERIFY2(text == referenceText, qPrintable(QStringLiteral("copy %1").arg(i)));
     }
     QVERIFY(reference.size() > 1);
+}
+
+void TestChapterScan::crAtBufferEdge_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("expected");
+    // The scan reads through a buffer of 256 bytes here. A CR as the buffer's last byte may
+    // be the first half of a CR LF whose LF only the next read brings.
+    const QByteArray a250(250, 'a');
+    const QString heading = QStringLiteral("第一章");
+    const QByteArray tail = "第一章\r\n甲";
+    QTest::newRow("CR LF across the edge")
+        << "书\r\n" + a250 + "\r\n" + tail << QStringList{"1|0,1|书", "2|1,3|第一章"};
+    QTest::newRow("lone CR at the edge") << "书\r\n" + a250 + "\r" + tail << QStringList{"1|0,1|书", "2|1,3|第一章"};
+    const QString a255(255, QLatin1Char('a'));
+    QTest::newRow("CR LF at the end of a full buffer")
+        << QByteArray(255, 'a') + "\r\n" + tail << QStringList{"1|0,0|" + a255, "2|0,2|第一章"};
+    QTest::newRow("lone CR at the end of a full buffer")
+        << QByteArray(255, 'a') + "\r" + tail << QStringList{"1|0,0|" + a255, "2|0,2|第一章"};
+    // Row 1's label is then the line's first 256 bytes.
+    QTest::newRow("CR LF at the edge of a long line's second buffer")
+        << QByteArray(511, 'a') + "\r\n" + tail
+        << QStringList{"1|0,0|" + QString(256, QLatin1Char('a')), "2|0,2|第一章"};
+    QTest::newRow("lone CR at the edge of a long line's second buffer")
+        << QByteArray(511, 'a') + "\r" + tail << QStringList{"1|0,0|" + QString(256, QLatin1Char('a')), "2|0,2|第一章"};
+    // GBK: 0x0D is no trail byte, so a lead byte before it stands alone.
+    const QByteArray gbkTail = encodeText(heading + QStringLiteral("\r\n甲"), TextEncoding::Gb18030);
+    QTest::newRow("GBK, lead byte and CR LF across the edge")
+        << "\xCA\xE9\r\n" + a250 + "\xB5\r\n" + gbkTail << QStringList{"1|0,1|书", "2|1,3|第一章"};
+    QTest::newRow("GBK, lone CR at the edge")
+        << "\xCA\xE9\r\n" + a250 + "a\r" + gbkTail << QStringList{"1|0,1|书", "2|1,3|第一章"};
+    // UTF-16: the buffer starts after the BOM; line 1 starts at its byte 6.
+    const QString u124(124, QLatin1Char('a'));
+    QTest::newRow("UTF-16LE, CR LF across the edge")
+        << utf16(QStringLiteral("书\r\n") + u124 + QStringLiteral("\r\n") + heading + QStringLiteral("\r\n甲"), false)
+        << QStringList{"1|0,1|书", "2|1,3|第一章"};
+    QTest::newRow("UTF-16BE, lone CR at the edge")
+        << utf16(QStringLiteral("书\r\n") + u124 + QStringLiteral("\r") + heading + QStringLiteral("\r\n甲"), true)
+        << QStringList{"1|0,1|书", "2|1,3|第一章"};
+    const QString u127(127, QLatin1Char('a'));
+    QTest::newRow("UTF-16BE, CR LF at the end of a full buffer")
+        << utf16(u127 + QStringLiteral("\r\n") + heading + QStringLiteral("\r甲"), true)
+        << QStringList{"1|0,0|" + u127, "2|0,2|第一章"};
+    QTest::newRow("UTF-16LE, lone CR at the end of a full buffer")
+        << utf16(u127 + QStringLiteral("\r") + heading + QStringLiteral("\r甲"), false)
+        << QStringList{"1|0,0|" + u127, "2|0,2|第一章"};
+}
+
+// A CR LF split by the end of the read buffer stays one line end, and a lone CR there ends its
+// line: the rows are those of the reader's own buffer, and chapter 2 reads back whole.
+void TestChapterScan::crAtBufferEdge()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, expected);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("book.txt"));
+    QVERIFY(writeFile(path, content));
+    ScanLimits small;
+    small.bufferBytes = ScanLimits::kMinBufferBytes;
+    const ChapterScan scan = getChapterRows(path, small);
+    QCOMPARE(describe(scan), expected);
+    const ChapterScan reference = getChapterRows(path);
+    QCOMPARE(scan.lineCount, reference.lineCount);
+    for (int i = 0; i < scan.rows.size(); ++i) {
+        QCOMPARE(scan.rows[i].range(), reference.rows[i].range());
+        QCOMPARE(scan.rows[i].byteBegin, reference.rows[i].byteBegin);
+        QCOMPARE(scan.rows[i].byteEnd, reference.rows[i].byteEnd);
+        QCOMPARE(readChapterHtml(scan, i), ReadSplitContent(path, scan.rows[i].first + 1, scan.rows[i].last));
+    }
+    QCOMPARE(readChapterLines(scan, 1), (QStringList{"第一章", "甲"}));
+}
+
+// The novels with every line end made a lone CR give the rows and the text of the originals.
+void TestChapterScan::crOnlyNovels_data()
+{
+    QTest::addColumn<QString>("name");
+    for (const Book& book : books()) {
+        for (const QString& name : book.copies)
+            QTest::newRow(qPrintable(name)) << name;
+    }
+}
+
+void TestChapterScan::crOnlyNovels()
+{
+    QFETCH(QString, name);
+    const QString original = novelsDir() + QLatin1Char('/') + name;
+    QFile in(original);
+    if (!in.open(QIODevice::ReadOnly))
+        QSKIP("shared test novels not found");
+    const ChapterScan reference = getChapterRows(original);
+    QByteArray bytes = in.readAll();
+    if (lineUnitSize(reference.encoding) == 1) {
+        // LF and CR are single bytes inside no character of UTF-8 or GB18030.
+        bytes.replace("\r\n", "\r");
+        bytes.replace('\n', '\r');
+    } else {
+        QString text = TextDecoder(reference.encoding).decode(bytes.mid(2));
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\r")).replace(QLatin1Char('\n'), QLatin1Char('\r'));
+        bytes = utf16(text, reference.encoding == TextEncoding::Utf16BE);
+    }
+    QVERIFY(!bytes.contains('\n') || lineUnitSize(reference.encoding) == 2);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(name);
+    QVERIFY(writeFile(path, bytes));
+    const ChapterScan scan = getChapterRows(path);
+    QCOMPARE(scan.encoding, reference.encoding);
+    QCOMPARE(scan.lineCount, reference.lineCount);
+    QCOMPARE(describe(scan), describe(reference));
+    QCOMPARE(chapterListing(scan), chapterListing(reference));
+    for (int row = 0; row < scan.rows.size(); ++row)
+        QCOMPARE(readChapterLines(scan, row), readChapterLines(reference, row));
+    const int last = int(scan.rows.size()) - 1;
+    QCOMPARE(ReadSplitContent(path, scan.rows[last].first + 1, scan.rows[last].last), readChapterHtml(reference, last));
 }
 
 void TestChapterScan::unreadableFiles()
@@ -306,6 +461,13 @@ void TestChapterScan::readSplitContent_data()
     QTest::newRow("entity stays text") << QByteArray("&lt;") << 0 << 0 << "&amp;lt;<br>";
     QTest::newRow("empty file") << QByteArray() << 0 << 5 << "";
     QTest::newRow("GBK") << QByteArray("\xCA\xE9\n\xBC\xD7<\n") << 1 << 1 << "甲&lt;<br>";
+    const QByteArray mixed("0\r1\r\n2\n\r3\r");
+    QTest::newRow("CR, CR LF, LF CR") << mixed << 0 << 9 << "0<br>1<br>2<br><br>3<br>";
+    QTest::newRow("nothing after a final CR") << mixed << 5 << 9 << "";
+    QTest::newRow("GBK, CR only") << QByteArray("\xCA\xE9\r\xBC\xD7<\r\xD2\xD2") << 1 << 2 << "甲&lt;<br>乙<br>";
+    QTest::newRow("GBK lead byte before a CR")
+        << QByteArray("\xCA\xE9\r\xB5\r\xBC\xD7") << 1 << 2 << "\uFFFD<br>甲<br>";
+    QTest::newRow("UTF-16LE, CR only") << utf16(QStringLiteral("0\r1\r2"), false) << 1 << 2 << "1<br>2<br>";
 }
 
 void TestChapterScan::readSplitContent()
@@ -330,8 +492,8 @@ void TestChapterScan::chapterByOffsetsEqualsLineRule()
     QCOMPARE(readChapterHtml(scan, 0), QString());
     QCOMPARE(readChapterHtml(scan, 1), QStringLiteral("第一章<br>甲 &lt;i&gt;<br><br>"));
     QCOMPARE(readChapterHtml(scan, 2), QStringLiteral("第二章<br>"));
-    // The last line has no LF, so its CR is part of it.
-    QCOMPARE(readChapterHtml(scan, 3), QStringLiteral("第三章<br>乙<br>&amp;\r<br>"));
+    // The last line ends in a lone CR, and nothing follows it.
+    QCOMPARE(readChapterHtml(scan, 3), QStringLiteral("第三章<br>乙<br>&amp;<br>"));
     for (int row = 0; row < scan.rows.size(); ++row)
         QCOMPARE(readChapterHtml(scan, row), ReadSplitContent(path, scan.rows[row].first + 1, scan.rows[row].last));
     QCOMPARE(readChapterHtml(scan, 4), QString());
@@ -350,6 +512,12 @@ void TestChapterScan::staleRanges_data()
     QTest::newRow("lines inserted before")
         << QByteArray("书\n序\n第一章\n甲\n乙\n第二章\n丙\n丁\n") << "乙<br>第二章<br>丙<br>";
     QTest::newRow("now GBK") << QByteArray("\xCA\xE9\n1\n2\n3\n4\n\xB1\xFB\n5\n") << "4<br>丙<br>5<br>";
+    QTest::newRow("now CR only") << QByteArray("书\r第一章\r甲\r乙\r第二章\r丙\r丁\r") << "第二章<br>丙<br>丁<br>";
+    QTest::newRow("now CR LF") << QByteArray("书\r\n第一章\r\n甲\r\n乙\r\n第二章\r\n丙\r\n丁\r\n")
+                               << "第二章<br>丙<br>丁<br>";
+    QTest::newRow("now GBK, CR only") << QByteArray("\xCA\xE9\r1\r2\r3\r4\r\xB1\xFB\r5") << "4<br>丙<br>5<br>";
+    QTest::newRow("now UTF-16BE, CR only")
+        << utf16(QStringLiteral("书\r第一章\r甲\r乙\r第二章\r丙\r"), true) << "第二章<br>丙<br>";
 }
 
 void TestChapterScan::staleRanges()
@@ -465,6 +633,8 @@ void TestChapterScan::toolErrors()
     QTemporaryDir dir;
     const QString book = dir.filePath(QStringLiteral("book.txt"));
     QVERIFY(writeFile(book, "书\n第一章\n<甲>\n"));
+    const QString crBook = dir.filePath(QStringLiteral("cr.txt"));
+    QVERIFY(writeFile(crBook, "书\r第一章\r<甲>\r第二章\r乙"));
     struct Case {
         QStringList args;
         bool ok;
@@ -479,6 +649,8 @@ void TestChapterScan::toolErrors()
         {{book}, true, "1\t0,0\t书\n2\t0,2\t第一章\n"},
         {{book, QStringLiteral("--chapter"), QStringLiteral("2")}, true, "第一章\n<甲>\n"},
         {{QStringLiteral("--chapter"), QStringLiteral("1"), book}, true, ""},
+        {{crBook}, true, "1\t0,0\t书\n2\t0,2\t第一章\n3\t2,4\t第二章\n"},
+        {{QStringLiteral("--chapter"), QStringLiteral("2"), crBook}, true, "第一章\n<甲>\n"},
     };
     for (const Case& c : cases) {
         QProcess process;

@@ -26,20 +26,33 @@ bool isDigit(unsigned char b)
     return b >= 0x30 && b <= 0x39;
 }
 
-// Just past the last LF unit in window[from, to), -1 when there is none.
-qint64 afterLastLf(const char* window, qint64 from, qint64 to, TextEncoding encoding)
+// Just past the last line end in window[from, to): an LF, or a CR not followed by LF (a CR
+// LF ends just past its LF; one whose LF lies at `to` or beyond does not end in the range). -1
+// when there is none. `size` bytes of the window are readable.
+qint64 afterLastLineEnd(const char* window, qint64 size, qint64 from, qint64 to, TextEncoding encoding)
 {
     if (to <= from)
         return -1;
     if (lineUnitSize(encoding) == 1) {
-        const void* hit = memrchr(window + from, '\n', static_cast<size_t>(to - from));
-        return hit ? static_cast<const char*>(hit) - window + 1 : -1;
+        const void* lf = memrchr(window + from, '\n', static_cast<size_t>(to - from));
+        const qint64 afterLf = lf ? static_cast<const char*>(lf) - window + 1 : -1;
+        // Every CR after the last LF is a lone one, but for one right before `to` whose LF follows.
+        const qint64 crFrom = lf ? afterLf : from;
+        qint64 crTo = to;
+        if (crTo > crFrom && window[crTo - 1] == '\r' && crTo < size && window[crTo] == '\n')
+            --crTo;
+        const void* cr = crTo > crFrom ? memrchr(window + crFrom, '\r', static_cast<size_t>(crTo - crFrom)) : nullptr;
+        return cr ? static_cast<const char*>(cr) - window + 1 : afterLf;
     }
     const bool bigEndian = encoding == TextEncoding::Utf16BE;
-    for (qint64 i = (to - 2) & ~qint64(1); i >= from; i -= 2) {
+    const auto unitAt = [&](qint64 i) {
         const char lo = bigEndian ? window[i + 1] : window[i];
         const char hi = bigEndian ? window[i] : window[i + 1];
-        if (lo == '\n' && hi == 0)
+        return hi == 0 ? lo : '\0';
+    };
+    for (qint64 i = (to - 2) & ~qint64(1); i >= from; i -= 2) {
+        const char c = unitAt(i);
+        if (c == '\n' || (c == '\r' && (i + 4 > size || unitAt(i + 2) != '\n')))
             return i + 2;
     }
     return -1;
@@ -97,9 +110,9 @@ qint64 partLength(const char* window, qint64 size, qint64 limit, TextEncoding en
     if (size <= limit)
         return size; // the rest of the chapter fits
     const qint64 half = limit / 2;
-    const qint64 afterLf = afterLastLf(window, half, limit, encoding);
-    if (afterLf > 0)
-        return afterLf;
+    const qint64 afterLineEnd = afterLastLineEnd(window, size, half, limit, encoding);
+    if (afterLineEnd > 0)
+        return afterLineEnd;
 
     switch (encoding) {
     case TextEncoding::Utf8:

@@ -18,9 +18,9 @@ constexpr qint64 kPartLookahead = 4;
 // The length of the part starting at `window[0]`, a character boundary. `window` holds
 // `size` bytes: at least limit + kPartLookahead, unless they are all that is left of the
 // chapter. A rest of at most `limit` bytes (limit is at least 16) is one part; otherwise the
-// part ends just past the last LF in the second half of the first `limit` bytes, or else at
-// the last character boundary at or below `limit`. Between 1 and `limit` for a non-empty
-// window, 0 for an empty one.
+// part ends just past the last line end (LF, CR LF or a lone CR) in the second half of the
+// first `limit` bytes, or else at the last character boundary at or below `limit`. Between 1
+// and `limit` for a non-empty window, 0 for an empty one.
 qint64 partLength(const char* window, qint64 size, qint64 limit, TextEncoding encoding);
 
 // Bytes the GB18030 decoder takes as one unit at `p` (`avail` bytes there, the run ending

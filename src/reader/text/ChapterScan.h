@@ -65,8 +65,8 @@ struct ScanLimits {
 // unreadable file gives readable=false.
 ChapterScan getChapterRows(const QString& path, const ScanLimits& limits = ScanLimits());
 
-// The heading test, applied to a line as read (without its LF, and without a CR before
-// the LF). Declared in HeadingMatcher.h, repeated here for the callers of the scan.
+// The heading test, applied to a line as read (without its line end: LF, CR LF or a lone
+// CR). Declared in HeadingMatcher.h, repeated here for the callers of the scan.
 bool isHeadingLine(QStringView line);
 
 // A chapter label from a line: blanks and invisible characters (U+FEFF, U+FFFE, the

@@ -80,7 +80,9 @@ qint64 boundedEnd(QFile& file, TextEncoding encoding, qint64 begin, qint64 end, 
 }
 
 // The lines held in bytes [begin, end) of the file, which start at a line start (or, for a
-// part, at a character boundary). A part ending inside a line gives that line's first piece.
+// part, at a character boundary). A part ending inside a line gives that line's first piece,
+// and a part starting inside one its last piece (an empty line when it starts at the LF of
+// a CR LF).
 QStringList readSpan(QFile& file, TextEncoding encoding, qint64 begin, qint64 end)
 {
     if (end <= begin || !file.seek(begin))
@@ -88,19 +90,27 @@ QStringList readSpan(QFile& file, TextEncoding encoding, qint64 begin, qint64 en
     const QByteArray bytes = file.read(end - begin);
     TextDecoder decoder(encoding);
     const QString text = decoder.decode(bytes);
+    // Lines end as the scan counts them: at LF, CR LF or a lone CR. The next LF and the next
+    // CR are each looked up only once passed, so a book without one of them costs one search.
     QStringList lines;
+    const qsizetype size = text.size();
+    qsizetype nextLf = text.indexOf(u'\n');
+    qsizetype nextCr = text.indexOf(u'\r');
     qsizetype from = 0;
-    while (from < text.size()) {
-        qsizetype lf = text.indexOf(u'\n', from);
-        if (lf < 0) {
-            lines.append(text.mid(from)); // the file's last line, without LF
+    while (from < size) {
+        if (nextLf >= 0 && nextLf < from)
+            nextLf = text.indexOf(u'\n', from);
+        if (nextCr >= 0 && nextCr < from)
+            nextCr = text.indexOf(u'\r', from);
+        const qsizetype stop = nextLf < 0 ? nextCr : nextCr < 0 ? nextLf : std::min(nextLf, nextCr);
+        if (stop < 0) {
+            lines.append(text.mid(from)); // the file's last line, without a line end
             break;
         }
-        qsizetype to = lf;
-        if (to > from && text[to - 1] == u'\r')
-            --to;
-        lines.append(text.mid(from, to - from));
-        from = lf + 1;
+        lines.append(text.mid(from, stop - from));
+        from = stop + 1;
+        if (stop == nextCr && from < size && text[from] == u'\n')
+            ++from;
     }
     return lines;
 }

@@ -8,19 +8,21 @@
 
 class QIODevice;
 
-// One line of a file as raw bytes, without its LF and without a CR right before the LF.
+// One line of a file as raw bytes, without its line end (LF, CR LF or a lone CR).
 struct RawLine {
     const char* data = nullptr; // valid until the next call of LineReader::next
     qint64 size = 0;            // bytes at data
     bool truncated = false;     // the line outgrew the buffer: data holds only its beginning
     qint64 begin = 0;           // file offset of the line's first byte
-    qint64 end = 0;             // file offset just past its LF (or the end of the file)
+    qint64 end = 0;             // file offset just past its line end (or the end of the file)
 };
 
 // Streams a file line by line through one fixed buffer, so a book of any size costs the
-// same memory. Lines end at LF (in UTF-16, at the unit U+000A); a last line without LF
-// still counts, and nothing follows a final LF. For a plain (BOM-less) file it can judge
-// on the way whether the bytes read as UTF-8 (Utf8Validator's measure).
+// same memory. A line ends at LF, at CR LF, or at a CR not followed by LF (old Mac files and
+// some exported texts end every line so); in UTF-16 the same units U+000A and U+000D. A last
+// line without a line end still counts, and nothing follows a final one. For a plain
+// (BOM-less) file it can judge on the way whether the bytes read as UTF-8 (Utf8Validator's
+// measure).
 class LineReader {
 public:
     static constexpr qint64 kDefaultBuffer = qint64(1) << 20;
@@ -38,9 +40,10 @@ public:
     bool readError() const { return m_readError; }
 
 private:
-    qint64 findLineEnd(qint64 from) const; // first byte of the next LF unit in m_buffer, -1 if none
+    qint64 findLineEnd(qint64 from) const; // first byte of the next LF or CR unit in m_buffer, -1 if none
+    bool unitIs(qint64 at, char c) const;  // the unit at m_buffer[at] is the ASCII character c
     bool fill();                           // false at the end of the file or on an error
-    void emitLine(RawLine& line, const char* data, qint64 size, qint64 begin, qint64 lfBytes);
+    void emitLine(RawLine& line, const char* data, qint64 size, qint64 begin, qint64 end);
 
     QIODevice& m_device;
     int m_unit = 1;
