@@ -9,9 +9,12 @@
 # QUILLMERE_FUZZ_SECONDS seconds.
 #
 # A target is one line in fuzz/CMakeLists.txt:
-#   quillmere_fuzz_target(<name> <source> LIBS <lib>... [SEEDS <testdata folder>...] [MAX_LEN <bytes>])
+#   quillmere_fuzz_target(<name> <source> LIBS <lib>... [SEEDS <testdata folder>...] [MAX_LEN <bytes>]
+#                         [SEED_SCRIPT <script>] [DICT <dictionary>])
 # SEEDS name folders of the shared test data whose files (in slices of MAX_LEN bytes) seed the
-# corpus.
+# corpus. SEED_SCRIPT (a path below fuzz/) writes further seeds into the folder it is given:
+# small inputs made on the spot, such as replies in the service's own form or archives made
+# with the system's tools. DICT (below fuzz/) is a libFuzzer dictionary of the format's words.
 
 option(QUILLMERE_FUZZ "Build the libFuzzer targets with clang and the sanitizers" OFF)
 set(QUILLMERE_FUZZ_SECONDS 30 CACHE STRING "How long the test command runs each fuzz target (0: not at all)")
@@ -46,11 +49,20 @@ else()
 endif()
 
 function(quillmere_fuzz_target name source)
-    cmake_parse_arguments(Q "" "MAX_LEN" "LIBS;SEEDS" ${ARGN})
+    cmake_parse_arguments(Q "" "MAX_LEN;SEED_SCRIPT;DICT" "LIBS;SEEDS" ${ARGN})
     if(NOT Q_MAX_LEN)
         set(Q_MAX_LEN 65536)
     endif()
-    file(APPEND ${QUILLMERE_FUZZ_MANIFEST} "${name} ${Q_MAX_LEN} ${Q_SEEDS}\n")
+    # One line a target for scripts/fuzz.sh: name, largest input, seed script, dictionary
+    # ("-" for none) and the test data folders.
+    foreach(file IN ITEMS SEED_SCRIPT DICT)
+        if(NOT Q_${file})
+            set(Q_${file} -)
+        elseif(NOT EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${Q_${file}})
+            message(FATAL_ERROR "fuzz target ${name}: ${Q_${file}} not found in ${CMAKE_CURRENT_SOURCE_DIR}")
+        endif()
+    endforeach()
+    file(APPEND ${QUILLMERE_FUZZ_MANIFEST} "${name} ${Q_MAX_LEN} ${Q_SEED_SCRIPT} ${Q_DICT} ${Q_SEEDS}\n")
     if(QUILLMERE_FUZZ)
         add_executable(${name} ${source})
         target_link_libraries(${name} PRIVATE ${Q_LIBS})

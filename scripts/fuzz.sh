@@ -5,9 +5,11 @@
 #   scripts/fuzz.sh [--seconds N] [--build-dir DIR] [--build-only | --no-build] [TARGET...]
 #
 # Without TARGETs every target in fuzz/CMakeLists.txt runs, one after the other. DIR defaults to
-# build/fuzz-clang. Inputs found worth keeping stay in DIR/corpus/TARGET for the next run; an input
-# that crashes or breaks an invariant is saved in DIR/artifacts and the script ends non-zero.
-# QUILLMERE_FUZZ_JOBS sets the build's parallel jobs (default 2).
+# build/fuzz-clang. Seeds come from the shared test data and from each target's seed script in
+# fuzz/seeds (given the seed folder and the test data folder). Inputs found worth keeping stay in
+# DIR/corpus/TARGET for the next run; an input that crashes or breaks an invariant is saved in
+# DIR/artifacts and the script ends non-zero. QUILLMERE_FUZZ_JOBS sets the build's parallel jobs
+# (default 2).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$root/build/fuzz-clang"
@@ -20,7 +22,7 @@ while [ $# -gt 0 ]; do
     --build-dir) build="$2"; shift 2 ;;
     --build-only) mode=build; shift ;;
     --no-build) mode=run; shift ;;
-    -h | --help) sed -n '2,11p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,12p' "$0"; exit 0 ;;
     -*) echo "fuzz: unknown option $1" >&2; exit 2 ;;
     *) targets+=("$1"); shift ;;
     esac
@@ -71,7 +73,7 @@ seed_from() {
 
 status=0
 summary=()
-while read -r name max_len seeds; do
+while read -r name max_len script dict seeds; do
     [ -n "$name" ] || continue
     if [ ${#targets[@]} -gt 0 ] && [[ ! " ${targets[*]} " =~ " $name " ]]; then
         continue
@@ -81,22 +83,36 @@ while read -r name max_len seeds; do
     corpus="$build/corpus/$name"
     seed_dir="$build/seeds/$name"
     mkdir -p "$corpus" "$seed_dir" "$build/artifacts" "$build/logs"
-    if [ -z "$(ls -A "$seed_dir")" ]; then
+    # Seeds are made once, and again when the target's seed script has changed since.
+    stamp="$build/seeds/$name.stamp"
+    generator=""
+    [ "$script" != - ] && generator="$root/fuzz/$script"
+    if [ -n "$generator" ] && [ -f "$stamp" ] && [ "$generator" -nt "$stamp" ]; then
+        rm -rf "$seed_dir" "$stamp"
+        mkdir -p "$seed_dir"
+    fi
+    if [ ! -f "$stamp" ] || [ -z "$(ls -A "$seed_dir")" ]; then
+        if [ -n "$generator" ]; then
+            bash "$generator" "$seed_dir" "$testdata" < /dev/null || { echo "fuzz: $generator failed" >&2; status=1; continue; }
+        fi
         for folder in $seeds; do
             if [ -d "$testdata/$folder" ]; then
                 for file in "$testdata/$folder"/*; do
                     [ -f "$file" ] && [[ "$file" != *.md ]] && seed_from "$file" "$seed_dir" "$max_len"
                 done
             else
-                echo "fuzz: no seeds from $testdata/$folder (not found); starting from an empty corpus" >&2
+                echo "fuzz: no seeds from $testdata/$folder (not found)" >&2
             fi
         done
+        touch "$stamp"
     fi
+    dict_option=()
+    [ "$dict" != - ] && dict_option=(-dict="$root/fuzz/$dict")
     log="$build/logs/$name.log"
     echo "fuzz: $name for ${seconds}s (corpus $corpus, $(ls "$seed_dir" | wc -l) seeds)"
     set +e
-    "$program" -max_total_time="$seconds" -max_len="$max_len" -timeout=30 -rss_limit_mb=2048 \
-        -print_final_stats=1 -artifact_prefix="$build/artifacts/$name-" "$corpus" "$seed_dir" > "$log" 2>&1
+    "$program" -max_total_time="$seconds" -max_len="$max_len" -timeout=30 -rss_limit_mb=2048 "${dict_option[@]}" \
+        -print_final_stats=1 -artifact_prefix="$build/artifacts/$name-" "$corpus" "$seed_dir" < /dev/null > "$log" 2>&1
     code=$?
     set -e
     runs="$(grep -o 'stat::number_of_executed_units: [0-9]*' "$log" | awk '{print $2}' | tail -1 || true)"

@@ -141,6 +141,10 @@ PagerStep go(const UserBookPages& pages, const QString& box)
     const double total = std::floor(number(pages.total).value_or(0));
     if (n > total || n < 1)
         return refuse(QStringLiteral("输入的页码有误,一共才") + pages.total + QStringLiteral("页,请重新输入!"), true);
+    // A page count from the service can be any number; a page past what a whole number
+    // holds (2^63) cannot be asked for.
+    if (n >= 9223372036854775808.0)
+        return refuse(QStringLiteral("输入的页码有误,请重新输入!"), true);
     return {QString::number(static_cast<qint64>(n)), std::nullopt, true};
 }
 

@@ -90,6 +90,10 @@ PagingStep go(const Info& info, const QString& boxText)
     if (page > count || page < 1)
         return PagingStep::refuse(QStringLiteral("输入的页码有误,一共才") + info->pageCount +
                                   QStringLiteral("页,请重新输入!"));
+    // A page count from the service can be any number; a page past what a whole number
+    // holds (2^63) cannot be asked for.
+    if (page >= 9223372036854775808.0)
+        return PagingStep::refuse(QStringLiteral("输入的页码有误,请重新输入!"));
     return PagingStep::request(QString::number(static_cast<qint64>(page)));
 }
 

@@ -4,6 +4,7 @@
 #include "platform/Dialogs.h"
 
 #include <QRegularExpression>
+#include <QXmlStreamReader>
 
 MissingReplyElement::MissingReplyElement(const QString& tag)
     : std::runtime_error("reply lacks <" + tag.toStdString() + ">"), m_tag(tag)
@@ -34,6 +35,25 @@ const QRegularExpression& xmlDeclaration()
     return re;
 }
 
+// Replies nest a few elements deep. Building the document takes time growing with the square
+// of the nesting and overflows the stack past some 100,000 levels (a reply of 600 KB), so a
+// deeper document is refused before it is built.
+constexpr int kMaxNesting = 256;
+
+template <typename Text> bool nestsTooDeep(const Text& text)
+{
+    QXmlStreamReader reader(text);
+    int depth = 0;
+    while (!reader.atEnd()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token == QXmlStreamReader::StartElement && ++depth > kMaxNesting)
+            return true;
+        if (token == QXmlStreamReader::EndElement)
+            --depth;
+    }
+    return false;
+}
+
 } // namespace
 
 QByteArray declaredXmlEncoding(const QByteArray& body)
@@ -62,9 +82,9 @@ ReplyDocument ReplyDocument::load(const QByteArray& body, const QByteArray& cont
         // Decoded here; the declaration goes, so the parser does not look for the code page again.
         QString text = AnsiCodePage::decode(body);
         text.remove(xmlDeclaration());
-        parsed = static_cast<bool>(doc.m_doc.setContent(text));
+        parsed = !nestsTooDeep(text) && doc.m_doc.setContent(text);
     } else {
-        parsed = static_cast<bool>(doc.m_doc.setContent(body));
+        parsed = !nestsTooDeep(body) && doc.m_doc.setContent(body);
     }
     doc.m_readyState = parsed ? 4 : 1;
     return doc;

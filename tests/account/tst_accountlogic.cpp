@@ -498,6 +498,19 @@ void TestAccountLogic::pager_data()
                             << "inf"
                             << ""
                             << "输入的页码有误,请重新输入!" << true;
+    // A service may claim any page count; no page beyond a whole number's range is asked for.
+    QTest::newRow("go past 2^63") << "go"
+                                  << "1"
+                                  << "1e300"
+                                  << "1e300"
+                                  << ""
+                                  << "输入的页码有误,请重新输入!" << true;
+    QTest::newRow("go just below 2^63") << "go"
+                                        << "1"
+                                        << "1e300"
+                                        << "9223372036854774784"
+                                        << "9223372036854774784"
+                                        << "" << true;
 }
 
 void TestAccountLogic::pager()

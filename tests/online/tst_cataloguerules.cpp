@@ -121,6 +121,14 @@ void TestCatalogueRules::go_data()
     QTest::newRow("the current page") << "3,50,1,1,2"
                                       << "1"
                                       << "page 1";
+    // A service may claim any page count; no page beyond a whole number's range is asked for.
+    QTest::newRow("a page past 2^63") << "1e300,50,1,1,2"
+                                      << "1e300" << wrong;
+    QTest::newRow("2^63") << "1e300,50,1,1,2"
+                          << "9223372036854775808" << wrong;
+    QTest::newRow("the last page below 2^63") << "1e300,50,1,1,2"
+                                              << "9223372036854774784"
+                                              << "page 9223372036854774784";
 }
 
 void TestCatalogueRules::go()

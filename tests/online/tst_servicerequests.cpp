@@ -84,6 +84,12 @@ void TestServiceRequests::replyDocumentStates_data()
     QTest::newRow("html error page") << QByteArray("<html><body><p>Server Error<br></body></html>") << 1;
     QTest::newRow("cut short") << QByteArray("<r><bookinfo><id>1</id>") << 1;
     QTest::newRow("plain text") << QByteArray("1|上传成功") << 1;
+    // Nesting past a few hundred levels is refused before the document is built: 200,000
+    // levels once took minutes and then overflowed the stack.
+    QTest::newRow("nested 256 deep") << QByteArray("<a>").repeated(256) + QByteArray("</a>").repeated(256) << 4;
+    QTest::newRow("nested 257 deep") << QByteArray("<a>").repeated(257) + QByteArray("</a>").repeated(257) << 1;
+    QTest::newRow("nested 200,000 deep") << QByteArray("<a>").repeated(200000) + QByteArray("</a>").repeated(200000)
+                                         << 1;
 }
 
 void TestServiceRequests::replyDocumentStates()
