@@ -1,11 +1,10 @@
 #include "account/UserBookList.h"
 
+#include "online/PageBox.h"
 #include "online/ReplyDocument.h"
 #include "platform/Dialogs.h"
 
 #include <QDateTime>
-
-#include <cmath>
 
 namespace UserBookList {
 
@@ -17,18 +16,9 @@ PagerStep refuse(const QString& text, bool clearBox = false)
     return {std::nullopt, MessageBox{text, QString(), Dialogs::Exclamation}, clearBox};
 }
 
-std::optional<double> number(const QString& text)
-{
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
 bool isFirstPage(const UserBookPages& pages)
 {
-    const auto current = number(pages.current);
+    const auto current = PageBox::number(pages.current);
     return current && *current == 1;
 }
 
@@ -134,18 +124,10 @@ PagerStep last(const UserBookPages& pages)
 
 PagerStep go(const UserBookPages& pages, const QString& box)
 {
-    const auto value = number(box);
-    if (box.trimmed().isEmpty() || !value)
-        return refuse(QStringLiteral("输入的页码有误,请重新输入!"), true);
-    const double n = std::floor(*value);
-    const double total = std::floor(number(pages.total).value_or(0));
-    if (n > total || n < 1)
-        return refuse(QStringLiteral("输入的页码有误,一共才") + pages.total + QStringLiteral("页,请重新输入!"), true);
-    // A page count from the service can be any number; a page past what a whole number
-    // holds (2^63) cannot be asked for.
-    if (n >= 9223372036854775808.0)
-        return refuse(QStringLiteral("输入的页码有误,请重新输入!"), true);
-    return {QString::number(static_cast<qint64>(n)), std::nullopt, true};
+    const PageBox::Reading reading = PageBox::read(box, pages.total);
+    if (!reading.page)
+        return refuse(reading.refusal, true);
+    return {reading.page, std::nullopt, true};
 }
 
 } // namespace UserBookList

@@ -1,26 +1,14 @@
 #include "online/CataloguePaging.h"
 
-#include <QLocale>
-#include <QStringList>
+#include "online/PageBox.h"
 
-#include <cmath>
+#include <QStringList>
 
 namespace {
 
-// A text read as a number the way the page box is read: blanks around it allowed, a sign, a
-// decimal point and an exponent; nothing else.
-std::optional<double> number(const QString& text)
-{
-    bool ok = false;
-    const double value = QLocale::c().toDouble(text.trimmed(), &ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
 bool isPageOne(const QString& text)
 {
-    const auto n = number(text);
+    const auto n = PageBox::number(text);
     return n && *n == 1.0;
 }
 
@@ -82,19 +70,10 @@ PagingStep go(const Info& info, const QString& boxText)
 {
     if (!info)
         return {};
-    const auto typed = number(boxText);
-    if (!typed)
-        return PagingStep::refuse(QStringLiteral("输入的页码有误,请重新输入!"));
-    const double page = std::floor(*typed);
-    const double count = std::floor(number(info->pageCount).value_or(0));
-    if (page > count || page < 1)
-        return PagingStep::refuse(QStringLiteral("输入的页码有误,一共才") + info->pageCount +
-                                  QStringLiteral("页,请重新输入!"));
-    // A page count from the service can be any number; a page past what a whole number
-    // holds (2^63) cannot be asked for.
-    if (page >= 9223372036854775808.0)
-        return PagingStep::refuse(QStringLiteral("输入的页码有误,请重新输入!"));
-    return PagingStep::request(QString::number(static_cast<qint64>(page)));
+    const PageBox::Reading reading = PageBox::read(boxText, info->pageCount);
+    if (!reading.page)
+        return PagingStep::refuse(reading.refusal);
+    return PagingStep::request(*reading.page);
 }
 
 } // namespace CataloguePaging
