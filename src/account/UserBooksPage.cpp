@@ -1,6 +1,7 @@
 #include "account/UserBooksPage.h"
 
 #include "account/PanelLists.h"
+#include "app/PagingLink.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -40,30 +41,16 @@ UserBooksPage::UserBooksPage(QWidget* parent) : QWidget(parent)
         const char* name;
         const char* text;
     } links[] = {{"FirstPage", "首页"}, {"PreviousPage", "上一页"}, {"NextPage", "下一页"}, {"LastPage", "最后页"}};
-    for (const auto& l : links) {
-        auto* label = new QLabel(QString::fromUtf8(l.text), m_pager);
-        label->setObjectName(QLatin1String(l.name));
-        label->setCursor(Qt::PointingHandCursor);
-        label->setStyleSheet(QStringLiteral("color: #1a4f9c; text-decoration: underline;"));
-        label->installEventFilter(this);
-        row->addWidget(label);
-        m_links.append(label);
-    }
-    m_pageBox = new QLineEdit(m_pager);
-    m_pageBox->setObjectName(QStringLiteral("PageBox"));
-    m_pageBox->setFixedWidth(44);
-    row->addWidget(m_pageBox);
-    m_go = new QPushButton(QStringLiteral("Go"), m_pager);
-    m_go->setObjectName(QStringLiteral("GoButton"));
-    m_go->setFixedWidth(40);
-    row->addWidget(m_go);
+    for (const auto& l : links)
+        m_links.append(addPagingLink(m_pager, row, l.name, QString::fromUtf8(l.text), this));
+    const PageBoxControls pageBox =
+        addPageBox(m_pager, row, "PageBox", "GoButton", [this] { emit linkClicked(Link::Go); });
+    m_pageBox = pageBox.box;
+    m_go = pageBox.go;
     m_status = new QLabel(QStringLiteral("1/1"), m_pager);
     m_status->setObjectName(QStringLiteral("PageStatus"));
     row->addWidget(m_status);
     row->addStretch(1);
-
-    connect(m_go, &QPushButton::clicked, this, [this] { emit linkClicked(Link::Go); });
-    connect(m_pageBox, &QLineEdit::returnPressed, this, [this] { emit linkClicked(Link::Go); });
 }
 
 void UserBooksPage::showRows(const QList<UserBookRow>& rows)

@@ -144,21 +144,14 @@ void BookshelfPage::buildPagingBar()
     m_label7->setMinimumWidth(60);
     row->addWidget(m_label7);
 
-    m_text3 = new QLineEdit(m_pagingBar);
-    m_text3->setObjectName(QStringLiteral("Text3"));
-    m_text3->setFixedWidth(48);
-    row->addWidget(m_text3);
-    m_command4 = new QPushButton(QStringLiteral("Go"), m_pagingBar);
-    m_command4->setObjectName(QStringLiteral("Command4"));
-    m_command4->setFixedWidth(40);
-    row->addWidget(m_command4);
+    const PageBoxControls pageBox = addPageBox(m_pagingBar, row, "Text3", "Command4", [this] { Command4_Click(); });
+    m_text3 = pageBox.box;
+    m_command4 = pageBox.go;
     row->addStretch(1);
     m_command2 = new QPushButton(QStringLiteral("添加本地电子书"), m_pagingBar);
     m_command2->setObjectName(QStringLiteral("Command2"));
     row->addWidget(m_command2);
 
-    connect(m_command4, &QPushButton::clicked, this, [this] { Command4_Click(); });
-    connect(m_text3, &QLineEdit::returnPressed, this, [this] { Command4_Click(); });
     connect(m_command2, &QPushButton::clicked, this, [this] { m_navigator.showBookDialog(QStringLiteral("addnew")); });
 }
 

@@ -158,17 +158,10 @@ void CataloguePage::buildPagingBar()
     m_label6->setMinimumWidth(60);
     row->addWidget(m_label6);
 
-    m_text2 = new QLineEdit(m_pagingBar);
-    m_text2->setObjectName(QStringLiteral("Text2"));
-    m_text2->setFixedWidth(48);
-    row->addWidget(m_text2);
-    m_command3 = new QPushButton(QStringLiteral("Go"), m_pagingBar);
-    m_command3->setObjectName(QStringLiteral("Command3"));
-    m_command3->setFixedWidth(40);
-    row->addWidget(m_command3);
+    const PageBoxControls pageBox = addPageBox(m_pagingBar, row, "Text2", "Command3", [this] { Command3_Click(); });
+    m_text2 = pageBox.box;
+    m_command3 = pageBox.go;
     row->addStretch(1);
-    connect(m_command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
-    connect(m_text2, &QLineEdit::returnPressed, this, [this] { Command3_Click(); });
 
     m_image1 = new QLabel(this);
     m_image1->setObjectName(QStringLiteral("Image1"));
