@@ -334,19 +334,28 @@ void UserPanel::requestBooks(const std::optional<QString>& page)
                                            m_services.clock.now()));
 }
 
-void UserPanel::GetBookList(const ServiceReply& reply)
+std::optional<ReplyDocument> UserPanel::readListReply(const ServiceReply& reply)
 {
     // A failed request takes the loading picture away too, so it never stays up for nothing.
     if (!reply.accepted()) {
         hideLoading();
-        return;
+        return std::nullopt;
     }
-    const ReplyDocument doc = ReplyDocument::load(reply.body, reply.contentType);
+    ReplyDocument doc = ReplyDocument::load(reply.body, reply.contentType);
     if (!doc.usable()) {
         showReadingFailure(m_services.dialogs, doc);
         hideLoading();
-        return;
+        return std::nullopt;
     }
+    return doc;
+}
+
+void UserPanel::GetBookList(const ServiceReply& reply)
+{
+    const std::optional<ReplyDocument> read = readListReply(reply);
+    if (!read)
+        return;
+    const ReplyDocument& doc = *read;
     const UserBookReply result = UserBookList::read(doc);
     m_booksPage->showRows(result.rows);
     if (!result.pages) {
@@ -390,16 +399,10 @@ void UserPanel::onPagerLink(UserBooksPage::Link link)
 
 void UserPanel::GetTopInfo(const ServiceReply& reply)
 {
-    if (!reply.accepted()) {
-        hideLoading();
+    const std::optional<ReplyDocument> read = readListReply(reply);
+    if (!read)
         return;
-    }
-    const ReplyDocument doc = ReplyDocument::load(reply.body, reply.contentType);
-    if (!doc.usable()) {
-        showReadingFailure(m_services.dialogs, doc);
-        hideLoading();
-        return;
-    }
+    const ReplyDocument& doc = *read;
     RankingPage* page = m_rankingKind == Ranking::goldKind() ? m_goldPage : m_pointsPage;
     page->showRows(Ranking::read(doc, m_rankingKind));
     page->list()->setFocus();

@@ -3,6 +3,7 @@
 #include "account/AccountReply.h"
 #include "account/UserBookList.h"
 #include "account/UserBooksPage.h"
+#include "online/ReplyDocument.h"
 #include "online/RequestSlot.h"
 
 #include <QMap>
@@ -91,6 +92,9 @@ private:
     void ReadHTTP(const QString& url);
     void GetTopHTTP(const QString& url);
     void CheckLogin(const ServiceReply& reply);
+    // The list reply as a document; empty (the loading picture gone, a failure shown) when the
+    // request failed or the reply cannot be read.
+    std::optional<ReplyDocument> readListReply(const ServiceReply& reply);
     void GetBookList(const ServiceReply& reply);
     void GetTopInfo(const ServiceReply& reply);
 
