@@ -86,13 +86,15 @@ void RecordingHttpServer::respond(QTcpSocket* socket, const Answer& answer)
         return;
     QByteArray head = "HTTP/1.1 " + QByteArray::number(answer.status) + " X\r\n";
     head += "Content-Type: " + answer.contentType + "\r\n";
-    QByteArray body = answer.body;
-    if (answer.stopAfterBytes >= 0)
-        body.truncate(answer.stopAfterBytes);
+    for (const QByteArray& line : answer.headers)
+        head += line + "\r\n";
+    const QByteArray body = answer.body;
+    const qint64 total = qint64(body.size()) * qMax(1, answer.repeat);
+    const qint64 sent = answer.stopAfterBytes >= 0 ? qMin<qint64>(total, answer.stopAfterBytes) : total;
     if (answer.chunked)
         head += "Transfer-Encoding: chunked\r\n";
     else
-        head += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";
+        head += "Content-Length: " + QByteArray::number(total) + "\r\n";
     if (answer.stopAfterBytes >= 0)
         head += "Connection: close\r\n";
     head += "\r\n";
@@ -100,14 +102,14 @@ void RecordingHttpServer::respond(QTcpSocket* socket, const Answer& answer)
 
     // The body goes out in pieces, each after the previous one was written, so that a
     // client sees progress (and a pause where one was asked for).
-    auto offset = std::make_shared<int>(0);
+    auto offset = std::make_shared<qint64>(0);
     QPointer<QTcpSocket> guard(socket);
     auto sendNext = std::make_shared<std::function<void()>>();
     *sendNext = [=] {
         if (!guard)
             return;
         const int piece = 64 * 1024;
-        if (*offset >= body.size()) {
+        if (*offset >= sent) {
             if (answer.chunked && answer.stopAfterBytes < 0)
                 guard->write("0\r\n\r\n");
             if (answer.stopAfterBytes >= 0) {
@@ -116,7 +118,8 @@ void RecordingHttpServer::respond(QTcpSocket* socket, const Answer& answer)
             }
             return;
         }
-        const QByteArray chunk = body.mid(*offset, piece);
+        const qint64 at = *offset % qMax<qint64>(1, body.size());
+        const QByteArray chunk = body.mid(at, qMin<qint64>(qMin<qint64>(piece, body.size() - at), sent - *offset));
         *offset += chunk.size();
         if (answer.chunked)
             guard->write(QByteArray::number(chunk.size(), 16) + "\r\n" + chunk + "\r\n");

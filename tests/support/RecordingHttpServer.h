@@ -28,10 +28,12 @@ public:
         int status = 200;
         QByteArray contentType = "text/xml; charset=utf-8";
         QByteArray body;
-        bool chunked = false;    // no Content-Length: the size stays unknown to the client
-        bool never = false;      // read the request, then never answer
-        int chunkDelayMs = 0;    // pause between chunks of 64 KiB
-        int stopAfterBytes = -1; // close the connection after this many body bytes
+        bool chunked = false;      // no Content-Length: the size stays unknown to the client
+        bool never = false;        // read the request, then never answer
+        int chunkDelayMs = 0;      // pause between chunks of 64 KiB
+        int stopAfterBytes = -1;   // close the connection after this many body bytes
+        QList<QByteArray> headers; // more header lines, "Name: value"
+        int repeat = 1;            // the body is sent this many times over (a long stream from a short body)
     };
 
     explicit RecordingHttpServer(QObject* parent = nullptr);
