@@ -1,12 +1,15 @@
 // The upload page's rules: its checks in order, the field string, the multipart body byte
 // for byte, the service's answer, and the cookie jar that keeps a remembered login.
+#include "RecordingHttpServer.h"
 #include "account/PersistentCookieJar.h"
 #include "account/UploadBody.h"
 #include "account/UploadForm.h"
 #include "account/UploadReply.h"
 #include "platform/AnsiCodePage.h"
 
+#include <QNetworkAccessManager>
 #include <QNetworkCookie>
+#include <QNetworkReply>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -35,6 +38,8 @@ private slots:
     void replies();
 
     void cookieJarKeepsOnlyPersistentCookies();
+    void cookieFloodIsBoundedAndWrittenOncePerReply();
+    void cookieJarBounds();
 
 private:
     QString write(const QString& name, const QByteArray& bytes);
@@ -380,6 +385,87 @@ void TestUploadLogic::cookieJarKeepsOnlyPersistentCookies()
     }
     PersistentCookieJar again(file);
     QVERIFY(again.cookiesForUrl(service).isEmpty());
+}
+
+void TestUploadLogic::cookieFloodIsBoundedAndWrittenOncePerReply()
+{
+    RecordingHttpServer server;
+    QVERIFY(server.listen());
+    int round = 0;
+    server.setResponder([&](const RecordingHttpServer::Request&) {
+        RecordingHttpServer::Answer flood;
+        flood.body = "<infobase/>";
+        for (int i = 0; i < 90; ++i)
+            flood.headers << "Set-Cookie: c" + QByteArray::number(round) + "_" + QByteArray::number(i) + "=" +
+                                 QByteArray(1024, 'v') + "; Max-Age=86400";
+        ++round;
+        return flood;
+    });
+    const QString file = m_dir.filePath(QStringLiteral("flood/Cookies.dat"));
+    QNetworkAccessManager network;
+    auto* jar = new PersistentCookieJar(file);
+    network.setCookieJar(jar);
+    QSignalSpy saved(jar, &PersistentCookieJar::saved);
+    for (int click = 0; click < 3; ++click) {
+        QNetworkReply* reply = network.get(QNetworkRequest(QUrl(server.base() + QStringLiteral("/x"))));
+        QSignalSpy finished(reply, &QNetworkReply::finished);
+        QVERIFY(finished.wait(10000));
+        reply->deleteLater();
+    }
+    QCOMPARE(saved.size(), 3);
+    // The newest stay: the last reply's last fifty.
+    const QList<QNetworkCookie> kept = jar->cookiesForUrl(QUrl(server.base()));
+    QCOMPARE(kept.size(), PersistentCookieJar::MaxCookiesPerHost);
+    for (const QNetworkCookie& c : kept)
+        QVERIFY2(c.name().startsWith("c2_") && c.name().mid(3).toInt() >= 40, c.name().constData());
+    QVERIFY(server.last().header("cookie").size() < 51 * 1100);
+    QVERIFY(QFileInfo(file).size() < 51 * 1500);
+    PersistentCookieJar nextRun(file);
+    QCOMPARE(nextRun.cookiesForUrl(QUrl(server.base())).size(), PersistentCookieJar::MaxCookiesPerHost);
+}
+
+void TestUploadLogic::cookieJarBounds()
+{
+    const QDateTime later = QDateTime::currentDateTimeUtc().addDays(1);
+    auto cookie = [&](const QByteArray& name, int valueBytes) {
+        QNetworkCookie c(name, QByteArray(valueBytes, 'v'));
+        c.setExpirationDate(later);
+        return c;
+    };
+    const QString file = m_dir.filePath(QStringLiteral("bounds/Cookies.dat"));
+    {
+        PersistentCookieJar jar(file);
+        const QUrl host(QStringLiteral("http://127.0.0.1:8086/"));
+        // A cookie of more than 4096 bytes is dropped whole; one of 4096 is kept.
+        jar.setCookiesFromUrl({cookie("big", 4094), cookie("max", 4093)}, host);
+        QCOMPARE(jar.cookiesForUrl(host).size(), 1);
+        QCOMPARE(jar.cookiesForUrl(host).first().name(), QByteArray("max"));
+        // 70 hosts of 50 cookies: the first ten hosts' go, the jar keeps 3000.
+        for (int h = 0; h < 70; ++h) {
+            QList<QNetworkCookie> cookies;
+            for (int i = 0; i < 50; ++i)
+                cookies << cookie("n" + QByteArray::number(i), 8);
+            jar.setCookiesFromUrl(cookies, QUrl(QStringLiteral("http://h%1.example/").arg(h)));
+        }
+        QVERIFY(jar.cookiesForUrl(host).isEmpty());
+        QVERIFY(jar.cookiesForUrl(QUrl(QStringLiteral("http://h9.example/"))).isEmpty());
+        QCOMPARE(jar.cookiesForUrl(QUrl(QStringLiteral("http://h10.example/"))).size(), 50);
+        QCOMPARE(jar.cookiesForUrl(QUrl(QStringLiteral("http://h69.example/"))).size(), 50);
+    }
+    // A file flooded by an earlier run is read within the bounds and written back smaller.
+    QFile flooded(file);
+    QVERIFY(flooded.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 200; ++i)
+        flooded.write("127.0.0.1\t/\t" + QByteArray::number(later.toSecsSinceEpoch()) + "\t0\t0\t" +
+                      ("f" + QByteArray::number(i)).toBase64() + "\t" + QByteArray(1024, 'v').toBase64() + "\n");
+    flooded.close();
+    const qint64 before = QFileInfo(file).size();
+    PersistentCookieJar jar(file);
+    const QList<QNetworkCookie> kept = jar.cookiesForUrl(QUrl(QStringLiteral("http://127.0.0.1/")));
+    QCOMPARE(kept.size(), 50);
+    for (const QNetworkCookie& c : kept)
+        QVERIFY2(c.name().mid(1).toInt() >= 150, c.name().constData());
+    QVERIFY(QFileInfo(file).size() < before / 3);
 }
 
 QTEST_GUILESS_MAIN(TestUploadLogic)
