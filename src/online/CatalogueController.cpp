@@ -189,7 +189,7 @@ DownloadOrder CatalogueController::downloadOrder(const QString& serviceBase, con
     order.caption = name;
     if (!name.isEmpty())
         order.caption.remove(name.right(4));
-    order.url = serviceBase + downurl;
+    order.url = serviceFileUrl(serviceBase, downurl);
     order.fileName = getUrlFileName(order.url);
     return order;
 }

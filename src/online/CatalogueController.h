@@ -19,7 +19,7 @@ class QNetworkAccessManager;
 // What a double-click on a catalogue book hands to the download queue.
 struct DownloadOrder {
     QString caption;  // the file name without its last four characters: pane caption and book folder
-    QString url;      // service base address + downurl
+    QString url;      // service base address + downurl, always on the service's host
     QString fileName; // name of the target file: the last piece of the URL
 };
 

@@ -17,6 +17,16 @@ class QNetworkAccessManager;
 // never leaves a half-written file, and an older, longer file keeps no stale bytes. An HTTP
 // status other than 200, a stalled transfer and a file that cannot be written are failures
 // (DownloadError), never a completion.
+//
+// Addresses come from the network. Only http and https are fetched; a redirect is followed
+// only to http(s) within the origin (scheme, host and port) of the download's own address,
+// so a service cannot send a download elsewhere. A body stops at DownloadLimits: past the
+// size limit, or when the disk would keep less free space than asked.
+struct DownloadLimits {
+    qint64 maxBytes = 4LL * 1024 * 1024 * 1024;
+    qint64 keepFreeBytes = 256LL * 1024 * 1024;
+};
+
 class Downloader : public QObject {
     Q_OBJECT
 public:
@@ -41,10 +51,16 @@ public:
     // Downloads of the current batch that have not ended.
     int runningCount() const;
 
+    // Applies to downloads started afterwards.
+    void setLimits(const DownloadLimits& limits) { m_limits = limits; }
+    const DownloadLimits& limits() const { return m_limits; }
+
 signals:
     // Only while the total size is known.
     void DownloadProgress(qint64 curBytes, qint64 maxBytes, const QString& saveFile);
     void DownloadError(const QString& saveFile);
+    // Why a download failed, for the user (Chinese); raised just before its DownloadError.
+    void DownloadFailed(const QString& saveFile, const QString& reason);
     // The file is in place.
     void DownloadComplete(qint64 maxBytes, const QString& saveFile);
     // Entry 0 is an empty placeholder; entries 1.. are the batch's failed downloads in the order
@@ -55,10 +71,14 @@ private:
     struct Entry;
     void onReadyRead(Entry* entry);
     void onFinished(Entry* entry);
-    void failWhileReceiving(Entry* entry);
+    void onRedirected(Entry* entry, const QUrl& to);
+    bool roomFor(Entry* entry, qint64 bytes);
+    void failWhileReceiving(Entry* entry, const QString& reason);
+    void end(Entry* entry, bool ok, qint64 total);
     bool owns(const Entry* entry) const;
     void checkBatchEnd();
 
     QNetworkAccessManager& m_network;
+    DownloadLimits m_limits;
     std::vector<std::shared_ptr<Entry>> m_entries; // the batch, in BeginDownload order
 };

@@ -28,3 +28,13 @@ QString queryValue(const QString& typed)
     }
     return value;
 }
+
+QString serviceFileUrl(const QString& serviceBase, const QString& path)
+{
+    QString base = serviceBase;
+    while (base.endsWith(QLatin1Char('/')))
+        base.chop(1);
+    if (path.startsWith(QLatin1Char('/')))
+        return base + path;
+    return base + QLatin1Char('/') + path;
+}

@@ -17,3 +17,8 @@ QString withRnt(const QString& url, const QDateTime& now);
 // would change the address itself ("%" would start an escape, "&" a new key, "#" end the
 // query), which are escaped. A search for "C#" or "A&B" then reaches the service whole.
 QString queryValue(const QString& typed);
+
+// The address of a file the service lists by its path (a catalogue book's downurl): the base
+// address followed by the path, joined with one "/" so that nothing in the path ("@", "//",
+// ":") can turn the base into a user name or name another host or port.
+QString serviceFileUrl(const QString& serviceBase, const QString& path);

@@ -6,6 +6,7 @@
 #include "FakeDialogs.h"
 #include "RecordingHttpServer.h"
 #include "app/LibraryDatabase.h"
+#include "common/SharedRoutines.h"
 #include "online/CatalogueController.h"
 
 #include <QNetworkAccessManager>
@@ -85,6 +86,8 @@ private slots:
     void newerRequestReplacesOutstandingOne();
     void titleOnTheShelfAsksFirst_data();
     void titleOnTheShelfAsksFirst();
+    void downloadAddressStaysOnTheService_data();
+    void downloadAddressStaysOnTheService();
 
     void demoCatalogueOfTheReferenceService();
     void referenceServiceSearchesAndPages();
@@ -452,6 +455,29 @@ void TestCatalogueController::titleOnTheShelfAsksFirst()
         QCOMPARE(order->url, QStringLiteral("http://127.0.0.1:9/files/5/") + title + QStringLiteral(".txt"));
         QCOMPARE(order->fileName, title + QStringLiteral(".txt"));
     }
+}
+
+void TestCatalogueController::downloadAddressStaysOnTheService_data()
+{
+    QTest::addColumn<QString>("downurl");
+    QTest::addColumn<QString>("url");
+    const QString base = QStringLiteral("http://127.0.0.1:8086");
+    QTest::newRow("a path") << "/down/abc.txt" << base + "/down/abc.txt";
+    QTest::newRow("a path without its slash") << "down/abc.txt" << base + "/down/abc.txt";
+    QTest::newRow("user-info of the base") << "@127.0.0.1:18432/a.txt" << base + "/@127.0.0.1:18432/a.txt";
+    QTest::newRow("another port") << ":18432/a.txt" << base + "/:18432/a.txt";
+    QTest::newRow("another host") << "//other.example/a.txt" << base + "//other.example/a.txt";
+}
+
+void TestCatalogueController::downloadAddressStaysOnTheService()
+{
+    QFETCH(QString, downurl);
+    QFETCH(QString, url);
+    const DownloadOrder order = CatalogueController::downloadOrder(QStringLiteral("http://127.0.0.1:8086"), downurl);
+    QCOMPARE(order.url, url);
+    const QUrl wire(order.url, QUrl::TolerantMode);
+    QCOMPARE(wire.authority(), QStringLiteral("127.0.0.1:8086"));
+    QCOMPARE(order.fileName, getPathFileName(downurl));
 }
 
 void TestCatalogueController::demoCatalogueOfTheReferenceService()

@@ -72,6 +72,10 @@ private slots:
     void failuresLeaveTheOldFileAlone();
     void longerOldFileKeepsNoStaleBytes();
     void downloadStartedFromHandlerJoinsTheBatch();
+    void redirectsStayOnTheOrigin_data();
+    void redirectsStayOnTheOrigin();
+    void bodyStopsAtTheLimits_data();
+    void bodyStopsAtTheLimits();
 
 private:
     QString url(const QByteArray& path) const { return m_server->base() + QString::fromLatin1(path); }
@@ -286,6 +290,94 @@ void TestDownloader::downloadStartedFromHandlerJoinsTheBatch()
     QCOMPARE(log.without(QStringLiteral("progress")),
              (QStringList{QStringLiteral("complete first.txt 4"), QStringLiteral("complete second.txt 4"),
                           QStringLiteral("all")}));
+}
+
+void TestDownloader::redirectsStayOnTheOrigin_data()
+{
+    QTest::addColumn<QString>("start");       // the address asked for; "{other}" is another port
+    QTest::addColumn<QByteArray>("location"); // where /moved.txt sends it
+    QTest::addColumn<bool>("followed");
+    QTest::newRow("within the origin") << "/moved.txt" << QByteArray("/book.txt") << true;
+    QTest::newRow("to another port") << "/moved.txt" << QByteArray("{other}/book.txt") << false;
+    QTest::newRow("to a local file") << "/moved.txt" << QByteArray("file:///etc/hostname") << false;
+    QTest::newRow("not a web address to start with") << "file:///etc/hostname" << QByteArray() << false;
+}
+
+void TestDownloader::redirectsStayOnTheOrigin()
+{
+    QFETCH(QString, start);
+    QFETCH(QByteArray, location);
+    QFETCH(bool, followed);
+    RecordingHttpServer other;
+    QVERIFY(other.listen());
+    RecordingHttpServer::Answer book;
+    book.body = "the book";
+    m_server->answer("/book.txt", book);
+    other.answerDefault(book);
+    RecordingHttpServer::Answer moved;
+    moved.status = 302;
+    moved.headers = {"Location: " + location.replace("{other}", other.base().toLatin1())};
+    m_server->answer("/moved.txt", moved);
+
+    Downloader d(m_network);
+    EventLog log(d);
+    QStringList reasons;
+    connect(&d, &Downloader::DownloadFailed, this, [&](const QString&, const QString& reason) {
+        reasons << reason;
+        QVERIFY(log.lines.isEmpty() || !log.lines.last().startsWith(QStringLiteral("error")));
+    });
+    const QString target = m_dir->filePath(QStringLiteral("book.txt"));
+    d.BeginDownload(start.startsWith('/') ? url(start.toLatin1()) : start, target);
+    QSignalSpy all(&d, &Downloader::DownloadAllComplete);
+    QVERIFY(all.wait(10000));
+    QCOMPARE(log.without(QStringLiteral("progress")).first(),
+             followed ? QStringLiteral("complete book.txt 8") : QStringLiteral("error book.txt"));
+    QCOMPARE(readFile(target), followed ? QByteArray("the book") : QByteArray("<missing>"));
+    QCOMPARE(reasons.size(), followed ? 0 : 1);
+    QVERIFY(other.requests().isEmpty());
+}
+
+void TestDownloader::bodyStopsAtTheLimits_data()
+{
+    QTest::addColumn<bool>("chunked");
+    QTest::addColumn<int>("repeat"); // of 64 KiB
+    QTest::addColumn<qint64>("maxBytes");
+    QTest::addColumn<qint64>("keepFree");
+    QTest::addColumn<QString>("reason"); // empty: it completes
+    const qint64 limit = 256 * 1024;
+    const QString tooLarge = QStringLiteral("文件超过 256 KB 的上限，已停止下载");
+    const QString noSpace = QStringLiteral("磁盘空间不足，已停止下载");
+    QTest::newRow("endless body past the limit") << true << 100000 << limit << qint64(0) << tooLarge;
+    QTest::newRow("declared size past the limit") << false << 5 << limit << qint64(0) << tooLarge;
+    QTest::newRow("exactly the limit") << true << 4 << limit << qint64(0) << QString();
+    QTest::newRow("the disk would keep too little") << true << 2 << limit << (qint64(1) << 60) << noSpace;
+}
+
+void TestDownloader::bodyStopsAtTheLimits()
+{
+    QFETCH(bool, chunked);
+    QFETCH(int, repeat);
+    QFETCH(qint64, maxBytes);
+    QFETCH(qint64, keepFree);
+    QFETCH(QString, reason);
+    RecordingHttpServer::Answer stream;
+    stream.body = bytes(64 * 1024, 's');
+    stream.repeat = repeat;
+    stream.chunked = chunked;
+    m_server->answerDefault(stream);
+
+    Downloader d(m_network);
+    d.setLimits({maxBytes, keepFree});
+    EventLog log(d);
+    QStringList reasons;
+    connect(&d, &Downloader::DownloadFailed, this, [&](const QString&, const QString& why) { reasons << why; });
+    const QString target = m_dir->filePath(QStringLiteral("endless.txt"));
+    d.BeginDownload(url("/endless.txt"), target);
+    QSignalSpy all(&d, &Downloader::DownloadAllComplete);
+    QVERIFY(all.wait(10000));
+    QCOMPARE(reasons, reason.isEmpty() ? QStringList() : QStringList{reason});
+    QCOMPARE(QFileInfo(target).size(), reason.isEmpty() ? maxBytes : 0);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files).size(), reason.isEmpty() ? 1 : 0);
 }
 
 QTEST_MAIN(TestDownloader)
