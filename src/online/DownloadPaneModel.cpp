@@ -51,7 +51,7 @@ QVariant DownloadPaneModel::data(const QModelIndex& index, int role) const
     if (role == PercentRole && column == ProgressColumn)
         return r.percent;
     if (role == Qt::ToolTipRole)
-        return r.key;
+        return r.reason.isEmpty() ? r.key : r.key + QLatin1Char('\n') + r.reason;
     return {};
 }
 
@@ -114,6 +114,14 @@ void DownloadPaneModel::setFailed(int index)
         return;
     m_rows[index].failed = true;
     changed(index, TaskColumn, ProgressColumn);
+}
+
+void DownloadPaneModel::setReason(int index, const QString& reason)
+{
+    if (index < 0 || index >= m_rows.size())
+        return;
+    m_rows[index].reason = reason;
+    changed(index, TaskColumn, StateColumn);
 }
 
 void DownloadPaneModel::changed(int index, int firstColumn, int lastColumn)

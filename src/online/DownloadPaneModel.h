@@ -15,6 +15,7 @@ struct DownloadPaneRow {
     int percent = -1;                              // the progress bar's value; -1 shows no bar
     bool failed = false;                           // the task and progress columns in red
     Tone stateTone = Tone::Normal;                 // Done: blue state, Failed: red state
+    QString reason;                                // why it failed, shown in the tool tip
 };
 
 // The rows of ListView4, the download pane: "下载任务", "下载进度", "状态". The pane widget
@@ -45,6 +46,7 @@ public:
     void setProgress(int index, const QString& text, int percent);
     void setState(int index, const QString& text, DownloadPaneRow::Tone tone);
     void setFailed(int index);
+    void setReason(int index, const QString& reason);
 
 private:
     void changed(int index, int firstColumn, int lastColumn);

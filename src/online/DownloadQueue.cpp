@@ -43,6 +43,7 @@ DownloadQueue::DownloadQueue(AppServices& services, ReaderNavigator& navigator, 
     m_unpackThreads.setMaxThreadCount(1);
     connect(&m_downloader, &Downloader::DownloadProgress, this, &DownloadQueue::DownloadProgress);
     connect(&m_downloader, &Downloader::DownloadError, this, &DownloadQueue::DownloadError);
+    connect(&m_downloader, &Downloader::DownloadFailed, this, &DownloadQueue::DownloadFailed);
     connect(&m_downloader, &Downloader::DownloadComplete, this, &DownloadQueue::DownloadComplete);
     connect(&m_downloader, &Downloader::DownloadAllComplete, this, &DownloadQueue::DownloadAllComplete);
 }
@@ -82,6 +83,7 @@ void DownloadQueue::DownloadaFile(const QString& vCaption, const QString& vURL, 
     }
     const QString downloadFolder = m_services.state.downloadFolder;
     const QString folder = QDir::cleanPath(downloadFolder + QLatin1Char('/') + vCaption) + QLatin1Char('/');
+    const bool existed = QFileInfo(folder).isDir();
     bool created = false;
     if (!downloadFolder.isEmpty())
         CreateFolderPath(folder, &created);
@@ -92,8 +94,13 @@ void DownloadQueue::DownloadaFile(const QString& vCaption, const QString& vURL, 
     }
     const QString saveFile = folder + vFileName;
     const QList<CatalogueRow> rows = rowsNaming(vFileName);
-    if (QueueDownload(vURL, saveFile, QLatin1Char(' ') + vCaption))
+    if (QueueDownload(vURL, saveFile, QLatin1Char(' ') + vCaption)) {
         m_queuedRows.insert(saveFile, rows);
+        if (!existed)
+            m_madeFolders.insert(saveFile, folder);
+    } else if (!existed) {
+        QDir().rmdir(folder);
+    }
 }
 
 bool DownloadQueue::QueueDownload(const QString& url, const QString& saveFile, const QString& rowText)
@@ -104,6 +111,7 @@ bool DownloadQueue::QueueDownload(const QString& url, const QString& saveFile, c
         return false;
     }
     m_pane.add(saveFile, rowText);
+    m_transferring.insert(saveFile);
     m_downloader.BeginDownload(url, saveFile);
     return true;
 }
@@ -128,10 +136,37 @@ void DownloadQueue::DownloadError(const QString& saveFile)
 {
     // The texts stay as they were; the task and its progress turn red.
     m_pane.setFailed(m_pane.rowOf(saveFile));
+    m_transferring.remove(saveFile);
+    removeMadeFolder(saveFile);
+}
+
+void DownloadQueue::DownloadFailed(const QString& saveFile, const QString& reason)
+{
+    m_pane.setReason(m_pane.rowOf(saveFile), reason);
+}
+
+void DownloadQueue::removeMadeFolder(const QString& saveFile)
+{
+    const QString folder = m_madeFolders.take(saveFile);
+    if (folder.isEmpty())
+        return;
+    // Another book of the same caption may still be on its way into the folder: the folder
+    // is its to take away then.
+    for (const QString& other : std::as_const(m_transferring)) {
+        if (other.startsWith(folder)) {
+            if (!m_madeFolders.contains(other))
+                m_madeFolders.insert(other, folder);
+            return;
+        }
+    }
+    // rmdir takes only an empty folder: whatever was saved in it meanwhile keeps it.
+    QDir().rmdir(folder);
 }
 
 void DownloadQueue::DownloadComplete(qint64 /*maxBytes*/, const QString& saveFile)
 {
+    m_transferring.remove(saveFile);
+    m_madeFolders.remove(saveFile);
     const int row = m_pane.rowOf(saveFile);
     // A body of unknown size reported no progress: the row still says "正在连接...".
     m_pane.setProgress(row, kFinished, 100);

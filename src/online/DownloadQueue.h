@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QThreadPool>
 
 #include <atomic>
@@ -55,6 +56,7 @@ public:
     // The handlers of Downloader1's events.
     void DownloadProgress(qint64 curBytes, qint64 maxBytes, const QString& saveFile);
     void DownloadError(const QString& saveFile);
+    void DownloadFailed(const QString& saveFile, const QString& reason);
     void DownloadComplete(qint64 maxBytes, const QString& saveFile);
     void DownloadAllComplete(const QStringList& fileNotDownload);
 
@@ -80,6 +82,7 @@ private:
     QList<CatalogueRow> rowsNaming(const QString& fileName) const;
     void readListWhenIdle();
     QString captionOf(const QString& saveFile) const;
+    void removeMadeFolder(const QString& saveFile);
 
     AppServices& m_services;
     ReaderNavigator& m_navigator;
@@ -88,6 +91,10 @@ private:
     // The catalogue rows of each download as they were when it was queued: the user may
     // have moved to another catalogue page by the time it ends.
     QHash<QString, QList<CatalogueRow>> m_queuedRows;
+    // The book folder a download made (it did not exist before), by target file, until the
+    // download ends: a failed one takes the folder away again when nothing is in it.
+    QHash<QString, QString> m_madeFolders;
+    QSet<QString> m_transferring; // target files whose download has not ended
     UnpackLimits m_limits;
     QThreadPool m_unpackThreads;
     QList<Unpacking> m_unpacking;

@@ -7,8 +7,8 @@
 #include "FakeClock.h"
 #include "FakeDesktopLauncher.h"
 #include "FakeDialogs.h"
-#include "FakeSpeechEngine.h"
 #include "FakePickers.h"
+#include "FakeSpeechEngine.h"
 #include "RarWriter.h"
 #include "RecordingHttpServer.h"
 #include "RecordingNavigator.h"
@@ -108,6 +108,8 @@ private slots:
     void progressTexts_data();
     void progressTexts();
     void failedTransferTurnsTheRowRed();
+    void failedDownloadTakesAwayOnlyTheEmptyFolderItMade_data();
+    void failedDownloadTakesAwayOnlyTheEmptyFolderItMade();
     void shelfIsReadOnceAfterTheLastArchive();
     void bookStillAddedAfterTheCatalogueMovedOn();
     void bookMissingFromTheCatalogueIsNotAdded();
@@ -160,8 +162,8 @@ void TestDownloadQueue::init()
     m_navigator = ShelfWatcher();
     m_navigator.db = m_db.get();
     m_rows.clear();
-    m_services =
-        std::make_unique<AppServices>(AppServices{m_state, m_dialogs, m_pickers, m_desktop, m_clock, m_network, m_speech});
+    m_services = std::make_unique<AppServices>(
+        AppServices{m_state, m_dialogs, m_pickers, m_desktop, m_clock, m_network, m_speech});
 }
 
 void TestDownloadQueue::cleanup()
@@ -560,6 +562,52 @@ void TestDownloadQueue::failedTransferTurnsTheRowRed()
     QCOMPARE(pane.row(0).state, QStringLiteral("正在连接..."));
     QCOMPARE(imported.size(), 0);
     QVERIFY(!QFileInfo::exists(bookFolder("gone") + "/gone.txt"));
+}
+
+void TestDownloadQueue::failedDownloadTakesAwayOnlyTheEmptyFolderItMade_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("stopAfter");
+    QTest::addColumn<QString>("before"); // "": no folder, "empty": an empty folder, else a file in it
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("refused by the service") << 404 << -1 << "" << QStringLiteral("服务器没有给出文件（HTTP 状态 404）");
+    QTest::newRow("connection dropped") << 200 << 1000 << "" << QStringLiteral("下载不完整：连接提前断开");
+    QTest::newRow("the folder held a file")
+        << 404 << -1 << "notes.txt" << QStringLiteral("服务器没有给出文件（HTTP 状态 404）");
+    QTest::newRow("the folder was there, empty")
+        << 404 << -1 << "empty" << QStringLiteral("服务器没有给出文件（HTTP 状态 404）");
+}
+
+void TestDownloadQueue::failedDownloadTakesAwayOnlyTheEmptyFolderItMade()
+{
+    QFETCH(int, status);
+    QFETCH(int, stopAfter);
+    QFETCH(QString, before);
+    QFETCH(QString, reason);
+    RecordingHttpServer server;
+    QVERIFY(server.listen());
+    RecordingHttpServer::Answer answer;
+    answer.status = status;
+    answer.body = QByteArray(5000, 'x');
+    answer.stopAfterBytes = stopAfter;
+    server.answerDefault(answer);
+    if (!before.isEmpty())
+        QVERIFY(QDir().mkpath(bookFolder("gone")));
+    if (!before.isEmpty() && before != "empty") {
+        QFile kept(bookFolder("gone") + "/" + before);
+        QVERIFY(kept.open(QIODevice::WriteOnly));
+    }
+    const CatalogueRow row = bookRow(QStringLiteral("不存在"), QStringLiteral("/files/3/gone.txt"));
+    m_rows = {row};
+    auto queue = makeQueue();
+    doubleClick(*queue, server.base(), row);
+    QTRY_COMPARE(m_navigator.booksAtReadList, QList<int>{0});
+    const DownloadPaneModel& pane = queue->pane();
+    QVERIFY(pane.row(0).failed);
+    QCOMPARE(pane.data(pane.index(0, 2), Qt::ToolTipRole).toString(), bookFolder("gone") + "/gone.txt\n" + reason);
+    QCOMPARE(QFileInfo(bookFolder("gone")).isDir(), !before.isEmpty());
+    if (!before.isEmpty() && before != "empty")
+        QVERIFY(QFileInfo::exists(bookFolder("gone") + "/" + before));
 }
 
 void TestDownloadQueue::shelfIsReadOnceAfterTheLastArchive()
