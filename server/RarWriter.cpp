@@ -7,7 +7,9 @@ namespace {
 constexpr char kSignature[] = "Rar!\x1a\x07\x01\x00";
 
 enum HeaderType : quint64 { MainHeader = 1, FileHeader = 2, EndOfArchive = 5 };
-enum HeaderFlags : quint64 { DataAreaPresent = 0x0002 };
+enum HeaderFlags : quint64 { ExtraAreaPresent = 0x0001, DataAreaPresent = 0x0002 };
+constexpr quint64 kRedirectionRecord = 5;
+constexpr quint64 kRedirectHardLink = 4;
 enum FileFlags : quint64 { UnixTimePresent = 0x0002, Crc32Present = 0x0004 };
 constexpr quint64 kHostUnix = 1;
 constexpr quint64 kRegularFileMode = 0100644;
@@ -62,7 +64,51 @@ quint32 RarWriter::crc32(const QByteArray& data, quint32 crc)
     return ~crc;
 }
 
+namespace {
+
+// A file header with its extra area (empty for none).
+QByteArray fileHeader(const QByteArray& name, const QByteArray& data, quint32 mtime, const QByteArray& extra)
+{
+    QByteArray fields;
+    putVint(fields, FileHeader);
+    putVint(fields, extra.isEmpty() ? quint64(DataAreaPresent) : quint64(DataAreaPresent | ExtraAreaPresent));
+    if (!extra.isEmpty())
+        putVint(fields, static_cast<quint64>(extra.size()));
+    putVint(fields, static_cast<quint64>(data.size())); // packed size: stored as is
+    putVint(fields, UnixTimePresent | Crc32Present);
+    putVint(fields, static_cast<quint64>(data.size()));
+    putVint(fields, kRegularFileMode);
+    putUint32(fields, mtime);
+    putUint32(fields, RarWriter::crc32(data));
+    putVint(fields, 0); // compression: format version 0, method 0 (stored), smallest dictionary
+    putVint(fields, kHostUnix);
+    putVint(fields, static_cast<quint64>(name.size()));
+    fields += name;
+    return block(fields + extra);
+}
+
+QByteArray hardLinkRecord(const QString& target)
+{
+    const QByteArray name = target.toUtf8();
+    QByteArray record;
+    putVint(record, kRedirectionRecord);
+    putVint(record, kRedirectHardLink);
+    putVint(record, 0); // redirection flags: the target is not a folder
+    putVint(record, static_cast<quint64>(name.size()));
+    record += name;
+    QByteArray extra;
+    putVint(extra, static_cast<quint64>(record.size()));
+    return extra + record;
+}
+
+} // namespace
+
 QByteArray RarWriter::stored(const QList<File>& files, const QDateTime& modified)
+{
+    return stored(files, {}, modified);
+}
+
+QByteArray RarWriter::stored(const QList<File>& files, const QList<HardLink>& hardLinks, const QDateTime& modified)
 {
     QByteArray out(kSignature, sizeof kSignature - 1);
 
@@ -74,23 +120,11 @@ QByteArray RarWriter::stored(const QList<File>& files, const QDateTime& modified
 
     const quint32 mtime = static_cast<quint32>(qMax<qint64>(0, modified.toSecsSinceEpoch()));
     for (const File& file : files) {
-        const QByteArray name = file.path.toUtf8();
-        QByteArray fields;
-        putVint(fields, FileHeader);
-        putVint(fields, DataAreaPresent);
-        putVint(fields, static_cast<quint64>(file.data.size())); // packed size: stored as is
-        putVint(fields, UnixTimePresent | Crc32Present);
-        putVint(fields, static_cast<quint64>(file.data.size()));
-        putVint(fields, kRegularFileMode);
-        putUint32(fields, mtime);
-        putUint32(fields, crc32(file.data));
-        putVint(fields, 0); // compression: format version 0, method 0 (stored), smallest dictionary
-        putVint(fields, kHostUnix);
-        putVint(fields, static_cast<quint64>(name.size()));
-        fields += name;
-        out += block(fields);
+        out += fileHeader(file.path.toUtf8(), file.data, mtime, {});
         out += file.data;
     }
+    for (const HardLink& link : hardLinks)
+        out += fileHeader(link.path.toUtf8(), {}, mtime, hardLinkRecord(link.target));
 
     QByteArray end;
     putVint(end, EndOfArchive);

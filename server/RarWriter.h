@@ -15,7 +15,16 @@ public:
         QByteArray data;
     };
 
+    // An entry without data that names another entry of the archive as its contents.
+    struct HardLink {
+        QString path;
+        QString target;
+    };
+
     static QByteArray stored(const QList<File>& files, const QDateTime& modified = QDateTime::currentDateTime());
+    // The files, then the hard links.
+    static QByteArray stored(const QList<File>& files, const QList<HardLink>& hardLinks,
+                             const QDateTime& modified = QDateTime::currentDateTime());
 
     // The CRC-32 the format uses for headers and data (the common polynomial 0xEDB88320).
     static quint32 crc32(const QByteArray& data, quint32 crc = 0);

@@ -199,7 +199,8 @@ private:
                 return Unpack::Cancelled;
             const QFileInfo target(place(link.target));
             const QString path = place(link.path);
-            if (!target.isFile() || target.isSymLink() || QFileInfo(path).isDir())
+            // A link to itself names a file that is already there.
+            if (link.path == link.target || !target.isFile() || target.isSymLink() || QFileInfo(path).isDir())
                 continue;
             if (target.size() > room())
                 return Unpack::TooLarge;

@@ -1,6 +1,7 @@
 // Unpacking downloaded archives: the shared RAR set (RAR 4 and 5, damaged, encrypted, a bomb),
 // hostile entries (absolute names, "..", links leading out), limits, and all-or-nothing
 // extraction into a book folder that may already hold files.
+#include "RarWriter.h"
 #include "online/ArchiveUnpacker.h"
 
 #include <QDir>
@@ -115,6 +116,7 @@ private slots:
     void bombIsStoppedAndLeavesNothing();
     void hostileZipEntriesStayInside();
     void linksAreMadeOnlyWhenTheyStayInside();
+    void hardLinksAreCopiesOnlyFromInside();
     void limits_data();
     void limits();
     void chineseNamesInTheCodePage();
@@ -290,6 +292,31 @@ void TestArchiveUnpacker::linksAreMadeOnlyWhenTheyStayInside()
     QCOMPARE(tree(book),
              (QStringList{"book.txt", "same.txt -> book.txt", "sub/", "sub/x/", "through/", "through/evil.txt"}));
     QCOMPARE(tree(outside.path()), QStringList());
+}
+
+void TestArchiveUnpacker::hardLinksAreCopiesOnlyFromInside()
+{
+    QTemporaryDir dir;
+    QTemporaryDir outside;
+    writeFile(outside.filePath("secret.txt"), "secret");
+    const QString rar = dir.filePath("links.rar");
+    const QString book = dir.filePath("book/inner");
+    writeFile(dir.filePath("book/secret.txt"), "beside");
+    writeFile(rar, RarWriter::stored({{"book.txt", "text"}}, {{"copy.txt", "book.txt"},
+                                                              {"sub/copy.txt", "./book.txt"},
+                                                              {"absolute.txt", outside.filePath("secret.txt")},
+                                                              {"up.txt", "../secret.txt"},
+                                                              {"climbing.txt", "sub/../../secret.txt"},
+                                                              {"book.txt", "book.txt"},
+                                                              {"../out.txt", "book.txt"},
+                                                              {"dangling.txt", "missing.txt"}}));
+    QCOMPARE(UnpackArchive(Unpack::Extract, rar, book, QString()), 0);
+    QCOMPARE(tree(book), (QStringList{"book.txt", "copy.txt", "sub/", "sub/copy.txt"}));
+    QCOMPARE(readFile(book + "/book.txt"), QByteArray("text"));
+    QCOMPARE(readFile(book + "/copy.txt"), QByteArray("text"));
+    QCOMPARE(tree(outside.path()), QStringList{"secret.txt"});
+    QCOMPARE(tree(dir.filePath("book")), (QStringList{"inner/", "inner/book.txt", "inner/copy.txt", "inner/sub/",
+                                                      "inner/sub/copy.txt", "secret.txt"}));
 }
 
 void TestArchiveUnpacker::limits_data()
