@@ -13,8 +13,9 @@
 //
 // Archives come from the network, so every entry is checked: names that are absolute or
 // climb out with ".." are skipped, links are made last and only when they lead to a place
-// inside the destination, hard links become copies, and no file is ever written through a
-// link. Extraction stops when the archive expands beyond its limits (an archive bomb).
+// inside the destination, hard links become copies of files of the archive itself, and no
+// file is ever written through a link. Extraction stops when the archive expands beyond its
+// limits (an archive bomb).
 //
 // UnpackArchive blocks; callers run it on a worker thread.
 
