@@ -238,8 +238,8 @@ void TestReadAloudPage::voicePanel()
     QStringList entries;
     for (int i = 0; i < combo->count(); ++i)
         entries << combo->itemText(i);
-    QCOMPARE(entries, (QStringList{"Chinese (Mandarin)", "Chinese (Cantonese)", "English"}));
-    QCOMPARE(combo->currentText(), QStringLiteral("Chinese (Mandarin)"));
+    QCOMPARE(entries, (QStringList{"普通话 — Chinese (Mandarin)", "粤语 — Chinese (Cantonese)", "English"}));
+    QCOMPARE(combo->currentText(), QStringLiteral("普通话 — Chinese (Mandarin)"));
     QCOMPARE(m_fx->speech.currentVoice(), 1);
     QVERIFY(!panel->isVisible());
 
