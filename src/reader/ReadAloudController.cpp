@@ -145,7 +145,9 @@ void ReadAloudController::voiceListLostFocus()
 
 void ReadAloudController::helpButtonClick()
 {
-    m_desktop.openUrl(QUrl::fromLocalFile(m_helpFile).toString());
+    // A desktop without a browser for local pages still gets its help.
+    if (!m_desktop.openUrl(QUrl::fromLocalFile(m_helpFile).toString()))
+        emit helpPageUnopened(m_helpFile);
 }
 
 void ReadAloudController::voiceChosen(int entry)

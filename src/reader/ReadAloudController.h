@@ -62,6 +62,9 @@ signals:
     void voiceListFocusRequested();
     // Combo1 is to be filled again (entries and current entry).
     void voiceEntriesChanged();
+    // Button 14 found no browser to show the help page `file`: it is for a window of the
+    // reader's own.
+    void helpPageUnopened(const QString& file);
 
 private:
     void setState(State state);
