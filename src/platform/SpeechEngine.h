@@ -10,6 +10,9 @@ struct SpeechVoice {
     QString id;
     QString description;
     QString language;
+    // A Chinese voice that reads part of a Chinese text in another language's sounds (the
+    // characters spelt out in English, say). False when the engine cannot tell.
+    bool switchesLanguage = false;
 };
 
 // Reading text aloud. Every call returns at once; the speech itself runs inside the engine

@@ -27,28 +27,6 @@ QString ReadAloudController::helpFileIn(const QString& programFolder)
     return QCoreApplication::applicationDirPath() + relative;
 }
 
-bool ReadAloudController::isChinese(const QString& language)
-{
-    static const QStringList chinese = {QStringLiteral("zh"),  QStringLiteral("cmn"), QStringLiteral("yue"),
-                                        QStringLiteral("hak"), QStringLiteral("nan"), QStringLiteral("wuu"),
-                                        QStringLiteral("gan"), QStringLiteral("hsn"), QStringLiteral("cjy"),
-                                        QStringLiteral("cdo"), QStringLiteral("lzh")};
-    const QString primary = language.section(QLatin1Char('-'), 0, 0).toLower();
-    return chinese.contains(primary);
-}
-
-bool ReadAloudController::isMandarin(const QString& language)
-{
-    const QString lower = language.toLower();
-    const QString primary = lower.section(QLatin1Char('-'), 0, 0);
-    if (primary == QLatin1String("cmn"))
-        return true;
-    // Plain "zh" and the mainland and simplified tags are Mandarin; "zh-hk", "zh-yue" are not.
-    return lower == QLatin1String("zh") || lower.startsWith(QLatin1String("zh-cn")) ||
-           lower.startsWith(QLatin1String("zh-hans")) || lower.startsWith(QLatin1String("zh-sg")) ||
-           lower.startsWith(QLatin1String("zh-tw"));
-}
-
 QString ReadAloudController::readToolTip() const
 {
     switch (m_state) {
@@ -64,7 +42,7 @@ QString ReadAloudController::readToolTip() const
 
 int ReadAloudController::currentEntry() const
 {
-    return m_entryVoice.indexOf(m_engine.currentVoice());
+    return m_voices.entryOf(m_engine.currentVoice());
 }
 
 void ReadAloudController::setState(State state)
@@ -91,36 +69,12 @@ void ReadAloudController::load()
 
 void ReadAloudController::refreshVoices()
 {
-    // Chinese voices first, each group in the engine's order: the reader's books are Chinese.
-    const QList<SpeechVoice> voices = m_engine.voices();
-    m_entries.clear();
-    m_entryVoice.clear();
-    for (bool chinese : {true, false}) {
-        for (int i = 0; i < voices.size(); ++i) {
-            if (isChinese(voices[i].language) == chinese) {
-                m_entries.append(voices[i].description);
-                m_entryVoice.append(i);
-            }
-        }
+    m_voices = VoiceChoice(m_engine.voices());
+    if (m_loaded && !m_startingVoiceChosen && m_voices.startingEntry() >= 0) {
+        m_startingVoiceChosen = true;
+        m_engine.setCurrentVoice(m_voices.voiceAt(m_voices.startingEntry()));
     }
-    if (m_loaded && !m_startingVoiceChosen && !m_entries.isEmpty())
-        chooseStartingVoice();
     emit voiceEntriesChanged();
-}
-
-void ReadAloudController::chooseStartingVoice()
-{
-    // Mandarin when installed: the last voice of a long list would be an arbitrary language.
-    m_startingVoiceChosen = true;
-    const QList<SpeechVoice> voices = m_engine.voices();
-    int entry = m_entries.size() - 1;
-    for (int i = 0; i < m_entryVoice.size(); ++i) {
-        if (isMandarin(voices[m_entryVoice[i]].language)) {
-            entry = i;
-            break;
-        }
-    }
-    m_engine.setCurrentVoice(m_entryVoice[entry]);
 }
 
 void ReadAloudController::readButtonClick()
@@ -191,7 +145,9 @@ void ReadAloudController::voiceListLostFocus()
 
 void ReadAloudController::helpButtonClick()
 {
-    m_desktop.openUrl(QUrl::fromLocalFile(m_helpFile).toString());
+    // A desktop without a browser for local pages still gets its help.
+    if (!m_desktop.openUrl(QUrl::fromLocalFile(m_helpFile).toString()))
+        emit helpPageUnopened(m_helpFile);
 }
 
 void ReadAloudController::voiceChosen(int entry)
@@ -201,8 +157,8 @@ void ReadAloudController::voiceChosen(int entry)
     m_pausedWhileHidden = false;
     m_engine.speak(QString(), SpeechEngine::PurgeBeforeSpeak);
     m_stream = 0; // idle now, not at the end of that empty stream
-    if (entry >= 0 && entry < m_entryVoice.size())
-        m_engine.setCurrentVoice(m_entryVoice[entry]);
+    if (m_voices.voiceAt(entry) >= 0)
+        m_engine.setCurrentVoice(m_voices.voiceAt(entry));
     setState(State::Idle);
     setPanelVisible(false);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QList>
+#include "platform/VoiceChoice.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -46,16 +47,13 @@ public:
     QString readToolTip() const;
     int readImage() const { return m_state == State::Speaking ? ImagePause : ImageRead; }
     bool isPanelVisible() const { return m_panelVisible; }
-    // Combo1's entries (voice descriptions, Chinese voices first) and the current one.
-    QStringList voiceEntries() const { return m_entries; }
+    // Combo1's entries (voice names, Chinese voices first) and the current one.
+    QStringList voiceEntries() const { return m_voices.entries(); }
     int currentEntry() const;
 
     static QString noContentPhrase() { return QStringLiteral("没有可朗读内容"); }
     // Where the voice-reading help page is: beside the program, else beside the executable.
     static QString helpFileIn(const QString& programFolder);
-    // Language codes ("cmn", "yue", "zh-cn", ...) of Chinese and of Mandarin voices.
-    static bool isChinese(const QString& language);
-    static bool isMandarin(const QString& language);
 
 signals:
     // Button 11's tool tip and image changed.
@@ -64,6 +62,9 @@ signals:
     void voiceListFocusRequested();
     // Combo1 is to be filled again (entries and current entry).
     void voiceEntriesChanged();
+    // Button 14 found no browser to show the help page `file`: it is for a window of the
+    // reader's own.
+    void helpPageUnopened(const QString& file);
 
 private:
     void setState(State state);
@@ -71,7 +72,6 @@ private:
     void startReading();
     void onText(quint64 request, const QString& text);
     void refreshVoices();
-    void chooseStartingVoice();
     void onWord(int stream, int position, int length);
     void onEnd(int stream);
 
@@ -80,8 +80,7 @@ private:
     DesktopLauncher& m_desktop;
     QString m_helpFile;
     State m_state = State::Idle;
-    QStringList m_entries;
-    QList<int> m_entryVoice; // Combo1 entry → the engine's voice index
+    VoiceChoice m_voices; // Combo1's entries and the engine's voice of each
     bool m_loaded = false;
     bool m_startingVoiceChosen = false;
     bool m_panelVisible = false;

@@ -8,6 +8,7 @@
 #include "reader/BookmarkController.h"
 #include "reader/ChapterListModel.h"
 #include "reader/FindBar.h"
+#include "reader/HelpWindow.h"
 #include "reader/ReadAloudController.h"
 #include "reader/ReaderIcons.h"
 #include "reader/ReadingController.h"
@@ -298,6 +299,11 @@ void ReadingPage::bindReadAloud()
     connect(m_readAloud.get(), &ReadAloudController::panelVisibleChanged, this, [this](bool visible) {
         if (visible)
             placeVoicePanel();
+    });
+    connect(m_readAloud.get(), &ReadAloudController::helpPageUnopened, this, [this](const QString& file) {
+        if (!m_helpWindow)
+            m_helpWindow = new HelpWindow(this);
+        m_helpWindow->showPage(file);
     });
 }
 

@@ -9,6 +9,7 @@ class BookOpener;
 class BookmarkController;
 class ChapterListModel;
 class FindBar;
+class HelpWindow;
 class QAction;
 class QFrame;
 class QLabel;
@@ -45,6 +46,8 @@ public:
     BookmarkController& bookmarks() { return *m_bookmarks; }
     ReadAloudController& readAloud() { return *m_readAloud; }
     VoicePanel* voicePanel() const { return m_voicePanel; }
+    // The voice-reading help when no browser could show it; null until then.
+    HelpWindow* helpWindow() const { return m_helpWindow; }
 
     // Form1_Form_Resize, step 4, for this page. The main window is 150 twips wider than
     // its pages, so the page's own width tells where the chapter list starts.
@@ -84,6 +87,7 @@ private:
     std::unique_ptr<WebSpokenPage> m_spoken;
     std::unique_ptr<ReadAloudController> m_readAloud;
     VoicePanel* m_voicePanel = nullptr;
+    HelpWindow* m_helpWindow = nullptr;
     QToolBar* m_toolbar = nullptr;
     QList<QAction*> m_buttons; // Toolbar2's fourteen, 0-based here
     QMenu* m_bookmarkMenu = nullptr;

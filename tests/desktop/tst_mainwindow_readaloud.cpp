@@ -64,7 +64,7 @@ void TestMainWindowReadAloud::loadListsVoicesWithMandarinCurrent()
 {
     QComboBox* combo = m_window->readingPage()->voicePanel()->voiceList();
     QCOMPARE(combo->count(), 3);
-    QCOMPARE(combo->itemText(0), QStringLiteral("Chinese (Mandarin)"));
+    QCOMPARE(combo->itemText(0), QStringLiteral("普通话 — Chinese (Mandarin)"));
     QCOMPARE(combo->currentIndex(), 0);
     QCOMPARE(m_fx->speech.currentVoice(), 1);
 }

@@ -4,13 +4,14 @@
 
 #include <QStringList>
 
-// Records what would have been handed to the browser or file manager.
+// Records what would have been handed to the browser or file manager. With `answers`
+// false it is a desktop with no browser: every address is refused.
 class FakeDesktopLauncher : public DesktopLauncher {
 public:
     bool openUrl(const QString& address) override
     {
         urls << address;
-        return true;
+        return answers;
     }
     bool openFolder(const QString& folder) override
     {
@@ -19,4 +20,5 @@ public:
     }
     QStringList urls;
     QStringList folders;
+    bool answers = true;
 };

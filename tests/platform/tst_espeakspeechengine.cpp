@@ -1,4 +1,6 @@
+#include "platform/VoiceChoice.h"
 #include "platform/espeak/EspeakSpeechEngine.h"
+#include "platform/espeak/EspeakSynthesizer.h"
 #include "platform/espeak/SpeechTimeline.h"
 #include "platform/espeak/TextPieces.h"
 #include "platform/espeak/WordPositions.h"
@@ -23,6 +25,9 @@ private Q_SLOTS:
     void timelineHoldsProducerBackAndPurgeFreesIt();
 
     void listsVoicesWithMandarin();
+    void languageChangeInPhonemes_data();
+    void languageChangeInPhonemes();
+    void startingVoiceReadsChineseAsMandarin();
     void wordsCoverTheTextInOrder_data();
     void wordsCoverTheTextInOrder();
     void wordsComeAtSpokenTimes();
@@ -181,6 +186,45 @@ void TestEspeakSpeechEngine::listsVoicesWithMandarin()
     QCOMPARE(engine->currentVoice(), cmn);
     QVERIFY(!engine->setCurrentVoice(engine->voices().size()));
     QCOMPARE(engine->currentVoice(), cmn);
+}
+
+void TestEspeakSpeechEngine::languageChangeInPhonemes_data()
+{
+    QTest::addColumn<QString>("phonemes");
+    QTest::addColumn<bool>("switches");
+    QTest::newRow("cmn: English pinyin") << QStringLiteral("(en)nITr'i:_| h,eI@Tr'i:(cmn)_|") << true;
+    QTest::newRow("hak: Chinese letter") << QStringLiteral("_:(en)tS'aIni:z(hak)l'et@") << true;
+    QTest::newRow("a region in the code") << QStringLiteral("w'o214_| (en-us)h@l'oU") << true;
+    QTest::newRow("Mandarin") << QStringLiteral("n'i214_| X'Au214_|") << false;
+    QTest::newRow("Cantonese") << QStringLiteral("n'ei5_| h'ou2_|") << false;
+    QTest::newRow("nothing") << QString() << false;
+}
+
+void TestEspeakSpeechEngine::languageChangeInPhonemes()
+{
+    QFETCH(QString, phonemes);
+    QTEST(EspeakSynthesizer::switchesLanguage(phonemes), "switches");
+}
+
+void TestEspeakSpeechEngine::startingVoiceReadsChineseAsMandarin()
+{
+    auto engine = makeEngine();
+    if (!engine)
+        QSKIP("espeak-ng has no voices here");
+    const QList<SpeechVoice> voices = engine->voices();
+    const VoiceChoice choice(voices);
+    const SpeechVoice start = voices.value(choice.voiceAt(choice.startingEntry()));
+    // The opening verse of 西游记: hùndùn wèi fēn tiāndì luàn, mángmáng miǎomiǎo wú rén jiàn.
+    const QString phonemes = EspeakSynthesizer::phonemes(start.id, QStringLiteral("混沌未分天地乱，茫茫渺渺无人见。"));
+    QVERIFY2(!EspeakSynthesizer::switchesLanguage(phonemes), qPrintable(start.id + QStringLiteral(": ") + phonemes));
+    QCOMPARE(phonemes, QStringLiteral("Xw'u@51n_| t'u@51n_| w'ei51_| f'@55n_| th'iE55n_| t'@11_| l'ua51n_| "
+                                      "m'a35N_| m'a35N_| mj'Au214_| mj'Au214_| w'u35_| z.'@35n_| tS;'iE51n_|"));
+    QVERIFY(!start.switchesLanguage);
+    QVERIFY(VoiceChoice::isMandarin(start.language));
+    // The voice called Mandarin reads the same verse as English pinyin: listed, not first.
+    const int cmn = voiceIndex(*engine, QStringLiteral("sit/cmn"));
+    QVERIFY(voices[cmn].switchesLanguage);
+    QVERIFY(choice.entryOf(cmn) > choice.startingEntry());
 }
 
 void TestEspeakSpeechEngine::wordsCoverTheTextInOrder_data()

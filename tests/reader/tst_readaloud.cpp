@@ -28,9 +28,9 @@ private:
     QList<std::function<void(const QString&)>> m_pending;
 };
 
-SpeechVoice voice(const QString& id, const QString& language)
+SpeechVoice voice(const QString& id, const QString& language, bool switchesLanguage = false)
 {
-    return {id, QStringLiteral("Voice ") + id, language};
+    return {id, QStringLiteral("Voice ") + id, language, switchesLanguage};
 }
 
 } // namespace
@@ -232,21 +232,30 @@ void TestReadAloud::voiceList_data()
     QTest::addColumn<QStringList>("entries");
     QTest::addColumn<QString>("current");
 
+    // espeak-ng 1.51 as it is: its cmn voice spells most characters as English pinyin.
     const QList<SpeechVoice> espeak = {
-        voice("af", "af"),    voice("cmn", "cmn"), voice("cmn-pinyin", "cmn-latn-pinyin"),
-        voice("en", "en-gb"), voice("hak", "hak"), voice("vi", "vi"),
-        voice("yue", "yue"),
+        voice("af", "af"),         voice("cmn", "cmn", true), voice("cmn-pinyin", "cmn"), voice("en", "en-gb"),
+        voice("hak", "hak", true), voice("vi", "vi"),         voice("yue", "yue"),
     };
-    QTest::newRow("espeak-ng: Chinese first, Mandarin current")
+    QTest::newRow("espeak-ng: Mandarin that reads as Mandarin first and current")
         << espeak
-        << QStringList{"Voice cmn", "Voice cmn-pinyin", "Voice hak", "Voice yue", "Voice af", "Voice en", "Voice vi"}
-        << "Voice cmn";
+        << QStringList{"普通话 — Voice cmn-pinyin",
+                       "粤语 — Voice yue",
+                       "普通话 — Voice cmn",
+                       "客家话 — Voice hak",
+                       "Voice af",
+                       "Voice en",
+                       "Voice vi"}
+        << "普通话 — Voice cmn-pinyin";
     QTest::newRow("Mandarin later among the Chinese")
         << QList<SpeechVoice>{voice("en", "en-us"), voice("yue", "yue"), voice("zh", "zh-CN")}
-        << QStringList{"Voice yue", "Voice zh", "Voice en"} << "Voice zh";
+        << QStringList{"粤语 — Voice yue", "普通话 — Voice zh", "Voice en"} << "普通话 — Voice zh";
+    QTest::newRow("only a Mandarin voice that switches: still Mandarin")
+        << QList<SpeechVoice>{voice("en", "en"), voice("cmn", "cmn", true)}
+        << QStringList{"普通话 — Voice cmn", "Voice en"} << "普通话 — Voice cmn";
     QTest::newRow("Cantonese is not Mandarin: the last entry")
         << QList<SpeechVoice>{voice("yue", "zh-HK"), voice("en", "en"), voice("fr", "fr-fr")}
-        << QStringList{"Voice yue", "Voice en", "Voice fr"} << "Voice fr";
+        << QStringList{"粤语 — Voice yue", "Voice en", "Voice fr"} << "Voice fr";
     QTest::newRow("one voice") << QList<SpeechVoice>{voice("en", "en")} << QStringList{"Voice en"} << "Voice en";
     QTest::newRow("none") << QList<SpeechVoice>{} << QStringList{} << QString();
 }
@@ -263,7 +272,7 @@ void TestReadAloud::voiceList()
     QFETCH(QString, current);
     QCOMPARE(ctl.currentEntry() >= 0 ? ctl.voiceEntries().at(ctl.currentEntry()) : QString(), current);
     if (!current.isEmpty())
-        QCOMPARE(engine.voices().at(engine.currentVoice()).description, current);
+        QVERIFY(current.endsWith(engine.voices().at(engine.currentVoice()).description));
     QCOMPARE(refills.size(), 1);
 }
 
@@ -276,7 +285,7 @@ void TestReadAloud::voicesListedAfterLoad()
     QVERIFY(ctl.voiceEntries().isEmpty());
     QCOMPARE(engine.currentVoice(), -1);
     engine.setVoices({voice("en", "en"), voice("cmn", "cmn")});
-    QCOMPARE(ctl.voiceEntries(), (QStringList{"Voice cmn", "Voice en"}));
+    QCOMPARE(ctl.voiceEntries(), (QStringList{"普通话 — Voice cmn", "Voice en"}));
     QCOMPARE(engine.currentVoice(), 1);
     // A later list keeps the user's choice.
     ctl.voiceChosen(1);

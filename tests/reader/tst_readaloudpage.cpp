@@ -1,6 +1,7 @@
 #include "ReadingFixture.h"
 
 #include "reader/ChapterListModel.h"
+#include "reader/HelpWindow.h"
 #include "reader/ReadAloudController.h"
 #include "reader/ReadingController.h"
 #include "reader/ReadingPage.h"
@@ -11,6 +12,7 @@
 #include <QComboBox>
 #include <QMenu>
 #include <QSignalSpy>
+#include <QTextBrowser>
 #include <QTreeView>
 #include <QtTest>
 
@@ -62,6 +64,7 @@ private Q_SLOTS:
     void anotherChapterKeepsSpeakingWithoutHighlight();
     void voicePanel();
     void helpButton();
+    void helpWithoutABrowserInOwnWindow();
 
 private:
     void openBook(const QString& text);
@@ -238,8 +241,8 @@ void TestReadAloudPage::voicePanel()
     QStringList entries;
     for (int i = 0; i < combo->count(); ++i)
         entries << combo->itemText(i);
-    QCOMPARE(entries, (QStringList{"Chinese (Mandarin)", "Chinese (Cantonese)", "English"}));
-    QCOMPARE(combo->currentText(), QStringLiteral("Chinese (Mandarin)"));
+    QCOMPARE(entries, (QStringList{"普通话 — Chinese (Mandarin)", "粤语 — Chinese (Cantonese)", "English"}));
+    QCOMPARE(combo->currentText(), QStringLiteral("普通话 — Chinese (Mandarin)"));
     QCOMPARE(m_fx->speech.currentVoice(), 1);
     QVERIFY(!panel->isVisible());
 
@@ -282,9 +285,30 @@ void TestReadAloudPage::helpButton()
     QVERIFY(url.isLocalFile());
     QCOMPARE(url.toLocalFile(), m_fx->state.programFolder + QStringLiteral("/help/voiceread.html"));
     QVERIFY(QFileInfo::exists(url.toLocalFile()));
+    QVERIFY(!m_page->helpWindow());
     // Without a copy beside the program, the one beside the executable.
     QVERIFY(ReadAloudController::helpFileIn(QStringLiteral("/nonexistent"))
                 .startsWith(QCoreApplication::applicationDirPath() + QStringLiteral("/help/")));
+}
+
+void TestReadAloudPage::helpWithoutABrowserInOwnWindow()
+{
+    // "Unable to detect a launcher": the desktop refuses the page; the reader shows it itself,
+    // in one window however often the button is pressed.
+    m_fx->desktop.answers = false;
+    for (int press = 0; press < 2; ++press) {
+        m_page->toolbarButton(14)->trigger();
+        HelpWindow* help = m_page->helpWindow();
+        QVERIFY(help);
+        QTRY_VERIFY(help->isVisible());
+        QVERIFY(help->isWindow());
+        QCOMPARE(help->browser()->source(),
+                 QUrl::fromLocalFile(m_fx->state.programFolder + QStringLiteral("/help/voiceread.html")));
+        QCOMPARE(help->windowTitle(), QStringLiteral("语音朗读 - 使用帮助"));
+        QVERIFY(help->browser()->toPlainText().contains(QStringLiteral("选择朗读语音")));
+    }
+    QCOMPARE(m_fx->desktop.urls.size(), 2);
+    QCOMPARE(m_page->findChildren<HelpWindow*>().size(), 1);
 }
 
 QTEST_MAIN(TestReadAloudPage)

@@ -1,11 +1,14 @@
 #include "platform/espeak/EspeakSynthesizer.h"
 
+#include "platform/VoiceChoice.h"
 #include "platform/espeak/SpeechTimeline.h"
 #include "platform/espeak/TextPieces.h"
 #include "platform/espeak/WordPositions.h"
 
 #include <espeak-ng/espeak_ng.h>
 #include <espeak-ng/speak_lib.h>
+
+#include <QRegularExpression>
 
 #include <mutex>
 
@@ -23,6 +26,39 @@ bool& libraryInitialised()
 {
     static bool done = false;
     return done;
+}
+
+// The voice synthesis uses (empty: none chosen yet), selected again after a voice was tried.
+QByteArray& selectedVoice()
+{
+    static QByteArray id;
+    return id;
+}
+
+// Common characters of running text: a voice that cannot read them as Chinese falls back
+// to another language (the cmn voice of espeak-ng 1.51 spells most of them as English
+// pinyin, tone numbers read out in English).
+constexpr char16_t kChineseProbe[] = u"你好，我们一起读书。天下大事，分久必合。";
+
+// Call with the library lock held.
+QString phonemesLocked(const QByteArray& id, const QString& text)
+{
+    QString result;
+    if (espeak_ng_SetVoiceByName(id.constData()) == ENS_OK) {
+        const QByteArray utf8 = text.toUtf8();
+        const void* at = utf8.constData();
+        while (at) {
+            const char* clause = espeak_TextToPhonemes(&at, espeakCHARS_UTF8, 0);
+            if (!clause)
+                break;
+            if (!result.isEmpty())
+                result += QLatin1Char(' ');
+            result += QString::fromUtf8(clause).trimmed();
+        }
+    }
+    if (!selectedVoice().isEmpty() && selectedVoice() != id)
+        espeak_ng_SetVoiceByName(selectedVoice().constData());
+    return result;
 }
 
 // One piece of a stream's text being synthesised.
@@ -105,9 +141,27 @@ QList<SpeechVoice> EspeakSynthesizer::voicesFromLibrary()
         voice.id = QString::fromUtf8(v->identifier);
         voice.description = v->name ? QString::fromUtf8(v->name) : voice.id;
         voice.language = firstLanguage(v->languages);
+        if (VoiceChoice::isChinese(voice.language))
+            voice.switchesLanguage = switchesLanguage(phonemesLocked(v->identifier, QString::fromUtf16(kChineseProbe)));
         list.append(voice);
     }
     return list;
+}
+
+QString EspeakSynthesizer::phonemes(const QString& id, const QString& text)
+{
+    std::lock_guard lock(libraryLock());
+    if (!libraryInitialised())
+        return {};
+    return phonemesLocked(id.toUtf8(), text);
+}
+
+bool EspeakSynthesizer::switchesLanguage(const QString& phonemes)
+{
+    // The library marks a change of language with the new language's code in brackets.
+    static const QRegularExpression change(QStringLiteral("\\([a-z]{2,3}(-[a-z0-9]+)*\\)"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    return change.match(phonemes).hasMatch();
 }
 
 void EspeakSynthesizer::initialize()
@@ -136,7 +190,8 @@ void EspeakSynthesizer::setVoice(const QString& id)
     if (!m_ready)
         return;
     std::lock_guard lock(libraryLock());
-    espeak_ng_SetVoiceByName(id.toUtf8().constData());
+    selectedVoice() = id.toUtf8();
+    espeak_ng_SetVoiceByName(selectedVoice().constData());
 }
 
 void EspeakSynthesizer::synthesize(quint64 generation, int stream, const QString& text)

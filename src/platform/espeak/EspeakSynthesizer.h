@@ -18,8 +18,16 @@ public:
     explicit EspeakSynthesizer(SpeechTimeline& timeline, QObject* parent = nullptr);
 
     // The library's voices, Chinese ones included, in its own order. Language codes in
-    // lower case; the description is the voice's name.
+    // lower case; the description is the voice's name. Each Chinese voice is tried on a
+    // short Chinese text to learn whether it switches to another language for part of it.
+    // Only initialize() calls it: the library is loaded and locked then.
     static QList<SpeechVoice> voicesFromLibrary();
+    // The library's phonemes for `text` in voice `id` (its own notation, that of
+    // `espeak-ng -x`), clauses joined by a blank; empty before initialize() or for an
+    // unknown voice. Whatever voice synthesis uses stays selected.
+    static QString phonemes(const QString& id, const QString& text);
+    // The phonemes name a change of language, "(en)" for English.
+    static bool switchesLanguage(const QString& phonemes);
 
 public slots:
     // Loads the library's data and lists its voices (voicesListed, also on failure).
