@@ -9,6 +9,8 @@
 #include "update/UpdateInfo.h"
 #include "update/updater/UpdatePlan.h"
 
+#include <QtConcurrent/QtConcurrentRun>
+
 UpdaterController::UpdaterController(QNetworkAccessManager& network, Dialogs& dialogs, Clock& clock,
                                      QString programFolder, QString serviceBase, const QString& commandLine,
                                      QObject* parent)
@@ -24,10 +26,12 @@ UpdaterController::UpdaterController(QNetworkAccessManager& network, Dialogs& di
             [this](qint64, const QString& saveFile) { onComplete(saveFile); });
     connect(m_downloader, &Downloader::DownloadError, this, &UpdaterController::onError);
     connect(m_downloader, &Downloader::DownloadAllComplete, this, &UpdaterController::onAllComplete);
+    connect(&m_swap, &QFutureWatcher<Swapped>::finished, this, &UpdaterController::onSwapped);
 }
 
 UpdaterController::~UpdaterController()
 {
+    m_swap.waitForFinished();
     // Closing the window mid-update leaves no staged files behind.
     dropBatch();
 }
@@ -62,6 +66,8 @@ void UpdaterController::requestInfo()
 
 void UpdaterController::command1Click()
 {
+    if (m_swap.isRunning())
+        return;
     if (m_caption == cancelCaption()) {
         m_request->release();
         dropBatch();
@@ -228,10 +234,23 @@ void UpdaterController::onAllComplete(const QStringList& fileNotDownload)
     moves.reserve(m_queued.size());
     for (const Queued& q : std::as_const(m_queued))
         moves.append(q.move);
-    QString failed;
-    if (!m_staging.commit(moves, &failed)) {
-        append(QStringLiteral("无法替换文件：%1").arg(failed));
-        finishIncomplete(QStringLiteral("无法替换文件 %1").arg(failed));
+    // The swap touches every file on disk, so it runs beside the window, which keeps
+    // answering; it cannot be cancelled.
+    setCommand(m_caption, false);
+    m_swap.setFuture(QtConcurrent::run([this, moves] {
+        Swapped swapped;
+        swapped.ok = m_staging.commit(moves, &swapped.failedTarget);
+        return swapped;
+    }));
+}
+
+void UpdaterController::onSwapped()
+{
+    const Swapped swapped = m_swap.result();
+    setCommand(m_caption, true);
+    if (!swapped.ok) {
+        append(QStringLiteral("无法替换文件：%1").arg(swapped.failedTarget));
+        finishIncomplete(QStringLiteral("无法替换文件 %1").arg(swapped.failedTarget));
         return;
     }
     m_queued.clear();

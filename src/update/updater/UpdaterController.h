@@ -2,6 +2,7 @@
 
 #include "update/UpdateStaging.h"
 
+#include <QFutureWatcher>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -52,9 +53,6 @@ public:
     // Transfers running at once; the rest wait their turn.
     static constexpr int ParallelDownloads = 6;
 
-    // For tests: see UpdateStaging::setStepHook.
-    void setSwapStepHook(std::function<bool(int)> hook) { m_staging.setStepHook(std::move(hook)); }
-
 signals:
     // Lines appended to log() together.
     void logAppended(const QStringList& lines);
@@ -67,6 +65,10 @@ signals:
     void finished(int exitCode);
 
 private:
+    struct Swapped {
+        bool ok = false;
+        QString failedTarget;
+    };
     struct Queued {
         QString url;
         UpdateStaging::Move move;
@@ -82,6 +84,7 @@ private:
     void onComplete(const QString& saveFile);
     void onError(const QString& saveFile);
     void onAllComplete(const QStringList& fileNotDownload);
+    void onSwapped();
     void finishWithUpdate();
     void finishIncomplete(const QString& why);
     void stopped();
@@ -104,6 +107,7 @@ private:
     QList<Queued> m_queued;            // the downloads of this update, in order
     QHash<QString, int> m_queuedIndex; // staged file → its place in m_queued
     int m_nextToStart = 0;
+    QFutureWatcher<Swapped> m_swap;
     QStringList m_log;
     QList<Row> m_rows;
     QString m_caption = cancelCaption();
