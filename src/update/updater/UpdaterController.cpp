@@ -141,7 +141,8 @@ void UpdaterController::getNetInfo(const ServiceReply& reply)
         return;
     }
     if (!m_staging.open()) {
-        append(QStringLiteral("另一个升级程序正在使用软件目录中的 %1 文件夹，没有下载任何文件。")
+        append(QStringLiteral("无法使用软件目录中的 %1 文件夹（另一个升级程序正在使用它，或目录不能写入），"
+                              "没有下载任何文件。")
                    .arg(UpdateStaging::folderName()));
         stopped();
         return;
