@@ -18,6 +18,7 @@
 #include "platform/x11/X11GlobalHotKey.h"
 #include "platform/xdg/XdgAutoStart.h"
 #include "update/UpdateCheck.h"
+#include "update/UpdateStaging.h"
 
 #include <QApplication>
 #include <QNetworkAccessManager>
@@ -27,6 +28,8 @@ int runReader(QApplication& app)
     QApplication::setApplicationName(QStringLiteral("Quillmere"));
     // The boss key hides every window; that must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
+    // An update cut short beside the programs is finished or undone before any of its files is used.
+    UpdateStaging::recover(QCoreApplication::applicationDirPath());
 
     SystemClock clock;
     QtDialogs dialogs;

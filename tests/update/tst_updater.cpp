@@ -1,10 +1,10 @@
 // The updater program `update` against the reference service: the log and the rows, the
 // up-to-date cases, cancelling and starting again, entries that would leave the program
-// folder, failed downloads, and moving the new files into place all or nothing.
+// folder, failed downloads, lists the updater refuses, and names that look like its own.
 #include "../server/ServerFixture.h"
 #include "UpdateReplies.h"
 
-#include "update/updater/StagedFiles.h"
+#include "update/UpdateStaging.h"
 #include "update/updater/UpdatePlan.h"
 #include "update/updater/UpdaterController.h"
 #include "update/updater/UpdaterWindow.h"
@@ -39,7 +39,10 @@ private Q_SLOTS:
     void refusedEntryStopsTheWholeUpdate();
     void unequalListsDownloadNothing();
     void unreachableServiceCanBeRetried();
-    void swapIsAllOrNothing();
+    void refusedLists_data();
+    void refusedLists();
+    void namesLikeTheStagingNames_data();
+    void namesLikeTheStagingNames();
     void window();
 
 private:
@@ -123,9 +126,11 @@ QStringList TestUpdater::leftovers() const
     while (it.hasNext()) {
         const QString path = it.next();
         if (path.endsWith(QLatin1String(".qmupdate")) || path.endsWith(QLatin1String(".qmold")) ||
-            path.contains(QLatin1String(".qmupdate.")))
+            path.contains(QLatin1String(".qmupdate.")) || path.contains(QLatin1String("/.qmupdate/")))
             found.append(path);
     }
+    if (QFileInfo::exists(home(UpdateStaging::folderName())))
+        found.append(home(UpdateStaging::folderName()));
     return found;
 }
 
@@ -401,29 +406,79 @@ void TestUpdater::unreachableServiceCanBeRetried()
              QStringList({QStringLiteral("正在检查更新..."), QStringLiteral("无法连接升级服务器，请稍后再试。")}));
 }
 
-void TestUpdater::swapIsAllOrNothing()
+void TestUpdater::refusedLists_data()
 {
-    auto write = [](const QString& path, const QByteArray& bytes) {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    };
-    write(home("one.txt"), "old one");
-    write(home("one.txt.qmupdate"), "new one");
-    write(home("two.txt.qmupdate"), "new two");
-    write(home("three.txt.qmupdate"), "new three");
-    QVERIFY(QDir().mkpath(home("three.txt"))); // a folder stands where the third file should go
+    QTest::addColumn<QStringList>("urls");
+    QTest::addColumn<QStringList>("folders");
+    QTest::addColumn<QString>("lastLine");
 
-    QString failed;
-    QVERIFY(!StagedFiles::commit({{home("one.txt.qmupdate"), home("one.txt")},
-                                  {home("two.txt.qmupdate"), home("two.txt")},
-                                  {home("three.txt.qmupdate"), home("three.txt")}},
-                                 &failed));
-    QCOMPARE(failed, home("three.txt"));
-    QCOMPARE(readAll(home("one.txt")), QByteArray("old one"));
-    QVERIFY(!QFile::exists(home("two.txt")));
-    QVERIFY(QFileInfo(home("three.txt")).isDir());
-    QCOMPARE(leftovers(), QStringList());
+    const QString h = QStringLiteral("http://127.0.0.1:1/files/");
+    const QString refused = QStringLiteral("升级信息有误，没有下载任何文件。");
+    QTest::newRow("one target twice") << QStringList{h + "a.txt", h + "b.txt", h + "a.txt"}
+                                      << QStringList{"\\", "\\", "\\"} << refused;
+    QTest::newRow("one target twice, spelt differently")
+        << QStringList{h + "a.txt", h + "a.txt"} << QStringList{"\\lib\\", "/lib/"} << refused;
+    QTest::newRow("a target where another needs its folder")
+        << QStringList{h + "lib", h + "x.so"} << QStringList{"\\", "\\lib\\"} << refused;
+    QTest::newRow("into the updater's own folder")
+        << QStringList{h + "x"} << QStringList{"\\" + UpdateStaging::folderName() + "\\new\\"} << refused;
+    QTest::newRow("the updater's own folder as a file")
+        << QStringList{h + UpdateStaging::folderName()} << QStringList{"\\"} << refused;
+    QStringList many;
+    QStringList manyFolders;
+    for (int i = 0; i <= UpdatePlan::MaxFiles; ++i) {
+        many.append(h + QStringLiteral("f%1.dat").arg(i));
+        manyFolders.append("\\");
+    }
+    QTest::newRow("longer than any release")
+        << many << manyFolders
+        << QStringLiteral("升级信息有误：列出了 3001 个文件，一次最多只能更新 3000 个，没有下载任何文件。");
+}
+
+void TestUpdater::refusedLists()
+{
+    QFETCH(QStringList, urls);
+    QFETCH(QStringList, folders);
+    QFETCH(QString, lastLine);
+    setLists(urls.join("||"), folders.join("||"));
+    auto updater = controller();
+    updater->start();
+    QTRY_COMPARE_WITH_TIMEOUT(updater->commandCaption(), QStringLiteral("开始更新"), 10000);
+    QCOMPARE(updater->log().last(), lastLine);
+    QVERIFY(updater->rows().isEmpty());
+    QCOMPARE(m_dialogs.count(), 0);
+    QCOMPARE(QDir(m_home->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+}
+
+void TestUpdater::namesLikeTheStagingNames_data()
+{
+    QTest::addColumn<QStringList>("names");
+    QTest::newRow("a and a.qmold") << QStringList{"a", "a.qmold"};
+    QTest::newRow("a.qmupdate and a") << QStringList{"a.qmupdate", "a"};
+    QTest::newRow("a and a.qmupdate") << QStringList{"a", "a.qmupdate"};
+}
+
+void TestUpdater::namesLikeTheStagingNames()
+{
+    QFETCH(QStringList, names);
+    QList<QPair<QString, QString>> entries;
+    for (const QString& name : names) {
+        entries.append({sourceFile(name, "new " + name.toUtf8()), "\\"});
+        QFile old(home(name));
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old " + name.toUtf8());
+    }
+    auto admin = m_server->admin();
+    QVERIFY(admin);
+    QVERIFY(admin->publishUpdate("v1.4", "FALSE", "notes", entries));
+    auto updater = controller();
+    updater->start();
+    QCOMPARE(waitForEnd(*updater), 0);
+    QCOMPARE(m_dialogs.last().title, QStringLiteral("升级完成"));
+    for (const QString& name : names)
+        QCOMPARE(readAll(home(name)), "new " + name.toUtf8());
+    names.sort();
+    QCOMPARE(QDir(m_home->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), names);
 }
 
 void TestUpdater::window()

@@ -1,9 +1,11 @@
 #include "update/updater/UpdatePlan.h"
 
 #include "update/UpdateInfo.h"
+#include "update/UpdateStaging.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 
 namespace {
 
@@ -29,6 +31,8 @@ QString refusal(const QString& programFolder, const QString& url, const QString&
     const QString joined = QDir::cleanPath(root + relative + fileName);
     if (!joined.startsWith(root + QLatin1Char('/')))
         return QStringLiteral("保存位置不在软件目录中");
+    if (joined.mid(root.size() + 1).section(QLatin1Char('/'), 0, 0) == UpdateStaging::folderName())
+        return QStringLiteral("保存位置是升级程序自用的文件夹");
     if (QFileInfo(joined).isDir())
         return QStringLiteral("目标是一个文件夹");
     *target = joined;
@@ -59,17 +63,34 @@ UpdatePlan UpdatePlan::make(const QString& programFolder, const QString& downloa
     const QStringList folders = entries(savepathlist);
     plan.urlCount = urls.size();
     plan.folderCount = folders.size();
-    if (!plan.listsMatch())
+    if (!plan.listsMatch() || plan.tooLong())
         return plan;
+    QHash<QString, int> numberOf; // target → its entry's number
     for (int i = 0; i < urls.size(); ++i) {
         UpdateFile file;
         file.url = urls[i];
         file.fileName = fileNameOf(file.url);
-        const QString why = refusal(programFolder, file.url, folders[i], file.fileName, &file.target);
-        if (why.isEmpty())
+        QString why = refusal(programFolder, file.url, folders[i], file.fileName, &file.target);
+        if (why.isEmpty() && numberOf.contains(file.target))
+            why = QStringLiteral("与第 %1 个文件的目标相同").arg(numberOf.value(file.target));
+        if (why.isEmpty()) {
+            numberOf.insert(file.target, i + 1);
             plan.files.append(file);
-        else
+        } else {
             plan.refused.append(QStringLiteral("拒绝更新文件：%1 → %2（%3）").arg(file.url, folders[i], why));
+        }
+    }
+    // One target may not be the folder of another.
+    const QString root = QDir::cleanPath(programFolder);
+    for (const UpdateFile& file : std::as_const(plan.files)) {
+        for (QString dir = QFileInfo(file.target).path(); dir.size() > root.size(); dir = QFileInfo(dir).path()) {
+            if (numberOf.contains(dir)) {
+                plan.refused.append(QStringLiteral("拒绝更新文件：%1（保存位置与第 %2 个文件冲突）")
+                                        .arg(file.url)
+                                        .arg(numberOf.value(dir)));
+                break;
+            }
+        }
     }
     return plan;
 }

@@ -14,16 +14,22 @@ struct UpdateFile {
 // The files of an update, checked before anything is downloaded. Each target is formed as
 // the service intends (program folder + folder entry + file name, the entries beginning and
 // ending with "\"), and it must stay inside the program folder: an entry with "..", a drive
-// or network path, an address that is not http(s) or a file name that is empty is refused.
-// Lists of unequal length are refused as a whole.
+// or network path, an address that is not http(s), a file name that is empty, a place in the
+// updater's own staging folder and a target named twice (or standing where another target
+// needs a folder) are refused. Lists of unequal length, or longer than MaxFiles, are refused
+// as a whole.
 struct UpdatePlan {
+    // Far beyond any real release of the programs; a longer list is a mistake or an attack.
+    static constexpr int MaxFiles = 3000;
+
     QList<UpdateFile> files;
     int urlCount = 0;
     int folderCount = 0;
     QStringList refused; // one line per refused entry, for the log
 
     bool listsMatch() const { return urlCount == folderCount; }
-    bool usable() const { return listsMatch() && refused.isEmpty(); }
+    bool tooLong() const { return urlCount > MaxFiles; }
+    bool usable() const { return listsMatch() && !tooLong() && refused.isEmpty(); }
 
     static UpdatePlan make(const QString& programFolder, const QString& downloadlist, const QString& savepathlist);
     // Entries of a "||" list; an empty list has none.

@@ -9,15 +9,14 @@
 #include "update/UpdateInfo.h"
 #include "update/updater/UpdatePlan.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include <QtConcurrent/QtConcurrentRun>
 
 UpdaterController::UpdaterController(QNetworkAccessManager& network, Dialogs& dialogs, Clock& clock,
                                      QString programFolder, QString serviceBase, const QString& commandLine,
                                      QObject* parent)
     : QObject(parent), m_network(network), m_dialogs(dialogs), m_clock(clock),
       m_programFolder(std::move(programFolder)), m_serviceBase(std::move(serviceBase)),
-      m_commandLine(commandLine.trimmed())
+      m_commandLine(commandLine.trimmed()), m_staging(m_programFolder)
 {
     m_request = new RequestSlot(m_network, this);
     connect(m_request, &RequestSlot::answered, this, &UpdaterController::getNetInfo);
@@ -27,10 +26,12 @@ UpdaterController::UpdaterController(QNetworkAccessManager& network, Dialogs& di
             [this](qint64, const QString& saveFile) { onComplete(saveFile); });
     connect(m_downloader, &Downloader::DownloadError, this, &UpdaterController::onError);
     connect(m_downloader, &Downloader::DownloadAllComplete, this, &UpdaterController::onAllComplete);
+    connect(&m_swap, &QFutureWatcher<Swapped>::finished, this, &UpdaterController::onSwapped);
 }
 
 UpdaterController::~UpdaterController()
 {
+    m_swap.waitForFinished();
     // Closing the window mid-update leaves no staged files behind.
     dropBatch();
 }
@@ -38,6 +39,22 @@ UpdaterController::~UpdaterController()
 void UpdaterController::start()
 {
     append(QStringLiteral("正在检查更新..."));
+    switch (UpdateStaging::recover(m_programFolder)) {
+    case UpdateStaging::Recovery::RolledForward:
+        append(QStringLiteral("上次被中断的升级已经完成。"));
+        break;
+    case UpdateStaging::Recovery::RolledBack:
+        append(QStringLiteral("上次被中断的升级已经撤销，原有文件已恢复。"));
+        break;
+    case UpdateStaging::Recovery::Failed:
+        append(QStringLiteral("上次被中断的升级无法撤销，请检查软件目录中的 %1 文件夹。")
+                   .arg(UpdateStaging::folderName()));
+        break;
+    case UpdateStaging::Recovery::Nothing:
+    case UpdateStaging::Recovery::Cleared:
+    case UpdateStaging::Recovery::Busy:
+        break;
+    }
     requestInfo();
 }
 
@@ -49,6 +66,8 @@ void UpdaterController::requestInfo()
 
 void UpdaterController::command1Click()
 {
+    if (m_swap.isRunning())
+        return;
     if (m_caption == cancelCaption()) {
         m_request->release();
         dropBatch();
@@ -96,6 +115,13 @@ void UpdaterController::getNetInfo(const ServiceReply& reply)
     append(QStringLiteral("共检查到：%1个更新!").arg(plan.urlCount));
     m_rows.clear();
     emit rowsCleared();
+    if (plan.tooLong()) {
+        append(QStringLiteral("升级信息有误：列出了 %1 个文件，一次最多只能更新 %2 个，没有下载任何文件。")
+                   .arg(plan.urlCount)
+                   .arg(UpdatePlan::MaxFiles));
+        stopped();
+        return;
+    }
     if (!plan.listsMatch()) {
         append(QStringLiteral("升级信息有误：列出 %1 个文件，却有 %2 个保存位置，没有下载任何文件。")
                    .arg(plan.urlCount)
@@ -114,39 +140,51 @@ void UpdaterController::getNetInfo(const ServiceReply& reply)
         onAllComplete({QString()});
         return;
     }
+    if (!m_staging.open()) {
+        append(QStringLiteral("无法使用软件目录中的 %1 文件夹（另一个升级程序正在使用它，或目录不能写入），"
+                              "没有下载任何文件。")
+                   .arg(UpdateStaging::folderName()));
+        stopped();
+        return;
+    }
+    QStringList lines;
+    m_queued.reserve(plan.files.size());
+    m_rows.reserve(plan.files.size());
     for (int i = 0; i < plan.files.size(); ++i)
-        downloadaFile(plan.files[i].url, plan.files[i].target, i + 1);
+        downloadaFile(plan.files[i].url, plan.files[i].target, i + 1, &lines);
+    emit rowsAdded(0, m_rows.size());
+    append(lines);
+    for (int i = 0; i < ParallelDownloads; ++i)
+        startNext();
 }
 
-void UpdaterController::downloadaFile(const QString& url, const QString& target, int number)
+void UpdaterController::downloadaFile(const QString& url, const QString& target, int number, QStringList* lines)
 {
-    for (const Queued& q : m_queued) {
-        if (q.move.target == target) {
-            m_dialogs.message(QStringLiteral("不要重复下载，该书已在下载列表中！"), QStringLiteral("重复下载"),
-                              Dialogs::Exclamation);
-            return;
-        }
-    }
     const QString fileName = UpdatePlan::fileNameOf(url);
     m_rows.append({QString::number(number), fileName, QStringLiteral("正在连接..."), Row::Look::Normal});
-    emit rowAdded(m_rows.size() - 1);
-    append(QStringLiteral("开始下载：%1...").arg(fileName));
+    lines->append(QStringLiteral("开始下载：%1...").arg(fileName));
 
-    // Missing folders are made now; a folder that cannot be made fails this download.
-    QDir().mkpath(QFileInfo(target).absolutePath());
+    // Downloads go into the staging folder; the targets' folders are made by the swap.
     Queued queued;
-    queued.move = {StagedFiles::stagingName(target), target};
+    queued.url = url;
+    queued.move = {number, target};
+    queued.staged = m_staging.stagedFile(number);
     queued.row = m_rows.size() - 1;
+    m_queuedIndex.insert(queued.staged, m_queued.size());
     m_queued.append(queued);
-    m_downloader->BeginDownload(url, queued.move.staged);
+}
+
+void UpdaterController::startNext()
+{
+    if (m_nextToStart >= m_queued.size())
+        return;
+    const Queued& next = m_queued[m_nextToStart++];
+    m_downloader->BeginDownload(next.url, next.staged);
 }
 
 int UpdaterController::queuedIndex(const QString& saveFile) const
 {
-    for (int i = 0; i < m_queued.size(); ++i)
-        if (m_queued[i].move.staged == saveFile)
-            return i;
-    return -1;
+    return m_queuedIndex.value(saveFile, -1);
 }
 
 void UpdaterController::onProgress(qint64 cur, qint64 max, const QString& saveFile)
@@ -166,8 +204,9 @@ void UpdaterController::onComplete(const QString& saveFile)
     const int i = queuedIndex(saveFile);
     if (i < 0)
         return;
-    m_queued[i].ended = true;
     setRow(m_queued[i].row, QStringLiteral("下载完成！"), Row::Look::Done);
+    // Started from the handler, the next download joins the batch before it can end.
+    startNext();
 }
 
 void UpdaterController::onError(const QString& saveFile)
@@ -175,31 +214,48 @@ void UpdaterController::onError(const QString& saveFile)
     const int i = queuedIndex(saveFile);
     if (i < 0)
         return;
-    m_queued[i].ended = true;
     setRow(m_queued[i].row, QStringLiteral("下载失败"), Row::Look::Failed);
+    startNext();
 }
 
 void UpdaterController::onAllComplete(const QStringList& fileNotDownload)
 {
     append(QStringLiteral("全部下载完毕!"));
     if (fileNotDownload.size() > 1) {
+        QStringList lines;
         for (int k = 1; k < fileNotDownload.size(); ++k) {
             const int i = queuedIndex(fileNotDownload[k]);
-            append(QStringLiteral("下载失败：%1").arg(i < 0 ? fileNotDownload[k] : m_queued[i].move.target));
+            lines.append(QStringLiteral("下载失败：%1").arg(i < 0 ? fileNotDownload[k] : m_queued[i].move.target));
         }
+        append(lines);
         finishIncomplete(QStringLiteral("有 %1 个文件下载失败").arg(fileNotDownload.size() - 1));
         return;
     }
-    QList<StagedFiles::Move> moves;
-    for (const Queued& q : m_queued)
+    QList<UpdateStaging::Move> moves;
+    moves.reserve(m_queued.size());
+    for (const Queued& q : std::as_const(m_queued))
         moves.append(q.move);
-    QString failed;
-    if (!StagedFiles::commit(moves, &failed)) {
-        append(QStringLiteral("无法替换文件：%1").arg(failed));
-        finishIncomplete(QStringLiteral("无法替换文件 %1").arg(failed));
+    // The swap touches every file on disk, so it runs beside the window, which keeps
+    // answering; it cannot be cancelled.
+    setCommand(m_caption, false);
+    m_swap.setFuture(QtConcurrent::run([this, moves] {
+        Swapped swapped;
+        swapped.ok = m_staging.commit(moves, &swapped.failedTarget);
+        return swapped;
+    }));
+}
+
+void UpdaterController::onSwapped()
+{
+    const Swapped swapped = m_swap.result();
+    setCommand(m_caption, true);
+    if (!swapped.ok) {
+        append(QStringLiteral("无法替换文件：%1").arg(swapped.failedTarget));
+        finishIncomplete(QStringLiteral("无法替换文件 %1").arg(swapped.failedTarget));
         return;
     }
     m_queued.clear();
+    m_queuedIndex.clear();
     finishWithUpdate();
 }
 
@@ -226,11 +282,10 @@ void UpdaterController::stopped()
 void UpdaterController::dropBatch()
 {
     m_downloader->CancelAllDownload();
-    QStringList staged;
-    for (const Queued& q : m_queued)
-        staged.append(q.move.staged);
-    StagedFiles::discard(staged);
+    m_staging.discard();
     m_queued.clear();
+    m_queuedIndex.clear();
+    m_nextToStart = 0;
 }
 
 void UpdaterController::setRow(int row, const QString& state, Row::Look look)
@@ -244,8 +299,15 @@ void UpdaterController::setRow(int row, const QString& state, Row::Look look)
 
 void UpdaterController::append(const QString& line)
 {
-    m_log.append(line);
-    emit logAppended(line);
+    append(QStringList{line});
+}
+
+void UpdaterController::append(const QStringList& lines)
+{
+    if (lines.isEmpty())
+        return;
+    m_log += lines;
+    emit logAppended(lines);
 }
 
 void UpdaterController::setCommand(const QString& caption, bool enabled)

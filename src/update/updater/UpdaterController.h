@@ -1,7 +1,9 @@
 #pragma once
 
-#include "update/updater/StagedFiles.h"
+#include "update/UpdateStaging.h"
 
+#include <QFutureWatcher>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -16,9 +18,10 @@ struct ServiceReply;
 
 // What the updater window `Form1` does, without the widgets: it asks the service for its
 // information block, compares the version with its command line, downloads every listed
-// file beside its target and, once all have arrived, moves them into place together; then
-// it reports the end. The window shows log(), rows() and the state of Command1, and ends
-// the program on finished().
+// file into its staging folder and, once all have arrived, moves them into place together;
+// then it reports the end. The window shows log(), rows() and the state of Command1, and
+// ends the program on finished(). A few files are fetched at a time, and every step costs
+// the same however long the list is, so a long list keeps the window answering.
 class UpdaterController : public QObject {
     Q_OBJECT
 public:
@@ -47,30 +50,41 @@ public:
 
     static QString cancelCaption() { return QStringLiteral("取消更新"); }
     static QString startCaption() { return QStringLiteral("开始更新"); }
+    // Transfers running at once; the rest wait their turn.
+    static constexpr int ParallelDownloads = 6;
 
 signals:
-    void logAppended(const QString& line);
+    // Lines appended to log() together.
+    void logAppended(const QStringList& lines);
     void rowsCleared();
-    void rowAdded(int index);
+    // Rows first .. first + count - 1 were appended to rows().
+    void rowsAdded(int first, int count);
     void rowChanged(int index);
     void commandChanged();
     // The program is to end (the window hides): 0 after an update or when there is none.
     void finished(int exitCode);
 
 private:
+    struct Swapped {
+        bool ok = false;
+        QString failedTarget;
+    };
     struct Queued {
-        StagedFiles::Move move;
+        QString url;
+        UpdateStaging::Move move;
+        QString staged;
         int row = -1;
-        bool ended = false;
     };
 
     void requestInfo();
     void getNetInfo(const ServiceReply& reply);
-    void downloadaFile(const QString& url, const QString& target, int number);
+    void downloadaFile(const QString& url, const QString& target, int number, QStringList* lines);
+    void startNext();
     void onProgress(qint64 cur, qint64 max, const QString& saveFile);
     void onComplete(const QString& saveFile);
     void onError(const QString& saveFile);
     void onAllComplete(const QStringList& fileNotDownload);
+    void onSwapped();
     void finishWithUpdate();
     void finishIncomplete(const QString& why);
     void stopped();
@@ -78,6 +92,7 @@ private:
     int queuedIndex(const QString& saveFile) const;
     void setRow(int row, const QString& state, Row::Look look);
     void append(const QString& line);
+    void append(const QStringList& lines);
     void setCommand(const QString& caption, bool enabled);
 
     QNetworkAccessManager& m_network;
@@ -88,7 +103,11 @@ private:
     QString m_commandLine;
     RequestSlot* m_request = nullptr;
     Downloader* m_downloader = nullptr;
-    QList<Queued> m_queued; // the downloads of this update, in order
+    UpdateStaging m_staging;
+    QList<Queued> m_queued;            // the downloads of this update, in order
+    QHash<QString, int> m_queuedIndex; // staged file → its place in m_queued
+    int m_nextToStart = 0;
+    QFutureWatcher<Swapped> m_swap;
     QStringList m_log;
     QList<Row> m_rows;
     QString m_caption = cancelCaption();

@@ -20,6 +20,7 @@ UpdaterWindow::UpdaterWindow(UpdaterController& controller, QWidget* parent) : Q
     m_log = new QListWidget(this);
     m_log->setObjectName(QStringLiteral("List1"));
     m_log->setGeometry(10, 10, kWidth - 20, 144);
+    m_log->setUniformItemSizes(true);
 
     m_details = new QLabel(QStringLiteral("下载详情"), this);
     m_details->setObjectName(QStringLiteral("Label1"));
@@ -36,22 +37,21 @@ UpdaterWindow::UpdaterWindow(UpdaterController& controller, QWidget* parent) : Q
     m_list = new QTreeWidget(this);
     m_list->setObjectName(QStringLiteral("ListView1"));
     m_list->setRootIsDecorated(false);
+    m_list->setUniformRowHeights(true);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setHeaderLabels({QStringLiteral("序号"), QStringLiteral("更新文件"), QStringLiteral("下载进度")});
     m_list->setGeometry(10, kShortHeight, kWidth - 20, kTallHeight - kShortHeight - 10);
     m_list->header()->resizeSection(0, 48);
     m_list->header()->resizeSection(1, 200);
 
-    connect(&m_controller, &UpdaterController::logAppended, this, [this](const QString& line) {
-        m_log->addItem(line);
+    // Rows and lines arrive in batches and go in with one layout of the list each, which
+    // keeps a list of thousands of files from costing a layout per row.
+    connect(&m_controller, &UpdaterController::logAppended, this, [this](const QStringList& lines) {
+        m_log->addItems(lines);
         m_log->scrollToBottom();
     });
     connect(&m_controller, &UpdaterController::rowsCleared, m_list, &QTreeWidget::clear);
-    connect(&m_controller, &UpdaterController::rowAdded, this, [this](int index) {
-        m_list->addTopLevelItem(new QTreeWidgetItem);
-        showRow(index);
-        m_list->scrollToItem(m_list->topLevelItem(index));
-    });
+    connect(&m_controller, &UpdaterController::rowsAdded, this, &UpdaterWindow::addRows);
     connect(&m_controller, &UpdaterController::rowChanged, this, &UpdaterWindow::showRow);
     connect(&m_controller, &UpdaterController::commandChanged, this, &UpdaterWindow::showCommand);
     for (const QString& line : m_controller.log())
@@ -61,12 +61,29 @@ UpdaterWindow::UpdaterWindow(UpdaterController& controller, QWidget* parent) : Q
     setFixedSize(kWidth, kTallHeight);
 }
 
+void UpdaterWindow::addRows(int first, int count)
+{
+    QList<QTreeWidgetItem*> items;
+    items.reserve(count);
+    for (int i = first; i < first + count; ++i) {
+        items.append(new QTreeWidgetItem);
+        paintRow(items.last(), m_controller.rows().at(i));
+    }
+    m_list->insertTopLevelItems(first, items);
+    if (!items.isEmpty())
+        m_list->scrollToItem(items.last());
+}
+
 void UpdaterWindow::showRow(int index)
 {
     QTreeWidgetItem* item = m_list->topLevelItem(index);
     if (!item || index >= m_controller.rows().size())
         return;
-    const UpdaterController::Row& row = m_controller.rows().at(index);
+    paintRow(item, m_controller.rows().at(index));
+}
+
+void UpdaterWindow::paintRow(QTreeWidgetItem* item, const UpdaterController::Row& row)
+{
     item->setText(0, row.number);
     item->setText(1, row.fileName);
     item->setText(2, row.state);

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "update/updater/UpdaterController.h"
+
 #include <QWidget>
 
 class QLabel;
 class QListWidget;
 class QPushButton;
 class QTreeWidget;
-class UpdaterController;
+class QTreeWidgetItem;
 
 // Form1 of the updater, "Quillmere - 在线升级系统": the log List1 above, the download list
 // ListView1 below, Command1 to cancel or start again, and Label1 "下载详情" which shows or
@@ -31,7 +33,9 @@ protected:
 
 private:
     void centre();
+    void addRows(int first, int count);
     void showRow(int index);
+    void paintRow(QTreeWidgetItem* item, const UpdaterController::Row& row);
     void showCommand();
 
     UpdaterController& m_controller;

@@ -9,8 +9,9 @@
 #include <QNetworkAccessManager>
 
 // `update`: started by the reader as "update -v1.3" when an update is accepted. It replaces
-// the listed files in its program folder (the folder of the executable, or QUILLMERE_HOME)
-// and ends; the reader is not running meanwhile.
+// the listed files in the folder of the programs, its own folder, and ends; the reader is
+// not running meanwhile. QUILLMERE_HOME moves the reader's data, never the programs, so it
+// plays no part here.
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
@@ -22,8 +23,8 @@ int main(int argc, char* argv[])
     QNetworkAccessManager network;
     // The whole argument text, as one version mark.
     const QString commandLine = QCoreApplication::arguments().mid(1).join(QLatin1Char(' '));
-    UpdaterController controller(network, dialogs, clock, AppPaths::programFolder(), AppPaths::serviceBase(),
-                                 commandLine);
+    UpdaterController controller(network, dialogs, clock, QCoreApplication::applicationDirPath(),
+                                 AppPaths::serviceBase(), commandLine);
     UpdaterWindow window(controller);
     QObject::connect(
         &controller, &UpdaterController::finished, &app,
