@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 
 RecordingHttpServer::RecordingHttpServer(QObject* parent) : QObject(parent)
@@ -20,9 +21,9 @@ RecordingHttpServer::~RecordingHttpServer()
         socket->disconnect(this);
 }
 
-bool RecordingHttpServer::listen()
+bool RecordingHttpServer::listen(quint16 port)
 {
-    return m_server.listen(QHostAddress::LocalHost, 0);
+    return m_server.listen(QHostAddress::LocalHost, port);
 }
 
 QString RecordingHttpServer::base() const
@@ -84,6 +85,10 @@ void RecordingHttpServer::respond(QTcpSocket* socket, const Answer& answer)
 {
     if (answer.never)
         return;
+    if (answer.hangUp) {
+        socket->disconnectFromHost();
+        return;
+    }
     QByteArray head = "HTTP/1.1 " + QByteArray::number(answer.status) + " X\r\n";
     head += "Content-Type: " + answer.contentType + "\r\n";
     QByteArray body = answer.body;
@@ -92,7 +97,7 @@ void RecordingHttpServer::respond(QTcpSocket* socket, const Answer& answer)
     if (answer.chunked)
         head += "Transfer-Encoding: chunked\r\n";
     else
-        head += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";
+        head += "Content-Length: " + QByteArray::number(answer.body.size() + answer.fillerBytes) + "\r\n";
     if (answer.stopAfterBytes >= 0)
         head += "Connection: close\r\n";
     head += "\r\n";
@@ -100,14 +105,20 @@ void RecordingHttpServer::respond(QTcpSocket* socket, const Answer& answer)
 
     // The body goes out in pieces, each after the previous one was written, so that a
     // client sees progress (and a pause where one was asked for).
-    auto offset = std::make_shared<int>(0);
+    auto offset = std::make_shared<qint64>(0);
+    const qint64 total = body.size() + answer.fillerBytes;
     QPointer<QTcpSocket> guard(socket);
     auto sendNext = std::make_shared<std::function<void()>>();
     *sendNext = [=] {
         if (!guard)
             return;
         const int piece = 64 * 1024;
-        if (*offset >= body.size()) {
+        if (guard->bytesToWrite() > 16 * piece) {
+            // The client reads slower than this writes: the pieces wait rather than pile up here.
+            QTimer::singleShot(1, guard, *sendNext);
+            return;
+        }
+        if (*offset >= total) {
             if (answer.chunked && answer.stopAfterBytes < 0)
                 guard->write("0\r\n\r\n");
             if (answer.stopAfterBytes >= 0) {
@@ -116,7 +127,9 @@ void RecordingHttpServer::respond(QTcpSocket* socket, const Answer& answer)
             }
             return;
         }
-        const QByteArray chunk = body.mid(*offset, piece);
+        const QByteArray chunk = *offset < body.size()
+                                     ? body.mid(*offset, piece)
+                                     : QByteArray(static_cast<int>(std::min<qint64>(piece, total - *offset)), 'x');
         *offset += chunk.size();
         if (answer.chunked)
             guard->write(QByteArray::number(chunk.size(), 16) + "\r\n" + chunk + "\r\n");
