@@ -4,7 +4,12 @@
 #include "platform/Dialogs.h"
 
 #include <QRegularExpression>
+#include <QSemaphore>
+#include <QThreadPool>
 #include <QXmlStreamReader>
+
+#include <algorithm>
+#include <memory>
 
 MissingReplyElement::MissingReplyElement(const QString& tag)
     : std::runtime_error("reply lacks <" + tag.toStdString() + ">"), m_tag(tag)
@@ -90,6 +95,25 @@ ReplyDocument ReplyDocument::load(const QByteArray& body, const QByteArray& cont
     return doc;
 }
 
+std::optional<ReplyDocument> ReplyDocument::loadWithin(const QByteArray& body, const QByteArray& contentType,
+                                                       QDeadlineTimer deadline)
+{
+    // Shared with the worker, which may finish after the caller has stopped waiting.
+    struct Job {
+        QSemaphore done;
+        ReplyDocument document;
+    };
+    auto job = std::make_shared<Job>();
+    QThreadPool::globalInstance()->start([job, body, contentType] {
+        job->document = load(body, contentType);
+        job->done.release();
+    });
+    const qint64 remaining = deadline.remainingTime();
+    if (!job->done.tryAcquire(1, remaining < 0 ? -1 : static_cast<int>(remaining)))
+        return std::nullopt;
+    return job->document;
+}
+
 QDomElement ReplyDocument::first(const QString& tag) const
 {
     return m_doc.elementsByTagName(tag).item(0).toElement();
@@ -113,6 +137,17 @@ QList<QDomElement> ReplyDocument::all(const QString& tag) const
     return list;
 }
 
+QList<QDomElement> ReplyDocument::all(const QString& tag, int limit) const
+{
+    QList<QDomElement> list;
+    const QDomNodeList nodes = m_doc.elementsByTagName(tag);
+    const int count = std::min(static_cast<int>(nodes.size()), limit);
+    list.reserve(count);
+    for (int i = 0; i < count; ++i)
+        list.append(nodes.item(i).toElement());
+    return list;
+}
+
 QString ReplyDocument::field(const QDomElement& record, const QString& tag)
 {
     const QDomElement e = record.elementsByTagName(tag).item(0).toElement();
@@ -127,8 +162,24 @@ QString ReplyDocument::fieldOr(const QDomElement& record, const QString& tag, co
     return e.isNull() ? fallback : e.text();
 }
 
+QString elided(const QString& text, int maxChars)
+{
+    if (text.size() <= maxChars)
+        return text;
+    int cut = maxChars - 1;
+    // A character outside the basic plane is never split in two.
+    if (cut > 0 && text.at(cut - 1).isHighSurrogate())
+        --cut;
+    return text.left(cut) + QChar(0x2026);
+}
+
 void showReadingFailure(Dialogs& dialogs, const ReplyDocument& document)
 {
-    dialogs.message(QStringLiteral("网络还没有准备就续，资料读取错误。状态：") + QString::number(document.readyState()),
+    showReadingFailure(dialogs, document.readyState());
+}
+
+void showReadingFailure(Dialogs& dialogs, int readyState)
+{
+    dialogs.message(QStringLiteral("网络还没有准备就续，资料读取错误。状态：") + QString::number(readyState),
                     QStringLiteral("读取错误"), Dialogs::Exclamation);
 }

@@ -33,6 +33,8 @@ private Q_SLOTS:
     void missingUpdaterIsReportedOnce_data();
     void missingUpdaterIsReportedOnce();
     void silentServiceDelaysTheStartOnly();
+    void hugeReplyDelaysTheStartOnly_data();
+    void hugeReplyDelaysTheStartOnly();
 
 private:
     UpdateCheck::Outcome check(const QByteArray& body, int status = 200,
@@ -263,6 +265,34 @@ void TestUpdateCheck::silentServiceDelaysTheStartOnly()
     QVERIFY(!outcome.accepted && !outcome.endReader);
     // Generous bound: the point is that the wait ends, not how fast.
     QVERIFY2(timer.elapsed() < 15000, "the check gives up on a silent service");
+    QCOMPARE(m_dialogs.count(), 0);
+}
+
+void TestUpdateCheck::hugeReplyDelaysTheStartOnly_data()
+{
+    QTest::addColumn<qint64>("filler");
+    QTest::addColumn<int>("padding");
+    // Either would prompt for version v9 once read, and neither is read within the limit.
+    QTest::newRow("streamed past the cap") << 256LL * 1024 * 1024 << 0;
+    QTest::newRow("under the cap, slow to parse") << qint64(0) << 1'900'000;
+}
+
+void TestUpdateCheck::hugeReplyDelaysTheStartOnly()
+{
+    QFETCH(qint64, filler);
+    QFETCH(int, padding);
+    InfoBlock info;
+    info.version = QStringLiteral("v9");
+    RecordingHttpServer::Answer answer;
+    answer.body = info.xml().replace("</infobase>", QByteArray("<a/>").repeated(padding) + "</infobase>");
+    answer.chunked = true;
+    answer.fillerBytes = filler;
+    m_server().answerDefault(answer);
+    UpdateCheck check(m_state, m_network, m_dialogs, m_starter, m_updater);
+    check.setTimeoutMs(1000);
+    const UpdateCheck::Outcome outcome =
+        check.run(m_server().base() + QStringLiteral("/readerserver/getinfo.asp?rnt=1"));
+    QVERIFY(!outcome.accepted && !outcome.endReader);
     QCOMPARE(m_dialogs.count(), 0);
 }
 
