@@ -6,6 +6,12 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 
+namespace {
+
+constexpr qint64 kReadAheadBytes = 1024 * 1024;
+
+} // namespace
+
 RequestSlot::RequestSlot(QNetworkAccessManager& network, QObject* parent) : QObject(parent), m_network(network)
 {
     m_timer.setSingleShot(true);
@@ -56,6 +62,8 @@ void RequestSlot::start(QNetworkReply* reply)
     release();
     m_reply = reply;
     m_sent = false;
+    // The stack reads ahead no further than this, so a flood waits on the wire, not in memory.
+    reply->setReadBufferSize(kReadAheadBytes);
     connect(reply, &QNetworkReply::finished, this, &RequestSlot::finish);
     connect(reply, &QNetworkReply::metaDataChanged, this, [this] {
         // A declared length past the cap is refused before a byte of it is read.

@@ -21,6 +21,8 @@ ServiceReply SynchronousGet::fetch(QNetworkAccessManager& network, const QString
     if (remaining > 0)
         request.setTransferTimeout(static_cast<int>(remaining));
     QNetworkReply* reply = network.get(request);
+    // The stack reads ahead no further than this, so a flood waits on the wire, not in memory.
+    reply->setReadBufferSize(1024 * 1024);
     // Only the reply, the cap and the deadline can end this loop; it runs before any window exists.
     QEventLoop loop;
     QTimer timer;
