@@ -42,17 +42,24 @@ const QRegularExpression& xmlDeclaration()
 
 // Replies nest a few elements deep. Building the document takes time growing with the square
 // of the nesting and overflows the stack past some 100,000 levels (a reply of 600 KB), so a
-// deeper document is refused before it is built.
+// deeper document is refused before it is built. So is one of more elements and attributes
+// than any reply holds (a catalogue page has some 200): each costs the document hundreds of
+// bytes, and a reply of tiny elements under the size cap would take a second and 200 MB to build.
 constexpr int kMaxNesting = 256;
+constexpr qsizetype kMaxNodes = 50000;
 
-template <typename Text> bool nestsTooDeep(const Text& text)
+template <typename Text> bool beyondBounds(const Text& text)
 {
     QXmlStreamReader reader(text);
     int depth = 0;
+    qsizetype nodes = 0;
     while (!reader.atEnd()) {
         const QXmlStreamReader::TokenType token = reader.readNext();
-        if (token == QXmlStreamReader::StartElement && ++depth > kMaxNesting)
-            return true;
+        if (token == QXmlStreamReader::StartElement) {
+            nodes += 1 + reader.attributes().size();
+            if (++depth > kMaxNesting || nodes > kMaxNodes)
+                return true;
+        }
         if (token == QXmlStreamReader::EndElement)
             --depth;
     }
@@ -87,9 +94,9 @@ ReplyDocument ReplyDocument::load(const QByteArray& body, const QByteArray& cont
         // Decoded here; the declaration goes, so the parser does not look for the code page again.
         QString text = AnsiCodePage::decode(body);
         text.remove(xmlDeclaration());
-        parsed = !nestsTooDeep(text) && doc.m_doc.setContent(text);
+        parsed = !beyondBounds(text) && doc.m_doc.setContent(text);
     } else {
-        parsed = !nestsTooDeep(body) && doc.m_doc.setContent(body);
+        parsed = !beyondBounds(body) && doc.m_doc.setContent(body);
     }
     doc.m_readyState = parsed ? 4 : 1;
     return doc;

@@ -97,6 +97,10 @@ void TestServiceRequests::replyDocumentStates_data()
     // levels once took minutes and then overflowed the stack.
     QTest::newRow("nested 256 deep") << QByteArray("<a>").repeated(256) + QByteArray("</a>").repeated(256) << 4;
     QTest::newRow("nested 257 deep") << QByteArray("<a>").repeated(257) + QByteArray("</a>").repeated(257) << 1;
+    QTest::newRow("50,000 elements") << "<r>" + QByteArray("<a/>").repeated(49999) + "</r>" << 4;
+    QTest::newRow("50,001 elements") << "<r>" + QByteArray("<a/>").repeated(50000) + "</r>" << 1;
+    QTest::newRow("elements and attributes past 50,000")
+        << "<r>" + QByteArray("<a b='1' c='2'/>").repeated(16667) + "</r>" << 1;
     QTest::newRow("nested 200,000 deep") << QByteArray("<a>").repeated(200000) + QByteArray("</a>").repeated(200000)
                                          << 1;
 }
@@ -460,9 +464,11 @@ void TestServiceRequests::synchronousGetGivesUpPastTheCap()
 
 void TestServiceRequests::readingWithinADeadline()
 {
-    // Two million elements take the parser seconds; a deadline of a few milliseconds ends the wait.
-    const QByteArray slow = "<r>" + QByteArray("<a/>").repeated(2'000'000) + "</r>";
-    QVERIFY(!ReplyDocument::loadWithin(slow, {}, QDeadlineTimer(20)));
+    // Eight megabytes of escaped text take the parser a good part of a second; a deadline
+    // that has passed ends the wait at once.
+    const QByteArray slow =
+        "<r>" + QByteArray("<a>&amp;&lt;&gt;</a>").repeated(40000) + QByteArray("&amp;").repeated(1'500'000) + "</r>";
+    QVERIFY(!ReplyDocument::loadWithin(slow, {}, QDeadlineTimer(1)));
     const std::optional<ReplyDocument> quick =
         ReplyDocument::loadWithin("<infobase><version>v1.3</version></infobase>", {}, QDeadlineTimer(10000));
     QVERIFY(quick);
