@@ -269,9 +269,10 @@ void UserPanel::showBox(const MessageBox& box)
 
 void UserPanel::showNotice(const ServiceReply& reply, std::function<void()> again)
 {
-    m_noticeText = ServiceNotice::text(reply, m_services.state.serviceBase);
-    if (m_noticeText.isEmpty())
-        return;
+    const QString text = ServiceNotice::text(reply, m_services.state.serviceBase);
+    if (text.isEmpty())
+        return; // an answer came; a notice of another request stays
+    m_noticeText = text;
     m_retry = std::move(again);
     m_notice->setText(ServiceNotice::labelHtml(m_noticeText));
     m_notice->setToolTip(ServiceNotice::reason(reply));

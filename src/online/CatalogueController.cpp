@@ -138,10 +138,10 @@ void CatalogueController::retry()
 
 void CatalogueController::setNotice(const QString& notice, const QString& reason)
 {
-    m_noticeReason = reason;
-    if (m_notice == notice)
+    if (m_notice == notice && m_noticeReason == reason)
         return;
     m_notice = notice;
+    m_noticeReason = reason;
     emit noticeChanged(notice);
 }
 
