@@ -3,6 +3,7 @@
 #include "online/ReplyDocument.h"
 #include "online/ServiceReply.h"
 
+#include <QFutureWatcher>
 #include <QObject>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -28,19 +29,23 @@ public:
         using Result = std::invoke_result_t<Reader, const ReplyDocument&>;
         const quint64 ticket = ++m_ticket;
         m_busy = true;
-        QtConcurrent::run([body = reply.body, type = reply.contentType, read] {
+        // The watcher belongs to the context: a window that has gone is never called back.
+        auto* watcher = new QFutureWatcher<Read<Result>>(context);
+        QObject::connect(watcher, &QFutureWatcherBase::finished, context, [this, ticket, done, watcher] {
+            watcher->deleteLater();
+            if (ticket != m_ticket)
+                return;
+            m_busy = false;
+            done(watcher->result());
+        });
+        watcher->setFuture(QtConcurrent::run([body = reply.body, type = reply.contentType, read] {
             const ReplyDocument document = ReplyDocument::load(body, type);
             Read<Result> r;
             r.readyState = document.readyState();
             if (document.usable())
                 r.result = read(document);
             return r;
-        }).then(context, [this, ticket, done](const Read<Result>& r) {
-            if (ticket != m_ticket)
-                return;
-            m_busy = false;
-            done(r);
-        });
+        }));
     }
 
     void drop()
