@@ -18,10 +18,10 @@ QList<RankingRow> read(const ReplyDocument& doc, const QString& kind)
 {
     const QString figureTag = kind == goldKind() ? QStringLiteral("usermoney") : QStringLiteral("userpoint");
     QList<RankingRow> rows;
-    const QList<QDomElement> users = doc.all(QStringLiteral("uinfo"));
+    const QList<QDomElement> users = doc.all(QStringLiteral("uinfo"), kMaxListRecords);
     for (qsizetype i = 0; i < users.size(); ++i) {
-        rows.append({QString::number(i + 1), ReplyDocument::fieldOr(users[i], QStringLiteral("uname")),
-                     ReplyDocument::fieldOr(users[i], figureTag)});
+        rows.append({QString::number(i + 1), elided(ReplyDocument::fieldOr(users[i], QStringLiteral("uname"))),
+                     elided(ReplyDocument::fieldOr(users[i], figureTag))});
     }
     return rows;
 }

@@ -19,7 +19,8 @@ namespace Ranking {
 QString pointsKind();
 QString goldKind();
 
-// A uinfo lacking one of its children shows an empty value there.
+// A uinfo lacking one of its children shows an empty value there. A ranking takes at most
+// kMaxListRecords users, each text cut to kMaxShownChars characters (with "…").
 QList<RankingRow> read(const ReplyDocument& doc, const QString& kind);
 
 QColor nameColor();

@@ -62,6 +62,17 @@ UploadOutcome read(const ServiceReply& reply, qint64 knownLimit)
             return failure(answer->second);
         return failure(QStringLiteral("上传的文件太大，服务器拒绝接收，请压缩后再上传！"));
     }
+    if (reply.status == 0 && reply.requestSent) {
+        // The book went out whole; the service may have stored it and only its answer is missing.
+        const QString why = reply.failure == ServiceReply::Failure::TimedOut
+                                ? QStringLiteral("电子书已经发送完毕，但服务器没有在限定时间内答复，")
+                                : QStringLiteral("电子书已经发送完毕，但没有收到服务器的答复，");
+        return {false,
+                MessageBox{why + QStringLiteral("不能确定是否已经上传成功。请到“我上传的电子书”查看它是否已经到达，"
+                                                "没有到达再重新上传。"),
+                           QStringLiteral("上传结果不明"), Dialogs::Exclamation},
+                0};
+    }
     if (reply.status == 0)
         return failure(QStringLiteral("无法连接到服务器，或者连接中断了，电子书没有上传成功。请稍后再试！"));
     return failure(QStringLiteral("服务器出错了（状态 %1），电子书没有上传成功。请稍后再试！").arg(reply.status));

@@ -17,6 +17,8 @@ namespace UploadReply {
 // number a refusal ("上传失败") with the message; an answer without "|" or with a code that
 // is no number is a failure showing the raw text. Any other status is a failure too,
 // told in words: 413 names the limit (from the X-Upload-Limit header, else `knownLimit`).
+// No answer after the whole body went out is not called a failure: the book may have
+// arrived, and "我上传的电子书" shows whether it did.
 UploadOutcome read(const ServiceReply& reply, qint64 knownLimit);
 
 } // namespace UploadReply

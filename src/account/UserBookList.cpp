@@ -69,13 +69,13 @@ QString dateText(const QString& ftime)
 UserBookReply read(const ReplyDocument& doc)
 {
     UserBookReply reply;
-    for (const QDomElement& book : doc.all(QStringLiteral("bookinfo"))) {
-        auto field = [&](const char* tag) { return ReplyDocument::fieldOr(book, QLatin1String(tag)); };
+    for (const QDomElement& book : doc.all(QStringLiteral("bookinfo"), MaxRows)) {
+        auto field = [&](const char* tag) { return elided(ReplyDocument::fieldOr(book, QLatin1String(tag))); };
         UserBookRow row;
         row.id = field("id");
         row.category = field("class");
         row.name = field("name");
-        row.state = stateText(field("statue"), field("newchap"));
+        row.state = elided(stateText(field("statue"), field("newchap")));
         row.date = dateText(field("ftime"));
         row.review = reviewText(field("checkif"));
         row.reviewColor = reviewColor(row.review);

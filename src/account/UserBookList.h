@@ -1,14 +1,13 @@
 #pragma once
 
 #include "account/AccountReply.h"
+#include "online/ReplyDocument.h"
 
 #include <QColor>
 #include <QList>
 #include <QString>
 
 #include <optional>
-
-class ReplyDocument;
 
 // One row of "我上传的电子书".
 struct UserBookRow {
@@ -48,6 +47,10 @@ namespace UserBookList {
 
 // The colour of a book's name in the list.
 QColor nameColor();
+
+// A page of the list takes at most this many books; each shown text is cut to
+// kMaxShownChars characters (with "…").
+constexpr int MaxRows = kMaxListRecords;
 
 // A bookinfo lacking one of its children shows an empty value there.
 UserBookReply read(const ReplyDocument& doc);

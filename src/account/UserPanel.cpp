@@ -12,6 +12,7 @@
 #include "app/AppServices.h"
 #include "app/AppState.h"
 #include "online/ReplyDocument.h"
+#include "online/ServiceNotice.h"
 #include "platform/Clipboard.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -22,6 +23,9 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QWebEngineView>
+
+#include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -67,6 +71,18 @@ UserPanel::UserPanel(AppServices& services, Clipboard& clipboard, AccountSession
         QStringLiteral("background: #FFF8D6; border: 1px solid #E0C860; padding: 4px 10px; color: #6b5800;"));
     m_loading->adjustSize();
     m_loading->hide();
+
+    m_notice = new QLabel(this);
+    m_notice->setObjectName(QStringLiteral("ServiceNotice"));
+    m_notice->setTextFormat(Qt::RichText);
+    m_notice->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    m_notice->setStyleSheet(
+        QStringLiteral("background: #FFF1F0; border: 1px solid #E0A0A0; padding: 4px 10px; color: #8A1F11;"));
+    connect(m_notice, &QLabel::linkActivated, this, [this](const QString& link) {
+        if (link == ServiceNotice::linkTarget())
+            retry();
+    });
+    m_notice->hide();
 
     connect(m_tree, &QTreeWidget::itemClicked, this, [this] { TreeView1_Click(); });
     connect(m_tree, &QTreeWidget::itemDoubleClicked, this, [this] { TreeView1_DblClick(); });
@@ -251,33 +267,76 @@ void UserPanel::showBox(const MessageBox& box)
     m_services.dialogs.message(box.text, box.title, box.style);
 }
 
+void UserPanel::showNotice(const ServiceReply& reply, std::function<void()> again)
+{
+    const QString text = ServiceNotice::text(reply, m_services.state.serviceBase);
+    if (text.isEmpty())
+        return; // an answer came; a notice of another request stays
+    m_noticeText = text;
+    m_retry = std::move(again);
+    m_notice->setText(ServiceNotice::labelHtml(m_noticeText));
+    m_notice->setToolTip(ServiceNotice::reason(reply));
+    m_notice->adjustSize();
+    m_notice->show();
+    m_notice->raise();
+    relayout();
+}
+
+void UserPanel::hideNotice()
+{
+    m_noticeText.clear();
+    m_notice->hide();
+}
+
+void UserPanel::retry()
+{
+    if (!m_retry)
+        return;
+    const std::function<void()> again = std::exchange(m_retry, {});
+    again();
+}
+
 void UserPanel::LoginHTTP(const QString& url)
 {
+    hideNotice();
     showLoading();
+    m_accountAgain = [this, url] { LoginHTTP(url); };
     m_account.get(url);
 }
 
 void UserPanel::PostHTTP(const QString& url, const QByteArray& body)
 {
+    hideNotice();
+    m_accountAgain = [this, url, body] { PostHTTP(url, body); };
     m_account.postForm(url, body);
     showLoading();
 }
 
 void UserPanel::ReadHTTP(const QString& url)
 {
+    hideNotice();
     showLoading();
+    m_listAgain = [this, url] { ReadHTTP(url); };
+    m_listReading.drop();
     m_list.get(url);
 }
 
 void UserPanel::GetTopHTTP(const QString& url)
 {
+    hideNotice();
     showLoading();
+    m_rankingAgain = [this, url, kind = m_rankingKind] {
+        m_rankingKind = kind;
+        GetTopHTTP(url);
+    };
+    m_rankingReading.drop();
     m_ranking.get(url);
 }
 
 void UserPanel::CheckLogin(const ServiceReply& reply)
 {
     hideLoading();
+    showNotice(reply, m_accountAgain);
     const auto info = AccountReply::readLoginInfo(reply);
     if (!info)
         return;
@@ -334,39 +393,44 @@ void UserPanel::requestBooks(const std::optional<QString>& page)
                                            m_services.clock.now()));
 }
 
-std::optional<ReplyDocument> UserPanel::readListReply(const ServiceReply& reply)
+bool UserPanel::listReplyCame(const ServiceReply& reply, std::function<void()> again)
 {
     // A failed request takes the loading picture away too, so it never stays up for nothing.
-    if (!reply.accepted()) {
-        hideLoading();
-        return std::nullopt;
-    }
-    ReplyDocument doc = ReplyDocument::load(reply.body, reply.contentType);
-    if (!doc.usable()) {
-        showReadingFailure(m_services.dialogs, doc);
-        hideLoading();
-        return std::nullopt;
-    }
-    return doc;
+    if (reply.accepted())
+        return true;
+    hideLoading();
+    showNotice(reply, std::move(again));
+    return false;
+}
+
+template <typename Result> bool UserPanel::listReplyRead(const ReplyReading::Read<Result>& read)
+{
+    if (read.result)
+        return true;
+    showReadingFailure(m_services.dialogs, read.readyState);
+    hideLoading();
+    return false;
 }
 
 void UserPanel::GetBookList(const ServiceReply& reply)
 {
-    const std::optional<ReplyDocument> read = readListReply(reply);
-    if (!read)
+    if (!listReplyCame(reply, m_listAgain))
         return;
-    const ReplyDocument& doc = *read;
-    const UserBookReply result = UserBookList::read(doc);
-    m_booksPage->showRows(result.rows);
-    if (!result.pages) {
-        showBox({QStringLiteral("没有获取到任何数据！"), QString(), Dialogs::Exclamation});
+    m_listReading.start(this, reply, &UserBookList::read, [this](const ReplyReading::Read<UserBookReply>& read) {
+        if (!listReplyRead(read))
+            return;
+        const UserBookReply& result = *read.result;
+        m_booksPage->showRows(result.rows);
+        if (!result.pages) {
+            showBox({QStringLiteral("没有获取到任何数据！"), QString(), Dialogs::Exclamation});
+            hideLoading();
+            return;
+        }
+        m_pages = *result.pages;
+        m_booksPage->setStatus(m_pages.status());
         hideLoading();
-        return;
-    }
-    m_pages = *result.pages;
-    m_booksPage->setStatus(m_pages.status());
-    hideLoading();
-    m_booksPage->list()->setFocus();
+        m_booksPage->list()->setFocus();
+    });
 }
 
 void UserPanel::onPagerLink(UserBooksPage::Link link)
@@ -399,14 +463,19 @@ void UserPanel::onPagerLink(UserBooksPage::Link link)
 
 void UserPanel::GetTopInfo(const ServiceReply& reply)
 {
-    const std::optional<ReplyDocument> read = readListReply(reply);
-    if (!read)
+    if (!listReplyCame(reply, m_rankingAgain))
         return;
-    const ReplyDocument& doc = *read;
-    RankingPage* page = m_rankingKind == Ranking::goldKind() ? m_goldPage : m_pointsPage;
-    page->showRows(Ranking::read(doc, m_rankingKind));
-    page->list()->setFocus();
-    hideLoading();
+    const QString kind = m_rankingKind;
+    m_rankingReading.start(
+        this, reply, [kind](const ReplyDocument& doc) { return Ranking::read(doc, kind); },
+        [this, kind](const ReplyReading::Read<QList<RankingRow>>& read) {
+            if (!listReplyRead(read))
+                return;
+            RankingPage* page = kind == Ranking::goldKind() ? m_goldPage : m_pointsPage;
+            page->showRows(*read.result);
+            page->list()->setFocus();
+            hideLoading();
+        });
 }
 
 void UserPanel::resizeEvent(QResizeEvent* event)
@@ -429,4 +498,10 @@ void UserPanel::relayout()
         m_leftColumn->setGeometry(twipsToPixels(60), 0, twipsToPixels(2700) - twipsToPixels(60) - 6, height);
     if (m_loading->isVisible())
         m_loading->move(width() - m_loading->width() - 12, 6);
+    if (m_notice->isVisible() && pageWidth > 0) {
+        // Across the top of the page, where it is seen whichever page is shown.
+        m_notice->setFixedWidth(std::min(m_notice->sizeHint().width(), pageWidth));
+        m_notice->move(twipsToPixels(2700) + (pageWidth - m_notice->width()) / 2, 6);
+        m_notice->raise();
+    }
 }

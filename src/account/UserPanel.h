@@ -1,14 +1,16 @@
 #pragma once
 
 #include "account/AccountReply.h"
+#include "account/Ranking.h"
 #include "account/UserBookList.h"
 #include "account/UserBooksPage.h"
-#include "online/ReplyDocument.h"
+#include "online/ReplyReading.h"
 #include "online/RequestSlot.h"
 
 #include <QMap>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 class AccountInfoPage;
@@ -68,6 +70,10 @@ public:
     RankingPage* rankingPage(int index) const;
     const UserBookPages& pages() const { return m_pages; }
     bool isLoading() const;
+    // The notice shown when the service gave no answer ("无法连接到网络书库服务器（…）"); empty when none is.
+    QString notice() const { return m_noticeText; }
+    // Its "重试": the request that went unanswered, sent again.
+    void retry();
 
     static QString windowTitleText() { return QStringLiteral("用户中心 - Quillmere"); }
 
@@ -92,11 +98,14 @@ private:
     void ReadHTTP(const QString& url);
     void GetTopHTTP(const QString& url);
     void CheckLogin(const ServiceReply& reply);
-    // The list reply as a document; empty (the loading picture gone, a failure shown) when the
-    // request failed or the reply cannot be read.
-    std::optional<ReplyDocument> readListReply(const ServiceReply& reply);
+    // Whether a list reply came and could be read; when not, the loading picture is gone and
+    // the failure shown (in the page when the service gave no answer).
+    bool listReplyCame(const ServiceReply& reply, std::function<void()> again);
+    template <typename Result> bool listReplyRead(const ReplyReading::Read<Result>& read);
     void GetBookList(const ServiceReply& reply);
     void GetTopInfo(const ServiceReply& reply);
+    void showNotice(const ServiceReply& reply, std::function<void()> again);
+    void hideNotice();
 
     void requestBooks(const std::optional<QString>& page);
     void onPagerLink(UserBooksPage::Link link);
@@ -111,6 +120,14 @@ private:
     RequestSlot m_account;
     RequestSlot m_list;
     RequestSlot m_ranking;
+    ReplyReading m_listReading;
+    ReplyReading m_rankingReading;
+    // Each kind's last request, to be sent again by the notice's "重试".
+    std::function<void()> m_accountAgain;
+    std::function<void()> m_listAgain;
+    std::function<void()> m_rankingAgain;
+    std::function<void()> m_retry;
+    QString m_noticeText;
     QString m_rankingKind;
     UserBookPages m_pages;
     QString m_uploadUrl;
@@ -119,6 +136,7 @@ private:
     QTreeWidget* m_tree = nullptr;
     QWidget* m_news = nullptr;
     QLabel* m_loading = nullptr;
+    QLabel* m_notice = nullptr;
     QList<QTreeWidgetItem*> m_nodes; // 1-based through nodeAt()
     QMap<int, QWidget*> m_frames;
     AccountInfoPage* m_accountPage = nullptr;

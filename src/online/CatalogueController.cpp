@@ -4,6 +4,7 @@
 #include "common/SharedRoutines.h"
 #include "online/CatalogueReply.h"
 #include "online/ReplyDocument.h"
+#include "online/ServiceNotice.h"
 #include "online/ServiceUrl.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -48,7 +49,7 @@ void CatalogueController::categoryClick(const QString& caption)
         return;
     m_actionPart = QStringLiteral("?action=list");
     m_typePart = QStringLiteral("&type=") + queryValue(category);
-    request(categoryUrl(category));
+    request([this, category] { return categoryUrl(category); });
     m_firstVisit = false;
 }
 
@@ -82,7 +83,7 @@ bool CatalogueController::acceptSearch(const QString& text1)
 
 void CatalogueController::requestSearch()
 {
-    request(searchUrl());
+    request([this] { return searchUrl(); });
 }
 
 PagingStep CatalogueController::firstPage()
@@ -113,16 +114,35 @@ PagingStep CatalogueController::go(const QString& text2)
 PagingStep CatalogueController::act(const PagingStep& step)
 {
     if (step.kind == PagingStep::Kind::Request)
-        request(pageUrl(step.page));
+        request([this, page = step.page] { return pageUrl(page); });
     else if (step.kind == PagingStep::Kind::Refuse)
         m_dialogs.message(step.message, Dialogs::programTitle(), Dialogs::Exclamation);
     return step;
 }
 
-void CatalogueController::request(const QString& url)
+void CatalogueController::request(std::function<QString()> url)
 {
+    // A reading still under way belongs to an older request: its rows never arrive.
+    m_reading.drop();
+    setNotice({});
     setLoading(true);
-    m_slot.get(url);
+    m_lastUrl = std::move(url);
+    m_slot.get(m_lastUrl());
+}
+
+void CatalogueController::retry()
+{
+    if (m_lastUrl && !isRequestPending())
+        request(m_lastUrl);
+}
+
+void CatalogueController::setNotice(const QString& notice, const QString& reason)
+{
+    if (m_notice == notice && m_noticeReason == reason)
+        return;
+    m_notice = notice;
+    m_noticeReason = reason;
+    emit noticeChanged(notice);
 }
 
 void CatalogueController::setLoading(bool shown)
@@ -135,19 +155,26 @@ void CatalogueController::setLoading(bool shown)
 
 void CatalogueController::GetBookList(const ServiceReply& reply)
 {
-    // A failed wait ends silently; the list keeps its rows and the loading notice goes, so the
-    // page never looks busy after the service stopped answering.
+    // A failed wait ends without a message box; the list keeps its rows and the loading notice
+    // goes, so the page never looks busy after the service stopped answering. When no answer
+    // came at all the page says so in place of the list.
     if (!reply.accepted()) {
         setLoading(false);
+        setNotice(ServiceNotice::text(reply, m_serviceBase), ServiceNotice::reason(reply));
         return;
     }
-    const ReplyDocument document = ReplyDocument::load(reply.body, reply.contentType);
-    if (!document.usable()) {
+    m_reading.start(this, reply, &CatalogueReply::read,
+                    [this](const ReplyReading::Read<CatalogueReply>& read) { takeReading(read); });
+}
+
+void CatalogueController::takeReading(const ReplyReading::Read<CatalogueReply>& reading)
+{
+    if (!reading.result) {
         setLoading(false);
-        showReadingFailure(m_dialogs, document);
+        showReadingFailure(m_dialogs, reading.readyState);
         return;
     }
-    CatalogueReply read = CatalogueReply::read(document);
+    const CatalogueReply& read = *reading.result;
     // Everything is settled before a message box can let other events in.
     m_rows = read.rows;
     switch (read.outcome) {

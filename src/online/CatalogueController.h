@@ -1,7 +1,9 @@
 #pragma once
 
 #include "online/CataloguePaging.h"
+#include "online/CatalogueReply.h"
 #include "online/CatalogueRow.h"
+#include "online/ReplyReading.h"
 #include "online/RequestSlot.h"
 
 #include <QList>
@@ -9,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 class Clock;
@@ -56,7 +59,13 @@ public:
     // The rows now in ListView3, in order.
     const QList<CatalogueRow>& rows() const { return m_rows; }
     bool isLoading() const { return m_loading; }
-    bool isRequestPending() const { return m_slot.isPending(); }
+    bool isRequestPending() const { return m_slot.isPending() || m_reading.isBusy(); }
+    // What the page says in place of the list when the service gave no answer ("无法连接到网络书库服务器（…）"),
+    // with its reason; empty once a request goes out again.
+    QString notice() const { return m_notice; }
+    QString noticeReason() const { return m_noticeReason; }
+    // The notice's "重试": the request that went unanswered, sent again.
+    void retry();
 
     // A category button (caption as on the button; "上传共享" is not a category).
     void categoryClick(const QString& caption);
@@ -88,7 +97,7 @@ public:
     std::optional<DownloadOrder> confirmDownload(const CatalogueRow& row);
     static DownloadOrder downloadOrder(const QString& serviceBase, const QString& downurl);
 
-    // The reply reader of the request slot.
+    // The reply reader of the request slot; the document is read off the GUI thread.
     void GetBookList(const ServiceReply& reply);
 
 signals:
@@ -97,11 +106,15 @@ signals:
     // rows() and pageLabel() changed; `complete` when the whole reply was read (the list takes
     // the focus then).
     void listRead(bool complete);
+    void noticeChanged(const QString& notice);
 
 private:
-    void request(const QString& url);
+    // `url` builds the address with the stamp of the moment, so a retry is stamped anew.
+    void request(std::function<QString()> url);
     PagingStep act(const PagingStep& step);
     void setLoading(bool shown);
+    void setNotice(const QString& notice, const QString& reason = {});
+    void takeReading(const ReplyReading::Read<CatalogueReply>& read);
 
     QString m_serviceBase;
     QString m_address;
@@ -109,6 +122,10 @@ private:
     Clock& m_clock;
     LibraryDatabase* m_library;
     RequestSlot m_slot;
+    ReplyReading m_reading;
+    std::function<QString()> m_lastUrl;
+    QString m_notice;
+    QString m_noticeReason;
 
     QString m_actionPart;
     QString m_typePart;

@@ -7,6 +7,7 @@
 #include "app/StripedBackground.h"
 #include "online/CatalogueLayout.h"
 #include "online/CatalogueReply.h"
+#include "online/ServiceNotice.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -21,6 +22,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+
+#include <algorithm>
 
 namespace {
 
@@ -60,6 +63,14 @@ CataloguePage::CataloguePage(AppServices& services, ReaderNavigator& navigator, 
         m_loadingDiv->setVisible(shown);
         if (shown)
             m_loadingDiv->raise();
+    });
+    connect(&m_controller, &CatalogueController::noticeChanged, this, [this](const QString& notice) {
+        m_notice->setText(notice.isEmpty() ? QString() : ServiceNotice::labelHtml(notice));
+        m_notice->setToolTip(m_controller.noticeReason());
+        m_notice->setVisible(!notice.isEmpty());
+        relayout();
+        if (!notice.isEmpty())
+            m_notice->raise();
     });
     connect(&m_controller, &CatalogueController::listRead, this, [this](bool complete) {
         fillList();
@@ -135,6 +146,21 @@ void CataloguePage::buildList()
     m_loadingDiv->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_loadingDiv->adjustSize();
     m_loadingDiv->hide();
+
+    // Where the list would be when the service gave no answer; its link sends the request again.
+    m_notice = new QLabel(this);
+    m_notice->setObjectName(QStringLiteral("ServiceNotice"));
+    m_notice->setAlignment(Qt::AlignCenter);
+    m_notice->setTextFormat(Qt::RichText);
+    m_notice->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    m_notice->setStyleSheet(
+        QStringLiteral("QLabel#ServiceNotice { background: #FFF1F0; border: 1px solid #E0A0A0; color: #8A1F11;"
+                       " padding: 6px 14px; }"));
+    connect(m_notice, &QLabel::linkActivated, this, [this](const QString& link) {
+        if (link == ServiceNotice::linkTarget())
+            m_controller.retry();
+    });
+    m_notice->hide();
 }
 
 void CataloguePage::buildPagingBar()
@@ -355,6 +381,10 @@ void CataloguePage::relayout()
         const QSize hint = m_loadingDiv->sizeHint();
         m_loadingDiv->setGeometry(layout.list->center().x() - hint.width() / 2,
                                   layout.list->center().y() - hint.height() / 2, hint.width(), hint.height());
+        const QSize noticeHint = m_notice->sizeHint();
+        const int noticeWidth = std::min(noticeHint.width(), layout.list->width());
+        m_notice->setGeometry(layout.list->center().x() - noticeWidth / 2,
+                              layout.list->center().y() - noticeHint.height() / 2, noticeWidth, noticeHint.height());
     }
     if (layout.pane && m_pane)
         m_pane->setGeometry(*layout.pane);

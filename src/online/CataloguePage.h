@@ -90,6 +90,7 @@ private:
     QPushButton* m_command3 = nullptr;
     QLabel* m_image1 = nullptr;
     QLabel* m_loadingDiv = nullptr;
+    QLabel* m_notice = nullptr;
     QPointer<QWidget> m_pane;
     bool m_paneShown = false;
 };

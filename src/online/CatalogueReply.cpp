@@ -13,15 +13,17 @@ CatalogueReply CatalogueReply::read(const ReplyDocument& document)
 {
     CatalogueReply reply;
     try {
-        for (const QDomElement& record : document.all(QStringLiteral("bookinfo"))) {
+        for (const QDomElement& record : document.all(QStringLiteral("bookinfo"), MaxRows)) {
+            auto shown = [&record](const QString& tag) { return elided(ReplyDocument::field(record, tag)); };
             CatalogueRow row;
-            row.id = ReplyDocument::field(record, QStringLiteral("id"));
-            row.name = ReplyDocument::field(record, QStringLiteral("name"));
-            row.category = ReplyDocument::field(record, QStringLiteral("class"));
-            row.author = ReplyDocument::field(record, QStringLiteral("author"));
-            row.statue = ReplyDocument::field(record, QStringLiteral("statue"));
-            row.ftime = ReplyDocument::field(record, QStringLiteral("ftime"));
-            row.size = ReplyDocument::field(record, QStringLiteral("size"));
+            row.id = shown(QStringLiteral("id"));
+            row.name = shown(QStringLiteral("name"));
+            row.category = shown(QStringLiteral("class"));
+            row.author = shown(QStringLiteral("author"));
+            row.statue = shown(QStringLiteral("statue"));
+            row.ftime = shown(QStringLiteral("ftime"));
+            row.size = shown(QStringLiteral("size"));
+            // The address is used whole; only its column shows it cut.
             row.downurl = ReplyDocument::field(record, QStringLiteral("downurl"));
             reply.rows.append(row);
         }
@@ -53,7 +55,7 @@ QStringList catalogueColumns(const CatalogueRow& row)
             catalogueDate(row.ftime),
             catalogueSize(row.size),
             QStringLiteral("双击下载"),
-            row.downurl};
+            elided(row.downurl)};
 }
 
 QString catalogueDate(const QString& ftime)

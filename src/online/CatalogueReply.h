@@ -2,17 +2,20 @@
 
 #include "online/CataloguePaging.h"
 #include "online/CatalogueRow.h"
+#include "online/ReplyDocument.h"
 
 #include <QList>
 #include <QStringList>
 
 #include <optional>
 
-class ReplyDocument;
-
 // What a usable catalogue reply holds. Records are read in order, each with all eight of its
 // fields; a record lacking one ends the reading there, and the records before it are kept.
+// A page takes at most MaxRows records, and every shown field at most kMaxShownChars
+// characters (cut with "…"), so a hostile page cannot freeze the list.
 struct CatalogueReply {
+    static constexpr int MaxRows = kMaxListRecords;
+
     enum class Outcome {
         Read,   // every record and the page information
         NoData, // no `otherinfo`: the service found nothing

@@ -13,11 +13,15 @@ class QNetworkRequest;
 // A window's one request to the service. A new request replaces the outstanding one,
 // which is aborted and never answered; each reply is handed over once, on the GUI thread,
 // through answered(). A request during which nothing moves (no byte sent or received) for
-// the time limit is given up and answered with status 0, so no window waits forever.
+// the time limit is given up and answered with status 0, so no window waits forever; so is
+// an answer that is still not complete at its deadline (counted from the last byte of the
+// request sent, so that a slow upload is not cut), and one longer than
+// ServiceReply::MaxBodyBytes.
 class RequestSlot : public QObject {
     Q_OBJECT
 public:
     static constexpr int DefaultTimeoutMs = 30000;
+    static constexpr int DefaultDeadlineMs = 60000;
 
     explicit RequestSlot(QNetworkAccessManager& network, QObject* parent = nullptr);
     ~RequestSlot() override;
@@ -34,6 +38,8 @@ public:
     bool isPending() const { return m_reply != nullptr; }
 
     void setTimeoutMs(int ms) { m_timer.setInterval(ms); }
+    void setDeadlineMs(int ms) { m_deadline.setInterval(ms); }
+    void setMaxBodyBytes(qint64 bytes) { m_maxBody = bytes; }
 
 signals:
     void answered(const ServiceReply& reply);
@@ -42,10 +48,15 @@ signals:
 
 private:
     void start(QNetworkReply* reply);
+    void take();
     void finish();
-    void timedOut();
+    void fail(ServiceReply::Failure why);
 
     QNetworkAccessManager& m_network;
     QPointer<QNetworkReply> m_reply;
     QTimer m_timer;
+    QTimer m_deadline;
+    qint64 m_maxBody = ServiceReply::MaxBodyBytes;
+    QByteArray m_body;
+    bool m_sent = false;
 };

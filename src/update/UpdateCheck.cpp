@@ -22,10 +22,16 @@ UpdateCheck::UpdateCheck(AppState& state, QNetworkAccessManager& network, Dialog
 
 UpdateCheck::Outcome UpdateCheck::run(const QString& checkAddress)
 {
-    const ServiceReply reply = SynchronousGet::fetch(m_network, checkAddress, TimeoutMs);
+    // One limit for fetching and reading: a reply that takes long to parse holds the window
+    // back as much as one that is slow to come.
+    const QDeadlineTimer deadline(m_timeoutMs);
+    const ServiceReply reply = SynchronousGet::fetch(m_network, checkAddress, deadline);
     if (!SynchronousGet::accepted(reply))
         return {};
-    const ReplyDocument document = ReplyDocument::load(reply.body, reply.contentType);
+    const std::optional<ReplyDocument> read = ReplyDocument::loadWithin(reply.body, reply.contentType, deadline);
+    if (!read)
+        return {};
+    const ReplyDocument& document = *read;
     if (!document.usable())
         return {true, false};
     m_info = UpdateInfo();

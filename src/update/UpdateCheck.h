@@ -13,7 +13,8 @@ struct AppState;
 // for the service's information block, whose snippets go into the shared state; when the
 // service names another version the user is asked, and accepting starts the updater
 // beside the reader and ends the reader. A mandatory update ends the reader whatever the
-// answer. A service that does not answer delays the start by at most TimeoutMs.
+// answer. A service that does not answer, or whose answer takes long to read, delays the
+// start by at most TimeoutMs.
 class UpdateCheck {
 public:
     static constexpr int TimeoutMs = 3000;
@@ -34,6 +35,8 @@ public:
     Outcome decide(const UpdateInfo& info);
 
     const UpdateInfo& info() const { return m_info; }
+    // The limit for fetching and reading the reply together.
+    void setTimeoutMs(int ms) { m_timeoutMs = ms; }
 
 private:
     void keepSnippets();
@@ -45,4 +48,5 @@ private:
     ProgramStarter& m_starter;
     QString m_updaterProgram;
     UpdateInfo m_info;
+    int m_timeoutMs = TimeoutMs;
 };

@@ -37,6 +37,7 @@ private slots:
     void pager_data();
     void pager();
     void rankingInReplyOrder();
+    void hostileListsAreBounded();
 };
 
 namespace {
@@ -555,6 +556,31 @@ void TestAccountLogic::rankingInReplyOrder()
     QCOMPARE(rows[2].place, QStringLiteral("3"));
     QCOMPARE(rows[2].figure, QString());
     QCOMPARE(Ranking::read(doc, Ranking::pointsKind())[0].figure, QString()); // points read userpoint
+}
+
+void TestAccountLogic::hostileListsAreBounded()
+{
+    const QByteArray longText = QByteArray("长").repeated(100'000);
+    QByteArray books = "<booklist>";
+    QByteArray users = "<usertop>";
+    for (int i = 0; i < 2000; ++i) {
+        const QByteArray name = i == 0 ? longText : "书" + QByteArray::number(i);
+        books += "<bookinfo><id>" + QByteArray::number(i) + "</id><name>" + name +
+                 "</name><class>其他分类</class><statue>连载</statue><newchap>" +
+                 (i == 1 ? longText : QByteArray("第十章")) +
+                 "</newchap><ftime>2009-03-07</ftime><checkif>1</checkif></bookinfo>";
+        users += "<uinfo><uname>" + name + "</uname><userpoint>1</userpoint></uinfo>";
+    }
+    const UserBookReply reply = UserBookList::read(ReplyDocument::load(books + "</booklist>"));
+    QCOMPARE(reply.rows.size(), UserBookList::MaxRows);
+    QCOMPARE(reply.rows[0].name.size(), kMaxShownChars);
+    QVERIFY(reply.rows[0].name.endsWith(QChar(0x2026)));
+    QCOMPARE(reply.rows[1].state.size(), kMaxShownChars);
+    QCOMPARE(reply.rows[1].date, QStringLiteral("2009/3/7"));
+    const QList<RankingRow> rows = Ranking::read(ReplyDocument::load(users + "</usertop>"), Ranking::pointsKind());
+    QCOMPARE(rows.size(), kMaxListRecords);
+    QCOMPARE(rows[0].name.size(), kMaxShownChars);
+    QCOMPARE(rows[1].name, QStringLiteral("书1"));
 }
 
 QTEST_GUILESS_MAIN(TestAccountLogic)

@@ -22,6 +22,7 @@ private slots:
     void profileChangeBody();
     void uploadBodyByteForByte();
     void uploadRefusedWithTheLimit();
+    void deadServiceIsToldInThePanel();
 
 private:
     static RecordingHttpServer::Answer xml(const QString& text);
@@ -30,6 +31,7 @@ private:
     UserPanel* openPanelLoggedIn();
 
     std::unique_ptr<RecordingHttpServer> m_server;
+    bool m_hangUp = false;
     std::unique_ptr<AccountFixture> m_fx;
     QString m_checkReply;
 };
@@ -50,7 +52,13 @@ void TestAccountWire::init()
         "<pinfo>来看书</pinfo><uid>42</uid><uname>张三</uname><userlogin>3</userlogin><lastdate>2009-3-7</lastdate>"
         "<userpoint>30</userpoint><usermoney>5</usermoney><usermail>a@b.cn</usermail><qq>12</qq><sex>女</sex>"
         "<question>你的宠物叫什么?</question></userbase>");
+    m_hangUp = false;
     m_server->setResponder([this](const RecordingHttpServer::Request& r) {
+        if (m_hangUp) {
+            RecordingHttpServer::Answer a;
+            a.hangUp = true;
+            return a;
+        }
         if (r.target.startsWith("/readerserver/userinfo.asp")) {
             if (r.target.contains("action=login&"))
                 return xml(QStringLiteral("<userbase><logininfo>1|欢迎回来</logininfo></userbase>"));
@@ -366,6 +374,29 @@ void TestAccountWire::uploadRefusedWithTheLimit()
     QVERIFY(m_fx->windows->userPanel());
     QVERIFY(control<QPushButton>(page, "Command5")->isEnabled());
     QCOMPARE(textOf(page, "Text12"), QStringLiteral("大书"));
+}
+
+void TestAccountWire::deadServiceIsToldInThePanel()
+{
+    UserPanel* panel = openPanelLoggedIn();
+    QVERIFY(panel);
+    const int boxes = m_fx->dialogs.count();
+    m_hangUp = true;
+    panel->selectNode(UserPanel::MyBooksNode);
+    auto* notice = control<QLabel>(panel, "ServiceNotice");
+    QVERIFY(notice);
+    QTRY_VERIFY(notice->isVisible());
+    QCOMPARE(panel->notice(), QStringLiteral("无法连接到网络书库服务器（") + m_server->base() + QStringLiteral("）"));
+    QVERIFY(notice->text().contains(QStringLiteral(">重试</a>")));
+    QVERIFY(!panel->isLoading());
+    QCOMPARE(m_fx->dialogs.count(), boxes);
+
+    // The service is back: "重试" sends the list request again.
+    m_hangUp = false;
+    emit notice->linkActivated(QStringLiteral("retry"));
+    QTRY_COMPARE(textOf(panel, "PageStatus"), QStringLiteral("1/3"));
+    QVERIFY(!notice->isVisible());
+    QCOMPARE(panel->notice(), QString());
 }
 
 QTEST_MAIN(TestAccountWire)

@@ -333,6 +333,22 @@ void TestUploadLogic::replies_data()
     QTest::newRow("no answer") << answer(0, "") << qint64(0) << false
                                << "无法连接到服务器，或者连接中断了，电子书没有上传成功。请稍后再试！" << failed
                                << qint64(0);
+    const QString unknown = QStringLiteral("上传结果不明");
+    ServiceReply sentThenSilent = answer(0, "");
+    sentThenSilent.failure = ServiceReply::Failure::TimedOut;
+    sentThenSilent.requestSent = true;
+    QTest::newRow("body sent, no answer in time")
+        << sentThenSilent << qint64(0) << false
+        << "电子书已经发送完毕，但服务器没有在限定时间内答复，不能确定是否已经上传成功。"
+           "请到“我上传的电子书”查看它是否已经到达，没有到达再重新上传。"
+        << unknown << qint64(0);
+    ServiceReply sentThenDropped = sentThenSilent;
+    sentThenDropped.failure = ServiceReply::Failure::NoConnection;
+    QTest::newRow("body sent, connection dropped")
+        << sentThenDropped << qint64(0) << false
+        << "电子书已经发送完毕，但没有收到服务器的答复，不能确定是否已经上传成功。"
+           "请到“我上传的电子书”查看它是否已经到达，没有到达再重新上传。"
+        << unknown << qint64(0);
     QTest::newRow("server error") << answer(500, "1|looks fine") << qint64(0) << false
                                   << "服务器出错了（状态 500），电子书没有上传成功。请稍后再试！" << failed
                                   << qint64(0);
@@ -350,7 +366,7 @@ void TestUploadLogic::replies()
     QCOMPARE(outcome.success, success);
     QCOMPARE(outcome.box.text, text);
     QCOMPARE(outcome.box.title, title);
-    QCOMPARE(outcome.box.style, success ? 64 : 16);
+    QCOMPARE(outcome.box.style, success ? 64 : title == QStringLiteral("上传结果不明") ? 48 : 16);
     QCOMPARE(outcome.learnedLimit, learned);
 }
 

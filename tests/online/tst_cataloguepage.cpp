@@ -5,6 +5,7 @@
 #include "RecordingHttpServer.h"
 #include "desktop/MainWindow.h"
 #include "online/CataloguePage.h"
+#include "online/CatalogueReply.h"
 
 #include <QAction>
 #include <QHeaderView>
@@ -68,6 +69,8 @@ private slots:
     void doubleClickOnABookOnTheShelf_data();
     void doubleClickOnABookOnTheShelf();
     void uploadButton();
+    void deadServiceIsToldInThePage();
+    void hostilePageIsBounded();
 
     void firstVisitToTheOnlinePage();
     void searchBeforeTheFirstVisit();
@@ -329,6 +332,50 @@ void TestCataloguePage::uploadButton()
     QTest::qWait(50);
     QCOMPARE(m_server->requests().size(), 0);
     QVERIFY(page()->controller().firstVisitPending());
+}
+
+void TestCataloguePage::deadServiceIsToldInThePage()
+{
+    loadFirstPage();
+    auto* notice = child<QLabel>("ServiceNotice");
+    QVERIFY(notice && !notice->isVisible());
+    m_server->setResponder([](const RecordingHttpServer::Request&) {
+        RecordingHttpServer::Answer a;
+        a.hangUp = true;
+        return a;
+    });
+    QTest::mouseClick(child<QLabel>("Label4"), Qt::LeftButton);
+    QTRY_VERIFY(notice->isVisible());
+    QVERIFY(notice->text().contains(QStringLiteral("无法连接到网络书库服务器（") + m_server->base() +
+                                    QStringLiteral("）")));
+    QVERIFY(notice->text().contains(QStringLiteral(">重试</a>")));
+    QVERIFY(!child<QLabel>("LoadingDiv")->isVisible());
+    QCOMPARE(m_fx->dialogs.count(), 0);
+    QCOMPARE(list()->topLevelItemCount(), 20); // the rows of the last answer stay
+
+    // The service is back: "重试" asks for the same page again.
+    m_server->setResponder(threePages);
+    emit notice->linkActivated(QStringLiteral("retry"));
+    QTRY_COMPARE(child<QLabel>("Label6")->text(), QStringLiteral("2/3"));
+    QVERIFY(m_server->last().target.contains("&page=2&"));
+    QVERIFY(!notice->isVisible());
+}
+
+void TestCataloguePage::hostilePageIsBounded()
+{
+    m_server->setResponder([](const RecordingHttpServer::Request&) {
+        RecordingHttpServer::Answer a;
+        a.body = listXml(1, 600, QStringLiteral("1,1,1,1,1"));
+        a.body.replace("<name>书1</name>", "<name>" + QByteArray("长").repeated(1'000'000) + "</name>");
+        return a;
+    });
+    page()->categoryButton(1)->trigger();
+    QTRY_COMPARE(child<QLabel>("Label6")->text(), QStringLiteral("1/1"));
+    QCOMPARE(list()->topLevelItemCount(), CatalogueReply::MaxRows);
+    const QString name = list()->topLevelItem(0)->text(2);
+    QCOMPARE(name.size(), kMaxShownChars);
+    QVERIFY(name.endsWith(QChar(0x2026)));
+    QCOMPARE(page()->rows().at(0).downurl, "/files/1/书1.txt");
 }
 
 void TestCataloguePage::firstVisitToTheOnlinePage()

@@ -5,6 +5,7 @@
 #include "online/CataloguePaging.h"
 #include "online/CatalogueReply.h"
 #include "online/ReplyDocument.h"
+#include "online/ServiceNotice.h"
 #include "online/ServiceUrl.h"
 
 #include <QTest>
@@ -50,6 +51,8 @@ private slots:
     void queryValues_data();
     void queryValues();
     void layout();
+    void noticeWhenNoAnswerCame_data();
+    void noticeWhenNoAnswerCame();
 };
 
 void TestCatalogueRules::pagingLabels_data()
@@ -320,6 +323,33 @@ void TestCatalogueRules::layout()
     QVERIFY(!tiny.pagingBar);
     QVERIFY(!tiny.toggle);
     QVERIFY(!tiny.pane);
+}
+
+void TestCatalogueRules::noticeWhenNoAnswerCame_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("failure");
+    QTest::addColumn<QString>("text");
+    const QString dead = QStringLiteral("无法连接到网络书库服务器（http://127.0.0.1:8086）");
+    QTest::newRow("refused") << 0 << int(ServiceReply::Failure::NoConnection) << dead;
+    QTest::newRow("timed out") << 0 << int(ServiceReply::Failure::TimedOut) << dead;
+    QTest::newRow("too large") << 0 << int(ServiceReply::Failure::TooLarge)
+                               << QStringLiteral("网络书库服务器（http://127.0.0.1:8086）的答复过长，已停止读取");
+    // An answer of another status stays as silent as before.
+    QTest::newRow("404") << 404 << int(ServiceReply::Failure::None) << QString();
+}
+
+void TestCatalogueRules::noticeWhenNoAnswerCame()
+{
+    QFETCH(int, status);
+    QFETCH(int, failure);
+    QFETCH(QString, text);
+    ServiceReply reply;
+    reply.status = status;
+    reply.failure = static_cast<ServiceReply::Failure>(failure);
+    QCOMPARE(ServiceNotice::text(reply, QStringLiteral("http://127.0.0.1:8086")), text);
+    if (!text.isEmpty())
+        QCOMPARE(ServiceNotice::labelHtml(text), text + QStringLiteral("&nbsp;&nbsp;<a href=\"retry\">重试</a>"));
 }
 
 QTEST_GUILESS_MAIN(TestCatalogueRules)

@@ -6,7 +6,9 @@
 #include "online/RequestSlot.h"
 #include "online/ServiceUrl.h"
 #include "online/SynchronousGet.h"
+
 #include "platform/AnsiCodePage.h"
+#include <QDeadlineTimer>
 
 #include <QNetworkAccessManager>
 #include <QSignalSpy>
@@ -32,10 +34,17 @@ private slots:
     void requestThatNeverFinishesTimesOut();
     void requestThatKeepsMovingOutlastsTheLimit();
     void unreachableServiceAnswersStatusZero();
+    void repliesPastTheCapAreGivenUp_data();
+    void repliesPastTheCapAreGivenUp();
+    void tricklingAnswerEndsAtItsDeadline();
+    void postWhoseAnswerNeverComesWasSent();
+    void boundedListsAndShownTexts();
 
     void synchronousAcceptance_data();
     void synchronousAcceptance();
     void synchronousGetGivesUpAtItsDeadline();
+    void synchronousGetGivesUpPastTheCap();
+    void readingWithinADeadline();
 
 private:
     QNetworkAccessManager m_network;
@@ -88,6 +97,10 @@ void TestServiceRequests::replyDocumentStates_data()
     // levels once took minutes and then overflowed the stack.
     QTest::newRow("nested 256 deep") << QByteArray("<a>").repeated(256) + QByteArray("</a>").repeated(256) << 4;
     QTest::newRow("nested 257 deep") << QByteArray("<a>").repeated(257) + QByteArray("</a>").repeated(257) << 1;
+    QTest::newRow("50,000 elements") << "<r>" + QByteArray("<a/>").repeated(49999) + "</r>" << 4;
+    QTest::newRow("50,001 elements") << "<r>" + QByteArray("<a/>").repeated(50000) + "</r>" << 1;
+    QTest::newRow("elements and attributes past 50,000")
+        << "<r>" + QByteArray("<a b='1' c='2'/>").repeated(16667) + "</r>" << 1;
     QTest::newRow("nested 200,000 deep") << QByteArray("<a>").repeated(200000) + QByteArray("</a>").repeated(200000)
                                          << 1;
 }
@@ -287,6 +300,105 @@ void TestServiceRequests::unreachableServiceAnswersStatusZero()
     QCOMPARE(answered.first().first().value<ServiceReply>().status, 0);
 }
 
+void TestServiceRequests::repliesPastTheCapAreGivenUp_data()
+{
+    QTest::addColumn<bool>("chunked");
+    QTest::addColumn<qint64>("filler");
+    QTest::addColumn<int>("status");
+    const qint64 cap = ServiceReply::MaxBodyBytes;
+    // 256 MB that never reach the reader: it stops at the cap (or at the declared length).
+    QTest::newRow("declared past the cap") << false << 256LL * 1024 * 1024 << 0;
+    QTest::newRow("no size, streamed past the cap") << true << 256LL * 1024 * 1024 << 0;
+    QTest::newRow("no size, one byte past the cap") << true << cap - 2 << 0;
+    QTest::newRow("no size, exactly the cap") << true << cap - 3 << 200;
+}
+
+void TestServiceRequests::repliesPastTheCapAreGivenUp()
+{
+    QFETCH(bool, chunked);
+    QFETCH(qint64, filler);
+    QFETCH(int, status);
+    RecordingHttpServer server;
+    QVERIFY(server.listen());
+    RecordingHttpServer::Answer huge;
+    huge.body = "<r>";
+    huge.chunked = chunked;
+    huge.fillerBytes = filler;
+    server.answerDefault(huge);
+    RequestSlot slot(m_network);
+    QSignalSpy answered(&slot, &RequestSlot::answered);
+    slot.get(server.base() + QStringLiteral("/readerserver/listbook.asp"));
+    QVERIFY(answered.wait(30000));
+    const auto reply = answered.first().first().value<ServiceReply>();
+    QCOMPARE(reply.status, status);
+    QCOMPARE(reply.failure, status ? ServiceReply::Failure::None : ServiceReply::Failure::TooLarge);
+    QVERIFY(reply.body.size() <= ServiceReply::MaxBodyBytes);
+    QVERIFY(!slot.isPending());
+}
+
+void TestServiceRequests::tricklingAnswerEndsAtItsDeadline()
+{
+    // Never idle as long as the stall limit, but longer in all than the answer's deadline.
+    RecordingHttpServer server;
+    QVERIFY(server.listen());
+    RecordingHttpServer::Answer slow;
+    slow.body = QByteArray(20 * 64 * 1024, 'x');
+    slow.chunkDelayMs = 100;
+    server.answerDefault(slow);
+    RequestSlot slot(m_network);
+    slot.setTimeoutMs(400);
+    slot.setDeadlineMs(600);
+    QSignalSpy answered(&slot, &RequestSlot::answered);
+    slot.get(server.base() + QStringLiteral("/x"));
+    QVERIFY(answered.wait(5000));
+    const auto reply = answered.first().first().value<ServiceReply>();
+    QCOMPARE(reply.status, 0);
+    QCOMPARE(reply.failure, ServiceReply::Failure::TimedOut);
+}
+
+void TestServiceRequests::postWhoseAnswerNeverComesWasSent()
+{
+    RecordingHttpServer server;
+    QVERIFY(server.listen());
+    RecordingHttpServer::Answer never;
+    never.never = true;
+    server.answerDefault(never);
+    RequestSlot slot(m_network);
+    slot.setTimeoutMs(300);
+    QSignalSpy answered(&slot, &RequestSlot::answered);
+    slot.post(server.base() + QStringLiteral("/readerserver/uploadbook.asp"), "multipart/form-data",
+              QByteArray(200 * 1024, 'b'));
+    QVERIFY(answered.wait(5000));
+    auto reply = answered.first().first().value<ServiceReply>();
+    QCOMPARE(reply.status, 0);
+    QCOMPARE(reply.failure, ServiceReply::Failure::TimedOut);
+    QVERIFY(reply.requestSent);
+
+    // Refused before a byte went out: nothing was sent.
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+    const quint16 port = closed.serverPort();
+    closed.close();
+    answered.clear();
+    slot.post(QStringLiteral("http://127.0.0.1:%1/readerserver/uploadbook.asp").arg(port), "multipart/form-data",
+              "body");
+    QVERIFY(answered.wait(5000));
+    reply = answered.first().first().value<ServiceReply>();
+    QCOMPARE(reply.failure, ServiceReply::Failure::NoConnection);
+    QVERIFY(!reply.requestSent);
+}
+
+void TestServiceRequests::boundedListsAndShownTexts()
+{
+    const ReplyDocument doc = ReplyDocument::load("<r>" + QByteArray("<i/>").repeated(10) + "</r>");
+    QCOMPARE(doc.all(QStringLiteral("i"), 4).size(), 4);
+    QCOMPARE(doc.all(QStringLiteral("i"), 40).size(), 10);
+    QCOMPARE(elided(QStringLiteral("剑影江湖"), 4), QStringLiteral("剑影江湖"));
+    QCOMPARE(elided(QStringLiteral("剑影江湖传"), 4), QStringLiteral("剑影江…"));
+    // A character outside the basic plane stays whole.
+    QCOMPARE(elided(QStringLiteral("ab𠀀cd"), 4), QStringLiteral("ab…"));
+}
+
 void TestServiceRequests::synchronousAcceptance_data()
 {
     QTest::addColumn<int>("status");
@@ -333,6 +445,34 @@ void TestServiceRequests::synchronousGetGivesUpAtItsDeadline()
     QCOMPARE(reply.status, 0);
     QVERIFY(!SynchronousGet::accepted(reply));
     QVERIFY2(t.elapsed() < 3000, "the deadline ends the wait");
+}
+
+void TestServiceRequests::synchronousGetGivesUpPastTheCap()
+{
+    RecordingHttpServer server;
+    QVERIFY(server.listen());
+    RecordingHttpServer::Answer huge;
+    huge.body = "<infobase>";
+    huge.chunked = true;
+    huge.fillerBytes = 256LL * 1024 * 1024;
+    server.answerDefault(huge);
+    const ServiceReply reply = SynchronousGet::fetch(m_network, server.base() + QStringLiteral("/x"), 30000);
+    QCOMPARE(reply.status, 0);
+    QCOMPARE(reply.failure, ServiceReply::Failure::TooLarge);
+    QVERIFY(reply.body.isEmpty());
+}
+
+void TestServiceRequests::readingWithinADeadline()
+{
+    // Eight megabytes of escaped text take the parser a good part of a second; a deadline
+    // that has passed ends the wait at once.
+    const QByteArray slow =
+        "<r>" + QByteArray("<a>&amp;&lt;&gt;</a>").repeated(40000) + QByteArray("&amp;").repeated(1'500'000) + "</r>";
+    QVERIFY(!ReplyDocument::loadWithin(slow, {}, QDeadlineTimer(1)));
+    const std::optional<ReplyDocument> quick =
+        ReplyDocument::loadWithin("<infobase><version>v1.3</version></infobase>", {}, QDeadlineTimer(10000));
+    QVERIFY(quick);
+    QCOMPARE(quick->text(QStringLiteral("version")), QStringLiteral("v1.3"));
 }
 
 QTEST_MAIN(TestServiceRequests)

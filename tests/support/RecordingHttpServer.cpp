@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 
 RecordingHttpServer::RecordingHttpServer(QObject* parent) : QObject(parent)
@@ -20,9 +21,9 @@ RecordingHttpServer::~RecordingHttpServer()
         socket->disconnect(this);
 }
 
-bool RecordingHttpServer::listen()
+bool RecordingHttpServer::listen(quint16 port)
 {
-    return m_server.listen(QHostAddress::LocalHost, 0);
+    return m_server.listen(QHostAddress::LocalHost, port);
 }
 
 QString RecordingHttpServer::base() const
@@ -84,12 +85,17 @@ void RecordingHttpServer::respond(QTcpSocket* socket, const Answer& answer)
 {
     if (answer.never)
         return;
+    if (answer.hangUp) {
+        socket->disconnectFromHost();
+        return;
+    }
     QByteArray head = "HTTP/1.1 " + QByteArray::number(answer.status) + " X\r\n";
     head += "Content-Type: " + answer.contentType + "\r\n";
     for (const QByteArray& line : answer.headers)
         head += line + "\r\n";
     const QByteArray body = answer.body;
-    const qint64 total = qint64(body.size()) * qMax(1, answer.repeat);
+    const qint64 bodyTotal = qint64(body.size()) * qMax(1, answer.repeat);
+    const qint64 total = bodyTotal + answer.fillerBytes;
     const qint64 sent = answer.stopAfterBytes >= 0 ? qMin<qint64>(total, answer.stopAfterBytes) : total;
     if (answer.chunked)
         head += "Transfer-Encoding: chunked\r\n";
@@ -109,6 +115,11 @@ void RecordingHttpServer::respond(QTcpSocket* socket, const Answer& answer)
         if (!guard)
             return;
         const int piece = 64 * 1024;
+        if (guard->bytesToWrite() > 16 * piece) {
+            // The client reads slower than this writes: the pieces wait rather than pile up here.
+            QTimer::singleShot(1, guard, *sendNext);
+            return;
+        }
         if (*offset >= sent) {
             if (answer.chunked && answer.stopAfterBytes < 0)
                 guard->write("0\r\n\r\n");
@@ -118,8 +129,13 @@ void RecordingHttpServer::respond(QTcpSocket* socket, const Answer& answer)
             }
             return;
         }
-        const qint64 at = *offset % qMax<qint64>(1, body.size());
-        const QByteArray chunk = body.mid(at, qMin<qint64>(qMin<qint64>(piece, body.size() - at), sent - *offset));
+        QByteArray chunk;
+        if (*offset < bodyTotal) {
+            const qint64 at = *offset % qMax<qint64>(1, body.size());
+            chunk = body.mid(at, qMin<qint64>(qMin<qint64>(piece, body.size() - at), sent - *offset));
+        } else {
+            chunk = QByteArray(static_cast<int>(std::min<qint64>(piece, sent - *offset)), 'x');
+        }
         *offset += chunk.size();
         if (answer.chunked)
             guard->write(QByteArray::number(chunk.size(), 16) + "\r\n" + chunk + "\r\n");

@@ -30,16 +30,21 @@ public:
         QByteArray body;
         bool chunked = false;      // no Content-Length: the size stays unknown to the client
         bool never = false;        // read the request, then never answer
+        bool hangUp = false;       // read the request, then close the connection without a word
         int chunkDelayMs = 0;      // pause between chunks of 64 KiB
         int stopAfterBytes = -1;   // close the connection after this many body bytes
         QList<QByteArray> headers; // more header lines, "Name: value"
         int repeat = 1;            // the body is sent this many times over (a long stream from a short body)
+        // After the body, this many bytes of filler made as they go out (a huge reply that the
+        // test never holds); the sending ends with them, or when the client goes away.
+        qint64 fillerBytes = 0;
     };
 
     explicit RecordingHttpServer(QObject* parent = nullptr);
     ~RecordingHttpServer() override;
 
-    bool listen();
+    // On a free port, or on `port` (a service that comes back where it was).
+    bool listen(quint16 port = 0);
     QString base() const;
     quint16 port() const { return m_server.serverPort(); }
 

@@ -33,6 +33,7 @@ private Q_SLOTS:
     void missingUpdaterIsReportedOnce_data();
     void missingUpdaterIsReportedOnce();
     void silentServiceDelaysTheStartOnly();
+    void hugeReplyDelaysTheStartOnly();
 
 private:
     UpdateCheck::Outcome check(const QByteArray& body, int status = 200,
@@ -263,6 +264,24 @@ void TestUpdateCheck::silentServiceDelaysTheStartOnly()
     QVERIFY(!outcome.accepted && !outcome.endReader);
     // Generous bound: the point is that the wait ends, not how fast.
     QVERIFY2(timer.elapsed() < 15000, "the check gives up on a silent service");
+    QCOMPARE(m_dialogs.count(), 0);
+}
+
+void TestUpdateCheck::hugeReplyDelaysTheStartOnly()
+{
+    // 256 MB after the block's start: given up at the size cap, so the check had no answer
+    // (rather than one it waited for in full and could not read).
+    InfoBlock info;
+    info.version = QStringLiteral("v9");
+    RecordingHttpServer::Answer answer;
+    answer.body = info.xml().replace("</infobase>", "<verinfo>");
+    answer.chunked = true;
+    answer.fillerBytes = 256LL * 1024 * 1024;
+    m_server().answerDefault(answer);
+    UpdateCheck check(m_state, m_network, m_dialogs, m_starter, m_updater);
+    const UpdateCheck::Outcome outcome =
+        check.run(m_server().base() + QStringLiteral("/readerserver/getinfo.asp?rnt=1"));
+    QVERIFY(!outcome.accepted && !outcome.endReader);
     QCOMPARE(m_dialogs.count(), 0);
 }
 
