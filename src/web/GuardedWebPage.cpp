@@ -47,14 +47,15 @@ bool isWebAddress(const QUrl& url)
 
 } // namespace
 
-GuardedWebPage::GuardedWebPage(const QString& serviceBase, QObject* parent)
-    : QWebEnginePage(parent), m_serviceBase(serviceBase), m_requests(new RequestGuard(&m_ownPage, this))
+GuardedWebPage::GuardedWebPage(bool forService, const QString& serviceBase, QObject* parent)
+    : QWebEnginePage(parent), m_forService(forService), m_serviceBase(serviceBase),
+      m_requests(new RequestGuard(&m_ownPage, this))
 {
     setUrlRequestInterceptor(m_requests);
     QWebEngineSettings* s = settings();
     // A local page that may not read local files cannot load its own script either: the
     // request guard keeps it to the files beside it instead.
-    s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, serviceBase.isEmpty());
+    s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, !forService);
     s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
     s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
     s->setAttribute(QWebEngineSettings::AllowRunningInsecureContent, false);
@@ -62,12 +63,12 @@ GuardedWebPage::GuardedWebPage(const QString& serviceBase, QObject* parent)
 
 GuardedWebPage* GuardedWebPage::forService(const QString& serviceBase, QObject* parent)
 {
-    return new GuardedWebPage(serviceBase, parent);
+    return new GuardedWebPage(true, serviceBase, parent);
 }
 
 GuardedWebPage* GuardedWebPage::forOwnPage(QObject* parent)
 {
-    return new GuardedWebPage(QString(), parent);
+    return new GuardedWebPage(false, QString(), parent);
 }
 
 void GuardedWebPage::loadOwnPage(const QUrl& file)
@@ -80,7 +81,7 @@ void GuardedWebPage::loadOwnPage(const QUrl& file)
 bool GuardedWebPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame)
 {
     Q_UNUSED(type);
-    if (!m_serviceBase.isEmpty())
+    if (m_forService)
         return isMainFrame ? isServicePage(url, m_serviceBase) : isWebAddress(url);
     if (!isMainFrame || !m_ownLoadPending || url.adjusted(QUrl::RemoveFragment) != m_ownPage)
         return false;

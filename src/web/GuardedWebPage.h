@@ -24,8 +24,9 @@ protected:
     QWebEnginePage* createWindow(WebWindowType type) override;
 
 private:
-    GuardedWebPage(const QString& serviceBase, QObject* parent);
+    GuardedWebPage(bool forService, const QString& serviceBase, QObject* parent);
 
+    bool m_forService;
     QString m_serviceBase;
     QUrl m_ownPage;
     bool m_ownLoadPending = false;
