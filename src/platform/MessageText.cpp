@@ -22,5 +22,5 @@ MessageText MessageText::bounded(const QString& text)
     QString head = text.left(cut);
     while (head.endsWith(QLatin1Char('\n')) || head.endsWith(QLatin1Char('\r')))
         head.chop(1);
-    return {head + QStringLiteral("……\n\n（内容较长，全文见“详细信息”）"), text};
+    return {head + QStringLiteral("……\n\n（内容较长，点“显示详情”查看全文）"), text};
 }
