@@ -5,6 +5,8 @@
 
 #include "RecordingHttpServer.h"
 
+#include "account/AccountWindows.h"
+#include "account/UserPanel.h"
 #include "desktop/MainWindow.h"
 #include "reader/ReadingPage.h"
 #include "reader/ReadingView.h"
@@ -21,8 +23,13 @@ private Q_SLOTS:
     void noticeShowsOnlyServicePages_data();
     void noticeShowsOnlyServicePages();
     void noticePageStaysAndOpensNoSocket();
+    void newsViewStaysAndOpensNoSocket();
 
 private:
+    // A page of the service whose script opens a WebSocket to the service and then moves
+    // the page to another origin.
+    RecordingHttpServer::Answer hostilePage() const;
+    void checkStays(QWebEngineView* view, const QUrl& url);
     QWebEngineView* notice() const { return m_window->findChild<QWebEngineView*>(QStringLiteral("WebBrowser2")); }
     bool requested(const QByteArray& path) const;
 
@@ -98,9 +105,7 @@ void TestMainWindowWebGuard::noticeShowsOnlyServicePages()
     }
 }
 
-// The service's own notice page: its script neither reaches the service through a
-// WebSocket nor moves the pane to another page.
-void TestMainWindowWebGuard::noticePageStaysAndOpensNoSocket()
+RecordingHttpServer::Answer TestMainWindowWebGuard::hostilePage() const
 {
     RecordingHttpServer::Answer page;
     page.contentType = "text/html; charset=utf-8";
@@ -110,14 +115,38 @@ void TestMainWindowWebGuard::noticePageStaysAndOpensNoSocket()
                                "</script></body></html>")
                     .arg(m_server->port())
                     .toUtf8();
-    m_server->answer("/readerserver/notice.asp", page);
-    const QUrl url(m_server->base() + QStringLiteral("/readerserver/notice.asp"));
-    m_window->showNotice(url.toString());
-    QTRY_COMPARE_WITH_TIMEOUT(notice()->title(), QStringLiteral("notice"), 10000);
+    return page;
+}
+
+void TestMainWindowWebGuard::checkStays(QWebEngineView* view, const QUrl& url)
+{
+    QVERIFY(view);
+    QTRY_COMPARE_WITH_TIMEOUT(view->title(), QStringLiteral("notice"), 10000);
     QTest::qWait(1500);
     QVERIFY(!requested("/ws"));
     QVERIFY(!requested("/elsewhere"));
-    QCOMPARE(notice()->url(), url);
+    QCOMPARE(view->url(), url);
+}
+
+// The service's own notice page: its script neither reaches the service through a
+// WebSocket nor moves the pane to another page.
+void TestMainWindowWebGuard::noticePageStaysAndOpensNoSocket()
+{
+    m_server->answer("/readerserver/notice.asp", hostilePage());
+    const QUrl url(m_server->base() + QStringLiteral("/readerserver/notice.asp"));
+    m_window->showNotice(url.toString());
+    checkStays(notice(), url);
+}
+
+// The user panel's news view holds to the same rules.
+void TestMainWindowWebGuard::newsViewStaysAndOpensNoSocket()
+{
+    m_server->answer("/readerserver/NewsInfo.asp", hostilePage());
+    m_window->toolbarButton(4)->trigger();
+    UserPanel* panel = m_window->accountWindows().userPanel();
+    QVERIFY(panel);
+    checkStays(panel->findChild<QWebEngineView*>(QStringLiteral("NewsView")),
+               QUrl(m_server->base() + QStringLiteral("/readerserver/NewsInfo.asp")));
 }
 
 QTEST_MAIN(TestMainWindowWebGuard)
