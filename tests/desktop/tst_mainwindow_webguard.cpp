@@ -1,6 +1,5 @@
-// The notice pane under the category tree shows what the service names at start-up: only
-// a page of the service itself, which reaches no local file, opens no WebSocket and goes
-// nowhere else.
+// The notice pane under the category tree and the user panel's news view show only pages of
+// the service itself, which reach no local file, open no WebSocket and go nowhere else.
 #include "../reader/ReadingFixture.h"
 
 #include "RecordingHttpServer.h"
