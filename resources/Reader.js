@@ -43,8 +43,20 @@
         if (isPageShortcut(e)) return;
         reader.keyDown(keyCodeOf(e));
       });
+      channelReader = reader;
       window.readerChannelReady = true;
     });
   }
+  // Links never move this page. A click of the user's own on an http(s) link is handed to
+  // the program, which opens it in the desktop's browser; a click made by a script is not.
+  var channelReader = null;
+  document.addEventListener('click', function (e) {
+    var link = e.target && e.target.closest ? e.target.closest('a[href], area[href]') : null;
+    if (!link) return;
+    e.preventDefault();
+    if (!e.isTrusted || !channelReader || typeof link.href !== 'string') return;
+    if (link.protocol === 'http:' || link.protocol === 'https:') channelReader.openLink(link.href);
+  }, true);
+
   connect();
 })();

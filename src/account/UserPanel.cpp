@@ -16,6 +16,7 @@
 #include "platform/Clipboard.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
+#include "web/GuardedWebPage.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -54,6 +55,7 @@ UserPanel::UserPanel(AppServices& services, Clipboard& clipboard, AccountSession
     m_tree->setExpandsOnDoubleClick(false);
     m_tree->setFixedHeight(236);
     auto* news = new QWebEngineView(m_leftColumn);
+    news->setPage(GuardedWebPage::forService(services.state.serviceBase, news));
     news->setObjectName(QStringLiteral("NewsView"));
     news->setContextMenuPolicy(Qt::NoContextMenu);
     m_news = news;

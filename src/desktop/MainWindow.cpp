@@ -20,6 +20,8 @@
 #include "reader/ReadingController.h"
 #include "reader/ReadingPage.h"
 #include "reader/ReadingView.h"
+#include "web/GuardedWebPage.h"
+#include "web/WebGuard.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -180,6 +182,7 @@ void MainWindow::buildPages()
 
     // The notice pane under the category tree; start-up shows it when it names a page.
     auto* notice = new QWebEngineView;
+    notice->setPage(GuardedWebPage::forService(m_services.state.serviceBase, notice));
     notice->setContextMenuPolicy(Qt::NoContextMenu);
     m_shelf->setNoticeView(notice);
 }
@@ -314,6 +317,9 @@ void MainWindow::formLoad()
 
 void MainWindow::showNotice(const QString& url)
 {
+    // The address comes from the network: only a page of the service itself is shown.
+    if (!isServicePage(QUrl(url.trimmed()), m_services.state.serviceBase))
+        return;
     m_shelf->showNotice(url);
 }
 

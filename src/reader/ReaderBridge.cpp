@@ -2,7 +2,8 @@
 
 #include <QMetaObject>
 
-ReaderBridge::ReaderBridge(std::function<void(int)> onKey, QObject* parent) : QObject(parent), m_onKey(std::move(onKey))
+ReaderBridge::ReaderBridge(std::function<void(int)> onKey, std::function<void(const QString&)> onLink, QObject* parent)
+    : QObject(parent), m_onKey(std::move(onKey)), m_onLink(std::move(onLink))
 {
 }
 
@@ -15,6 +16,17 @@ void ReaderBridge::keyDown(int keyCode)
         [this, keyCode] {
             if (m_onKey)
                 m_onKey(keyCode);
+        },
+        Qt::QueuedConnection);
+}
+
+void ReaderBridge::openLink(const QString& url)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, url] {
+            if (m_onLink)
+                m_onLink(url);
         },
         Qt::QueuedConnection);
 }

@@ -5,16 +5,20 @@
 #include <functional>
 
 // The one object the reading page sees through the web channel (as "reader"): the page
-// reports its key presses, nothing else flows from the page to the program.
+// reports its key presses and the user's clicks on links, nothing else flows from the page
+// to the program.
 class ReaderBridge : public QObject {
     Q_OBJECT
 public:
-    explicit ReaderBridge(std::function<void(int)> onKey, QObject* parent = nullptr);
+    ReaderBridge(std::function<void(int)> onKey, std::function<void(const QString&)> onLink, QObject* parent = nullptr);
 
 public slots:
     // keydown in the page, with the key code (37 Left, 39 Right, 13 Enter, ...).
     void keyDown(int keyCode);
+    // A click of the user's own on a link (the page's script passes no other).
+    void openLink(const QString& url);
 
 private:
     std::function<void(int)> m_onKey;
+    std::function<void(const QString&)> m_onLink;
 };

@@ -2,6 +2,8 @@
 
 #include "platform/DesktopLauncher.h"
 #include "reader/ReaderBridge.h"
+#include "web/GuardedWebPage.h"
+#include "web/WebGuard.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -9,36 +11,10 @@
 #include <QRegularExpression>
 #include <QUrl>
 #include <QWebChannel>
-#include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
-#include <QWebEngineSettings>
 
 namespace {
-
-// The reading page stays on Reader.html: links in the banner or the chapter snippets
-// open in the desktop's browser, and nothing replaces the page.
-class ReadingWebPage : public QWebEnginePage {
-public:
-    ReadingWebPage(DesktopLauncher* desktop, QObject* parent) : QWebEnginePage(parent), m_desktop(desktop) {}
-
-protected:
-    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override
-    {
-        if (!isMainFrame)
-            return true;
-        if (type == NavigationTypeLinkClicked) {
-            if (m_desktop && (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https")))
-                m_desktop->openUrl(url.toString());
-            return false;
-        }
-        return type == NavigationTypeTyped || type == NavigationTypeReload || url.isLocalFile();
-    }
-    QWebEnginePage* createWindow(WebWindowType) override { return nullptr; }
-
-private:
-    DesktopLauncher* m_desktop;
-};
 
 QString jsArgs(const QJsonArray& args)
 {
@@ -54,18 +30,16 @@ bool isHexColour(const QString& text)
 } // namespace
 
 ReadingView::ReadingView(DesktopLauncher* desktop, QWidget* parent)
-    : QWebEngineView(parent), m_desktop(desktop), m_channel(new QWebChannel(this)), m_bridge(new ReaderBridge(
-                                                                                        [this](int code) {
-                                                                                            if (m_keyHandler)
-                                                                                                m_keyHandler(code);
-                                                                                        },
-                                                                                        this))
+    : QWebEngineView(parent), m_desktop(desktop), m_channel(new QWebChannel(this)),
+      m_bridge(
+          new ReaderBridge([this](int code) { onKey(code); }, [this](const QString& url) { onLinkClicked(url); }, this))
 {
     setObjectName(QStringLiteral("WebBrowser1"));
-    auto* webPage = new ReadingWebPage(m_desktop, this);
+    // The page stays on Reader.html: it shows the service's snippets, and nothing in them
+    // (a refresh tag, a link, a script) may take it elsewhere.
+    auto* webPage = GuardedWebPage::forOwnPage(this);
+    m_page = webPage;
     setPage(webPage);
-    webPage->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
-    webPage->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
 
     // The page talks to the program through qwebchannel.js, put in before its own scripts.
     QFile channelJs(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
@@ -94,7 +68,21 @@ ReadingView::~ReadingView()
 void ReadingView::loadPage(const QString& htmlFile)
 {
     m_loaded = false;
-    load(QUrl::fromLocalFile(htmlFile));
+    m_page->loadOwnPage(QUrl::fromLocalFile(htmlFile));
+}
+
+void ReadingView::onKey(int code)
+{
+    if (m_keyHandler)
+        m_keyHandler(code);
+}
+
+void ReadingView::onLinkClicked(const QString& url)
+{
+    // The user clicked a link of the banner or a snippet: the desktop's browser opens it.
+    const QUrl address(url);
+    if (m_desktop && (address.scheme() == QLatin1String("http") || address.scheme() == QLatin1String("https")))
+        m_desktop->openUrl(address.toString());
 }
 
 void ReadingView::onLoadFinished(bool ok)
@@ -142,13 +130,13 @@ void ReadingView::applyAppearance(const QString& txtColor, const QString& txtSiz
 
 void ReadingView::showChapterHtml(const QString& txtHtml, const QString& adsHtml)
 {
-    m_pendingChapter = txtHtml;
-    m_pendingAds = adsHtml;
+    m_pendingChapter = withoutMetaAndBase(txtHtml);
+    m_pendingAds = withoutMetaAndBase(adsHtml);
     m_hasChapter = true;
     setFocus(Qt::OtherFocusReason);
     if (!m_loaded)
         return;
-    page()->runJavaScript(chapterScript(txtHtml, adsHtml), [this, alive = m_alive](const QVariant&) {
+    page()->runJavaScript(chapterScript(m_pendingChapter, m_pendingAds), [this, alive = m_alive](const QVariant&) {
         if (*alive)
             emit chapterDisplayed();
     });

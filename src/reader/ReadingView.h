@@ -9,6 +9,7 @@
 #include <memory>
 
 class DesktopLauncher;
+class GuardedWebPage;
 class QWebChannel;
 class ReaderBridge;
 
@@ -42,8 +43,11 @@ signals:
 
 private:
     void onLoadFinished(bool ok);
+    void onKey(int code);
+    void onLinkClicked(const QString& url);
 
     DesktopLauncher* m_desktop;
+    GuardedWebPage* m_page;
     QWebChannel* m_channel;
     ReaderBridge* m_bridge;
     std::function<void(int)> m_keyHandler;

@@ -3,7 +3,11 @@
 #include "NextModalDialog.h"
 
 #include <QAbstractButton>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QTextEdit>
 #include <QtTest>
 
 Q_DECLARE_METATYPE(Answer)
@@ -15,6 +19,8 @@ class TestQtDialogs : public QObject {
 private Q_SLOTS:
     void message_data();
     void message();
+    void serviceTextShownAsTyped();
+    void longTextKeepsButtonsOnScreen();
 };
 
 void TestQtDialogs::message_data()
@@ -87,6 +93,85 @@ void TestQtDialogs::message()
     QCOMPARE(seenTitle, shownTitle);
     QCOMPARE(seenIcon, icon);
     QCOMPARE(seenButtons, buttons);
+}
+
+// A login reply's message is service text: its markup is not rendered as a heading, an
+// image and a link, the box shows the characters as they came.
+void TestQtDialogs::serviceTextShownAsTyped()
+{
+    const QString text =
+        QStringLiteral("<h1 style=color:red>账号异常！</h1><img src=\"/usr/share/pixmaps/debian-logo.png\">"
+                       "<a href=\"http://127.0.0.1:1/x\">点此处理</a>");
+    int format = -1;
+    QString shown;
+    NextModalDialog reply([&](QWidget* dialog) {
+        if (auto* label = dialog->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+            format = label->textFormat();
+            shown = label->text();
+        }
+        dialog->close();
+    });
+    QtDialogs().message(text, QString(), Dialogs::Exclamation);
+    QVERIFY(reply.seen());
+    QCOMPARE(format, int(Qt::PlainText));
+    QCOMPARE(shown, text);
+}
+
+// A release note of 100 KB: the box shows its head, the whole text scrolls in the details
+// area, and the box with its buttons stays on the screen, also with the details open.
+void TestQtDialogs::longTextKeepsButtonsOnScreen()
+{
+    QString text = QStringLiteral("系统检查到软件有更新，是否进行升级？\r\n\r\n更新内容：");
+    for (int i = 1; text.size() < 100 * 1024; ++i)
+        text += QStringLiteral("%1. 修复了阅读页面的若干问题，改进了下载的稳定性。\r\n").arg(i);
+
+    QRect screen;
+    QList<QRect> closedGeometry;
+    QList<QRect> openGeometry;
+    QString details;
+    bool detailsShown = false;
+    auto place = [](QMessageBox* box) {
+        QList<QRect> rects{box->frameGeometry()};
+        for (QAbstractButton* button : box->findChildren<QAbstractButton*>())
+            if (button->isVisible())
+                rects << QRect(button->mapToGlobal(QPoint(0, 0)), button->size());
+        return rects;
+    };
+    NextModalDialog reply([&](QWidget* dialog) {
+        auto* box = qobject_cast<QMessageBox*>(dialog);
+        if (!box) {
+            dialog->close();
+            return;
+        }
+        screen = box->screen()->availableGeometry();
+        closedGeometry = place(box);
+        if (auto* edit = box->findChild<QTextEdit*>())
+            details = edit->toPlainText();
+        for (QAbstractButton* button : box->findChildren<QAbstractButton*>())
+            if (box->buttonRole(button) == QMessageBox::ActionRole)
+                button->click();
+        QTest::qWait(50);
+        if (auto* edit = box->findChild<QTextEdit*>())
+            detailsShown = edit->isVisible();
+        openGeometry = place(box);
+        for (QAbstractButton* button : box->buttons())
+            if (button->text() == QStringLiteral("否(&N)"))
+                button->click();
+    });
+    QCOMPARE(QtDialogs().message(text, QStringLiteral("软件需更新"), Dialogs::YesNo), Answer::No);
+    QVERIFY(reply.seen());
+    QVERIFY(detailsShown);
+    QVERIFY(closedGeometry.size() >= 3);
+    QVERIFY(openGeometry.size() >= 3);
+    for (const QRect& rect : closedGeometry + openGeometry)
+        QVERIFY2(screen.contains(rect), qPrintable(QStringLiteral("%1x%2 at %3,%4 outside %5x%6")
+                                                       .arg(rect.width())
+                                                       .arg(rect.height())
+                                                       .arg(rect.x())
+                                                       .arg(rect.y())
+                                                       .arg(screen.width())
+                                                       .arg(screen.height())));
+    QCOMPARE(details, QString(text).remove(QLatin1Char('\r')));
 }
 
 QTEST_MAIN(TestQtDialogs)

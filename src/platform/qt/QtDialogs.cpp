@@ -1,5 +1,7 @@
 #include "platform/qt/QtDialogs.h"
 
+#include "platform/MessageText.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -8,7 +10,12 @@ Answer QtDialogs::message(const QString& text, const QString& title, int style)
 {
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(title.isEmpty() ? programTitle() : title);
-    box.setText(text);
+    // Texts often come from the service: markup in them is shown as typed, never rendered.
+    box.setTextFormat(Qt::PlainText);
+    const MessageText shown = MessageText::bounded(text);
+    box.setText(shown.shown);
+    if (!shown.details.isEmpty())
+        box.setDetailedText(shown.details);
     switch (style & 0xF0) {
     case Stop:
         box.setIcon(QMessageBox::Critical);
