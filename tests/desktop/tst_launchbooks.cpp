@@ -1,13 +1,10 @@
 #include "../reader/ReadingFixture.h"
 
-#include "desktop/BossKey.h"
 #include "desktop/MainWindow.h"
 #include "desktop/instance/LaunchBooks.h"
 #include "reader/ReadingController.h"
 #include "reader/ReadingPage.h"
 #include "reader/ReadingView.h"
-
-#include "FakeGlobalHotKey.h"
 
 #include <QSignalSpy>
 #include <QTreeWidget>
@@ -25,9 +22,6 @@ private Q_SLOTS:
     void fileIsOnTheShelfAndShown_data();
     void fileIsOnTheShelfAndShown();
     void filesThatCannotBeOpenedAreNamed();
-    void titleFor_data();
-    void titleFor();
-    void handedOverBookBringsTheWindowBack();
 
 private:
     int shelfRows() const
@@ -142,40 +136,6 @@ void TestLaunchBooks::filesThatCannotBeOpenedAreNamed()
     QCOMPARE(books.open({missing}), QString());
     QCOMPARE(m_window->currentPage(), 1);
     QCOMPARE(m_fx->dialogs.count(), 1);
-}
-
-void TestLaunchBooks::titleFor_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("title");
-    QTest::newRow("case kept") << QStringLiteral("/书/ABC.TXT") << QStringLiteral("ABC");
-    QTest::newRow("last extension only") << QStringLiteral("/a/v1.2.txt") << QStringLiteral("v1.2");
-    QTest::newRow("no extension") << QStringLiteral("/a/readme") << QStringLiteral("readme");
-    QTest::newRow("only an extension") << QStringLiteral("/a/.txt") << QStringLiteral(".txt");
-}
-
-void TestLaunchBooks::titleFor()
-{
-    QFETCH(QString, path);
-    QTEST(LaunchBooks::titleFor(path), "title");
-}
-
-void TestLaunchBooks::handedOverBookBringsTheWindowBack()
-{
-    // The boss key hid the windows, or the window was minimised: a book handed over brings
-    // it back in front, and the boss key's next press hides it again.
-    FakeGlobalHotKey hotKey;
-    BossKey bossKey(hotKey);
-    bossKey.toggle();
-    QVERIFY(!m_window->isVisible());
-    LaunchBooks::bringToFront(*m_window, &bossKey);
-    QVERIFY(m_window->isVisible());
-    QVERIFY(!bossKey.windowsHidden());
-
-    m_window->showMinimized();
-    LaunchBooks::bringToFront(*m_window, nullptr);
-    QVERIFY(!m_window->isMinimized());
-    QVERIFY(m_window->isVisible());
 }
 
 QTEST_MAIN(TestLaunchBooks)

@@ -3,14 +3,9 @@
 
 #include <QDir>
 #include <QLocalServer>
-#include <QLocalSocket>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
-
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 #include <atomic>
 
@@ -44,19 +39,6 @@ private:
     std::atomic<bool> m_listened{false};
 };
 
-// What a reader killed by a crash leaves behind: a bound socket file nobody listens on.
-bool leaveStaleSocket(const QString& path)
-{
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const QByteArray bytes = QFile::encodeName(path);
-    qstrncpy(address.sun_path, bytes.constData(), sizeof(address.sun_path));
-    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
-    ::close(fd);
-    return bound && QFileInfo::exists(path);
-}
-
 } // namespace
 
 // One reader per program folder: the command line, the hand-over between two starts and the
@@ -70,11 +52,8 @@ private Q_SLOTS:
     void filesFromArguments_data();
     void filesFromArguments();
     void laterStartHandsItsFilesOver();
-    void requestsWaitForTheWindow();
-    void staleSocketDoesNotStopTheStart();
     void foldersHaveTheirOwnChannel();
     void silentReaderIsNoAnswer();
-    void foreignBytesAreHungUpOn();
 
 private:
     QString channel() const { return m_dir->filePath(QStringLiteral("channel")); }
@@ -123,44 +102,21 @@ void TestSingleInstance::laterStartHandsItsFilesOver()
     SingleInstance running(channel());
     QCOMPARE(running.start({}), SingleInstance::Role::First);
     QVERIFY(running.isListening());
-    QList<QStringList> received;
-    running.deliverTo([&](const QStringList& paths) { received << paths; });
-
-    // Names with blanks, quotes, Chinese and a line break arrive exactly.
+    // Names with blanks, quotes, Chinese and a line break arrive exactly; files handed over
+    // while the reader is still starting wait for its window.
     const QStringList paths = {QStringLiteral("/tmp/书 一's.txt"), QStringLiteral("/tmp/二\n行.txt")};
     LaterStart later(channel(), paths);
     QCOMPARE(later.role(), SingleInstance::Role::HandedOver);
-    QTRY_COMPARE(received.size(), 1);
-    QCOMPARE(received.first(), paths);
+    QTest::qWait(100); // the reader takes the request in while its window is not there yet
+    QList<QStringList> received;
+    running.deliverTo([&](const QStringList& paths) { received << paths; });
+    QCOMPARE(received, QList<QStringList>{paths});
 
     // A start without files only asks the reader to come forward.
     LaterStart plain(channel(), {});
     QCOMPARE(plain.role(), SingleInstance::Role::HandedOver);
     QTRY_COMPARE(received.size(), 2);
     QVERIFY(received.last().isEmpty());
-}
-
-void TestSingleInstance::requestsWaitForTheWindow()
-{
-    // Files handed over while the reader is still starting are opened once its window is there.
-    SingleInstance running(channel());
-    QCOMPARE(running.start({}), SingleInstance::Role::First);
-    {
-        LaterStart first(channel(), {QStringLiteral("/b/1.txt")});
-        QCOMPARE(first.role(), SingleInstance::Role::HandedOver);
-        LaterStart second(channel(), {QStringLiteral("/b/2.txt")});
-        QCOMPARE(second.role(), SingleInstance::Role::HandedOver);
-    }
-    QStringList order;
-    running.deliverTo([&](const QStringList& paths) { order += paths; });
-    QCOMPARE(order, QStringList({QStringLiteral("/b/1.txt"), QStringLiteral("/b/2.txt")}));
-}
-
-void TestSingleInstance::staleSocketDoesNotStopTheStart()
-{
-    QVERIFY(leaveStaleSocket(channel()));
-    LaterStart start(channel(), {QStringLiteral("/x.txt")});
-    QVERIFY(start.listened());
 }
 
 void TestSingleInstance::foldersHaveTheirOwnChannel()
@@ -190,28 +146,6 @@ void TestSingleInstance::silentReaderIsNoAnswer()
     QVERIFY(frozen.listen(channel()));
     LaterStart later(channel(), {QStringLiteral("/z.txt")}, 300);
     QCOMPARE(later.role(), SingleInstance::Role::NoAnswer);
-}
-
-void TestSingleInstance::foreignBytesAreHungUpOn()
-{
-    SingleInstance running(channel());
-    QCOMPARE(running.start({}), SingleInstance::Role::First);
-    int calls = 0;
-    running.deliverTo([&](const QStringList&) { ++calls; });
-
-    for (const QByteArray& junk :
-         {QByteArray("GET / HTTP/1.1\r\n\r\n"),
-          SingleInstance::encode({QStringLiteral("/a")}).replace(4, 4, QByteArray::fromHex("7f000000"))}) {
-        QLocalSocket socket;
-        socket.connectToServer(channel());
-        QVERIFY(socket.waitForConnected(2000));
-        socket.write(junk);
-        QTRY_COMPARE(socket.state(), QLocalSocket::UnconnectedState);
-    }
-    QCOMPARE(calls, 0);
-    LaterStart later(channel(), {QStringLiteral("/ok.txt")});
-    QCOMPARE(later.role(), SingleInstance::Role::HandedOver);
-    QTRY_COMPARE(calls, 1);
 }
 
 QTEST_MAIN(TestSingleInstance)

@@ -160,7 +160,9 @@ void SingleInstance::readRequest(QLocalSocket* socket)
     disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
     socket->putChar(kAck);
     socket->disconnectFromServer();
-    arrive(paths);
+    // Opened from the event loop, not from within the socket's signal: opening may show a
+    // message box, and the socket goes away meanwhile.
+    QTimer::singleShot(0, this, [this, paths] { arrive(paths); });
 }
 
 void SingleInstance::arrive(const QStringList& paths)
