@@ -1,7 +1,9 @@
 #include "desktop/ReaderProgram.h"
+#include "desktop/instance/LaunchFiles.h"
 #include "platform/qt/ChineseTranslations.h"
 
 #include <QApplication>
+#include <QDir>
 
 int main(int argc, char* argv[])
 {
@@ -10,5 +12,6 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     // Qt's own pickers and buttons in Chinese, like the rest of the reader.
     installChineseTranslations(app);
-    return runReader(app);
+    // "Quillmere FILE..." (the application menu's "Open with") opens those books.
+    return runReader(app, LaunchFiles::fromArguments(QCoreApplication::arguments().mid(1), QDir::currentPath()));
 }

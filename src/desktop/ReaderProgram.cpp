@@ -9,8 +9,11 @@
 #include "desktop/MainWindow.h"
 #include "desktop/ScreenshotTour.h"
 #include "desktop/SettingsModule.h"
+#include "desktop/instance/LaunchBooks.h"
+#include "desktop/instance/SingleInstance.h"
 #include "platform/Clock.h"
 #include "platform/espeak/EspeakSpeechEngine.h"
+#include "platform/qt/ApplicationIcon.h"
 #include "platform/qt/QtDesktopLauncher.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtPickers.h"
@@ -23,7 +26,7 @@
 #include <QApplication>
 #include <QNetworkAccessManager>
 
-int runReader(QApplication& app)
+int runReader(QApplication& app, const QStringList& files)
 {
     QApplication::setApplicationName(QStringLiteral("Quillmere"));
     // The boss key hides every window; that must not end the program.
@@ -33,6 +36,19 @@ int runReader(QApplication& app)
 
     SystemClock clock;
     QtDialogs dialogs;
+    // One reader per program folder: a later start hands its files over and ends here.
+    SingleInstance instance(SingleInstance::nameFor(AppPaths::programFolder()));
+    switch (instance.start(files)) {
+    case SingleInstance::Role::HandedOver:
+        return 0;
+    case SingleInstance::Role::NoAnswer:
+        dialogs.message(SingleInstance::noAnswerText(), QString(), Dialogs::Exclamation);
+        return 1;
+    case SingleInstance::Role::First:
+        break;
+    }
+    installApplicationIcon();
+    QGuiApplication::setDesktopFileName(QStringLiteral("quillmere"));
     QtPickers pickers;
     QtDesktopLauncher desktop;
     // Loads its voices on its own thread while start-up goes on.
@@ -70,6 +86,13 @@ int runReader(QApplication& app)
     QObject::connect(&window, &MainWindow::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     window.formLoad();
     window.showNotice(state.noticeUrl);
+    LaunchBooks books(library, dialogs, desktop, window);
+    if (!files.isEmpty())
+        books.open(files);
+    instance.deliverTo([&](const QStringList& paths) {
+        LaunchBooks::bringToFront(window, &settings.bossKey());
+        books.open(paths);
+    });
 
     // QUILLMERE_SCREENSHOTS=<folder>: photograph the main pages into the folder and end.
     const QString shots = qEnvironmentVariable("QUILLMERE_SCREENSHOTS");

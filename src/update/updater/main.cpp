@@ -1,5 +1,6 @@
 #include "app/AppPaths.h"
 #include "platform/Clock.h"
+#include "platform/qt/ApplicationIcon.h"
 #include "platform/qt/ChineseTranslations.h"
 #include "platform/qt/QtDialogs.h"
 #include "update/updater/UpdaterController.h"
@@ -17,6 +18,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("update"));
     installChineseTranslations(app);
+    installApplicationIcon();
 
     SystemClock clock;
     QtDialogs dialogs;
