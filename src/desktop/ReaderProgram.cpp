@@ -31,8 +31,6 @@ int runReader(QApplication& app, const QStringList& files)
     QApplication::setApplicationName(QStringLiteral("Quillmere"));
     // The boss key hides every window; that must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
-    // An update cut short beside the programs is finished or undone before any of its files is used.
-    UpdateStaging::recover(QCoreApplication::applicationDirPath());
 
     SystemClock clock;
     QtDialogs dialogs;
@@ -47,6 +45,9 @@ int runReader(QApplication& app, const QStringList& files)
     case SingleInstance::Role::First:
         break;
     }
+    // An update cut short beside the programs is finished or undone before any of its files is used;
+    // a second start leaves that to the reader already running.
+    UpdateStaging::recover(QCoreApplication::applicationDirPath());
     installApplicationIcon();
     QGuiApplication::setDesktopFileName(QStringLiteral("quillmere"));
     QtPickers pickers;
