@@ -15,6 +15,7 @@ const QString kAtom = QStringLiteral("http://www.w3.org/2005/Atom");
 const QString kOpds = QStringLiteral("http://opds-spec.org/2010/catalog");
 const QString kOpenSearch = QStringLiteral("http://a9.com/-/spec/opensearch/1.1/");
 const QString kDublinCore = QStringLiteral("http://purl.org/dc/terms/");
+const QString kCatalogueTitle = QStringLiteral("Quillmere 书库");
 
 // Every text goes through XmlReply::clean: a stray control character in a title must not
 // make the whole feed unreadable. The writer escapes the rest.
@@ -54,11 +55,11 @@ void beginFeed(QXmlStreamWriter& w, const QString& origin, const QString& id, co
     text(w, QStringLiteral("title"), title);
     text(w, QStringLiteral("updated"), atomTime(updated));
     w.writeStartElement(QStringLiteral("author"));
-    text(w, QStringLiteral("name"), QStringLiteral("Quillmere 书库"));
+    text(w, QStringLiteral("name"), kCatalogueTitle);
     text(w, QStringLiteral("uri"), origin + QLatin1Char('/'));
     w.writeEndElement();
     link(w, QStringLiteral("self"), absolute(origin, selfPath), selfType);
-    link(w, QStringLiteral("start"), origin + QStringLiteral("/opds"), QLatin1String(kNavigationType), title);
+    link(w, QStringLiteral("start"), origin + QStringLiteral("/opds"), QLatin1String(kNavigationType), kCatalogueTitle);
     link(w, QStringLiteral("search"), origin + QStringLiteral("/opds/search.xml"), QLatin1String(kOpenSearchType),
          QStringLiteral("搜索书名或作者"));
 }
@@ -143,8 +144,8 @@ QByteArray navigation(const QString& origin, const QString& updated, const QList
 {
     QByteArray bytes;
     QXmlStreamWriter w(&bytes);
-    beginFeed(w, origin, QStringLiteral("urn:quillmere:catalogue"), QStringLiteral("Quillmere 书库"), updated,
-              QStringLiteral("/opds"), QLatin1String(kNavigationType));
+    beginFeed(w, origin, QStringLiteral("urn:quillmere:catalogue"), kCatalogueTitle, updated, QStringLiteral("/opds"),
+              QLatin1String(kNavigationType));
     for (const NavigationEntry& e : entries) {
         w.writeStartElement(QStringLiteral("entry"));
         text(w, QStringLiteral("title"), e.title);
