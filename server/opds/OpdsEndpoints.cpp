@@ -1,9 +1,10 @@
 // The catalogue as OPDS feeds, beside the reader's own XML contract, for e-book readers of
 // every kind: a navigation feed at /opds, paged acquisition feeds below it and an
-// OpenSearch description for the search.
+// OpenSearch description for the search; the same feeds as OPDS 2.0 JSON below /opds/v2.
 #include "Service.h"
 
 #include "opds/OpdsFeed.h"
+#include "opds/OpdsJson.h"
 
 #include <QRegularExpression>
 #include <QUrl>
@@ -61,21 +62,26 @@ HttpReply Service::opds(const HttpRequest& request)
     if (path == QLatin1String("/opds/search.xml"))
         return feedReply(OpdsFeed::openSearchDescription(origin), OpdsFeed::kOpenSearchType);
 
+    // Both notations share the addresses below their root.
+    const bool json = path == QLatin1String("/opds/v2") || path.startsWith(QLatin1String("/opds/v2/"));
+    const QString root = json ? QStringLiteral("/opds/v2") : QStringLiteral("/opds");
     const QString newest = m_catalogue.size() > 0 ? m_catalogue.newest(1).first()->ftime : now();
-    if (path == QLatin1String("/opds")) {
+    if (path == root) {
         QList<OpdsFeed::NavigationEntry> entries;
         const int latest = qMin(kLatestBooks, m_catalogue.size());
         entries.append({QStringLiteral("最新更新"), QStringLiteral("urn:quillmere:latest"),
-                        QStringLiteral("/opds/latest"), QStringLiteral("http://opds-spec.org/sort/new"),
+                        root + QStringLiteral("/latest"), QStringLiteral("http://opds-spec.org/sort/new"),
                         QStringLiteral("最近更新的 %1 本电子书，最新的在前").arg(latest)});
         for (int i = 0; i < kCategories.size(); ++i) {
             const int count = m_catalogue.list(kCategories[i], 1).numbers.total;
             entries.append({kCategories[i], QStringLiteral("urn:quillmere:category:%1").arg(i + 1),
-                            QStringLiteral("/opds/category/%1").arg(i + 1), QStringLiteral("subsection"),
+                            root + QStringLiteral("/category/%1").arg(i + 1), QStringLiteral("subsection"),
                             QStringLiteral("共 %1 本电子书").arg(count)});
         }
-        entries.append({Catalogue::kEveryCategory, QStringLiteral("urn:quillmere:all"), QStringLiteral("/opds/all"),
+        entries.append({Catalogue::kEveryCategory, QStringLiteral("urn:quillmere:all"), root + QStringLiteral("/all"),
                         QStringLiteral("subsection"), QStringLiteral("共 %1 本电子书").arg(m_catalogue.size())});
+        if (json)
+            return feedReply(OpdsJson::navigation(origin, entries), OpdsJson::kType);
         return feedReply(OpdsFeed::navigation(origin, newest, entries), OpdsFeed::kNavigationType);
     }
 
@@ -106,13 +112,14 @@ HttpReply Service::opds(const HttpRequest& request)
     page.pageSize = paging->size;
     page.updated = newest;
     CatalogueListing listing;
-    static const QRegularExpression categoryPattern(QStringLiteral("^/opds/category/([0-9]{1,2})$"));
-    const auto category = categoryPattern.match(path);
-    if (path == QLatin1String("/opds/latest")) {
+    static const QRegularExpression categoryPattern(QStringLiteral("^/category/([0-9]{1,2})$"));
+    const QString feed = path.mid(root.size());
+    const auto category = categoryPattern.match(feed);
+    if (feed == QLatin1String("/latest")) {
         page.title = QStringLiteral("最新更新");
         page.id = QStringLiteral("urn:quillmere:latest");
         listing = m_catalogue.latest(kLatestBooks, paging->page, paging->size);
-    } else if (path == QLatin1String("/opds/all")) {
+    } else if (feed == QLatin1String("/all")) {
         page.title = Catalogue::kEveryCategory;
         page.id = QStringLiteral("urn:quillmere:all");
         listing = m_catalogue.list(Catalogue::kEveryCategory, paging->page, paging->size);
@@ -122,14 +129,16 @@ HttpReply Service::opds(const HttpRequest& request)
         page.title = kCategories[index - 1];
         page.id = QStringLiteral("urn:quillmere:category:%1").arg(index);
         listing = m_catalogue.list(page.title, paging->page, paging->size);
-    } else if (path == QLatin1String("/opds/search")) {
-        const QString key = fields->value(QStringLiteral("q")).trimmed();
+    } else if (feed == QLatin1String("/search")) {
+        // OPDS 2.0 templates name the words "query".
+        const QString name = json ? QStringLiteral("query") : QStringLiteral("q");
+        const QString key = fields->value(name).trimmed();
         if (key.isEmpty())
             return HttpReply::badRequest(QStringLiteral("请输入搜索关键字！"));
         const QString encoded = QString::fromLatin1(QUrl::toPercentEncoding(key));
         page.title = QStringLiteral("搜索：") + key;
         page.id = QStringLiteral("urn:quillmere:search:") + encoded;
-        page.query = QStringLiteral("q=") + encoded;
+        page.query = name + QLatin1Char('=') + encoded;
         listing = m_catalogue.search(key, paging->page, paging->size);
     } else {
         return HttpReply::notFound();
@@ -147,5 +156,7 @@ HttpReply Service::opds(const HttpRequest& request)
         }
         page.entries.append(entry);
     }
+    if (json)
+        return feedReply(OpdsJson::publications(origin, page), OpdsJson::kType);
     return feedReply(OpdsFeed::acquisition(origin, page), OpdsFeed::kAcquisitionType);
 }

@@ -35,12 +35,6 @@ void link(QXmlStreamWriter& w, const QString& rel, const QString& href, const QS
         w.writeAttribute(QStringLiteral("title"), XmlReply::clean(title));
 }
 
-// Paths hold the book's title: encoded the way a URL carries it, so any client resolves it.
-QString absolute(const QString& origin, const QString& path)
-{
-    return origin + QString::fromLatin1(QUrl::toPercentEncoding(path, "/?&=%"));
-}
-
 void beginFeed(QXmlStreamWriter& w, const QString& origin, const QString& id, const QString& title,
                const QString& updated, const QString& selfPath, const QString& selfType)
 {
@@ -62,25 +56,6 @@ void beginFeed(QXmlStreamWriter& w, const QString& origin, const QString& id, co
     link(w, QStringLiteral("start"), origin + QStringLiteral("/opds"), QLatin1String(kNavigationType), kCatalogueTitle);
     link(w, QStringLiteral("search"), origin + QStringLiteral("/opds/search.xml"), QLatin1String(kOpenSearchType),
          QStringLiteral("搜索书名或作者"));
-}
-
-QString pagePath(const AcquisitionPage& page, int number)
-{
-    QString path = page.path + QLatin1Char('?');
-    if (!page.query.isEmpty())
-        path += page.query + QLatin1Char('&');
-    path += QStringLiteral("page=%1").arg(number);
-    if (page.pageSize != kPageSize)
-        path += QStringLiteral("&size=%1").arg(page.pageSize);
-    return path;
-}
-
-QString summaryOf(const CatalogueBook& b)
-{
-    QString summary = QStringLiteral("状态：%1　大小：%2 KB").arg(b.statue).arg(b.sizeKb);
-    if (!b.newchap.isEmpty())
-        summary += QStringLiteral("　最新章节：") + b.newchap;
-    return summary;
 }
 
 void bookEntry(QXmlStreamWriter& w, const QString& origin, const BookEntry& entry)
@@ -121,6 +96,30 @@ void bookEntry(QXmlStreamWriter& w, const QString& origin, const BookEntry& entr
 }
 
 } // namespace
+
+QString absolute(const QString& origin, const QString& path)
+{
+    return origin + QString::fromLatin1(QUrl::toPercentEncoding(path, "/?&=%"));
+}
+
+QString pagePath(const AcquisitionPage& page, int number)
+{
+    QString path = page.path + QLatin1Char('?');
+    if (!page.query.isEmpty())
+        path += page.query + QLatin1Char('&');
+    path += QStringLiteral("page=%1").arg(number);
+    if (page.pageSize != kPageSize)
+        path += QStringLiteral("&size=%1").arg(page.pageSize);
+    return path;
+}
+
+QString summaryOf(const CatalogueBook& b)
+{
+    QString summary = QStringLiteral("状态：%1　大小：%2 KB").arg(b.statue).arg(b.sizeKb);
+    if (!b.newchap.isEmpty())
+        summary += QStringLiteral("　最新章节：") + b.newchap;
+    return summary;
+}
 
 QString atomTime(const QString& catalogueTime)
 {

@@ -50,6 +50,13 @@ QByteArray navigation(const QString& origin, const QString& updated, const QList
 QByteArray acquisition(const QString& origin, const AcquisitionPage& page);
 QByteArray openSearchDescription(const QString& origin);
 
+// Paths hold the book's title: encoded the way a URL carries it, so any client resolves it.
+QString absolute(const QString& origin, const QString& path);
+// The address of another page of the same feed, below the public address.
+QString pagePath(const AcquisitionPage& page, int number);
+// State, size and the newest chapter, in a line.
+QString summaryOf(const CatalogueBook& book);
+
 // Catalogue time ("yyyy-MM-dd HH:mm:ss", the service's local time) as RFC 3339 in UTC.
 QString atomTime(const QString& catalogueTime);
 QString bookUrn(qint64 id);

@@ -2,6 +2,9 @@
 #include "ServerFixture.h"
 #include "opds/BookFiles.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QUrlQuery>
 #include <QtTest>
@@ -110,6 +113,8 @@ private slots:
     void searchThroughTheTemplate();
     void unapprovedBooksStayOut();
     void textIsEscaped();
+    void jsonFeeds_data();
+    void jsonFeeds();
     void textCharset_data();
     void textCharset();
 
@@ -406,6 +411,46 @@ void TestServerOpds::textIsEscaped()
     QCOMPARE(found.head.texts.value("title"), "搜索：" + title);
     const AtomLink download = found.entries[0].link(kAcquisition);
     QCOMPARE(fetch(download.href).body, m_bytes.value(title));
+}
+
+void TestServerOpds::jsonFeeds_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("total");
+    QTest::addColumn<QString>("next");
+    QTest::newRow("everything") << "/opds/v2/all" << 49 << "/opds/v2/all?page=2";
+    QTest::newRow("category") << "/opds/v2/category/4" << 1 << "";
+    QTest::newRow("search") << "/opds/v2/search?query=%E4%B9%A62" << 11 << ""; // 书2号, 书20号..书29号
+}
+
+void TestServerOpds::jsonFeeds()
+{
+    QFETCH(QString, path);
+    QFETCH(int, total);
+    QFETCH(QString, next);
+    const HttpResult root = fetch(kPublic + "/opds/v2");
+    QCOMPARE(root.headers.value("content-type"), QByteArray("application/opds+json"));
+    const QJsonObject navigation = QJsonDocument::fromJson(root.body).object();
+    QCOMPARE(navigation.value("navigation").toArray().size(), 12);
+    QCOMPARE(navigation.value("navigation").toArray().last().toObject().value("href").toString(),
+             kPublic + "/opds/v2/all");
+
+    const QJsonObject feed = QJsonDocument::fromJson(fetch(kPublic + path).body).object();
+    QCOMPARE(feed.value("metadata").toObject().value("numberOfItems").toInt(), total);
+    const QJsonArray publications = feed.value("publications").toArray();
+    QCOMPARE(publications.size(), qMin(total, 20));
+    QString nextHref;
+    for (const QJsonValue& l : feed.value("links").toArray()) {
+        if (l.toObject().value("rel") == QLatin1String("next"))
+            nextHref = l.toObject().value("href").toString();
+    }
+    QCOMPARE(nextHref, next.isEmpty() ? QString() : kPublic + next);
+    const QJsonObject first = publications.first().toObject();
+    const QString title = first.value("metadata").toObject().value("title").toString();
+    const QJsonObject download = first.value("links").toArray().first().toObject();
+    QCOMPARE(download.value("rel").toString(), kAcquisition);
+    QCOMPARE(download.value("length").toInteger(), m_bytes.value(title).size());
+    QCOMPARE(fetch(download.value("href").toString()).body, m_bytes.value(title));
 }
 
 void TestServerOpds::textCharset_data()
