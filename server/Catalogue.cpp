@@ -38,7 +38,9 @@ void Catalogue::load(const QList<BookRecord>& approvedNewestFirst)
         b.author = r.author;
         b.statue = r.statue;
         b.ftime = r.ftime;
+        b.newchap = r.newchap;
         b.file = r.file;
+        b.cover = r.cover;
         b.downloadName = DownloadName::of(r.name, r.id, FileStore::extensionOf(r.file));
         b.sizeKb = r.sizeKb;
         b.foldedName = r.name.toCaseFolded();
@@ -51,24 +53,30 @@ void Catalogue::load(const QList<BookRecord>& approvedNewestFirst)
     }
 }
 
-CatalogueListing Catalogue::pageOf(const QList<int>& indexes, int page) const
+CatalogueListing Catalogue::pageOf(const QList<int>& indexes, int page, int pageSize) const
 {
     CatalogueListing result;
-    result.numbers = PageNumbers::of(indexes.size(), page, kPageSize);
-    const int end = qMin<int>(indexes.size(), result.numbers.offset + kPageSize);
+    result.numbers = PageNumbers::of(indexes.size(), page, pageSize);
+    const int end = qMin<int>(indexes.size(), result.numbers.offset + pageSize);
     for (int i = result.numbers.offset; i < end; ++i)
         result.books.append(&m_books[indexes[i]]);
     return result;
 }
 
-CatalogueListing Catalogue::list(const QString& category, int page) const
+CatalogueListing Catalogue::list(const QString& category, int page, int pageSize) const
 {
     if (category == kEveryCategory)
-        return pageOf(m_all, page);
-    return pageOf(m_byCategory.value(category), page);
+        return pageOf(m_all, page, pageSize);
+    return pageOf(m_byCategory.value(category), page, pageSize);
 }
 
-CatalogueListing Catalogue::search(const QString& key, int page) const
+CatalogueListing Catalogue::latest(int count, int page, int pageSize) const
+{
+    // The books are loaded in the order of their update time.
+    return pageOf(m_all.mid(0, qMax(0, count)), page, pageSize);
+}
+
+CatalogueListing Catalogue::search(const QString& key, int page, int pageSize) const
 {
     const QString folded = key.toCaseFolded();
     QList<int> hits;
@@ -76,7 +84,7 @@ CatalogueListing Catalogue::search(const QString& key, int page) const
         if (m_books[i].foldedName.contains(folded) || m_books[i].foldedAuthor.contains(folded))
             hits.append(i);
     }
-    return pageOf(hits, page);
+    return pageOf(hits, page, pageSize);
 }
 
 QList<const CatalogueBook*> Catalogue::newest(int count) const

@@ -16,7 +16,9 @@ struct CatalogueBook {
     QString author;
     QString statue;
     QString ftime;
+    QString newchap;
     QString file;         // stored name under files/
+    QString cover;        // stored name under files/, empty without a cover
     QString downloadName; // title + the stored file's extension, as the download path ends
     qint64 sizeKb = 0;
     QString foldedName;
@@ -50,9 +52,11 @@ public:
     void load(const QList<BookRecord>& approvedNewestFirst);
 
     // The books of one category, or of all for "全部资源".
-    CatalogueListing list(const QString& category, int page) const;
+    CatalogueListing list(const QString& category, int page, int pageSize = kPageSize) const;
     // Titles or authors containing the key, without regard to letter case.
-    CatalogueListing search(const QString& key, int page) const;
+    CatalogueListing search(const QString& key, int page, int pageSize = kPageSize) const;
+    // The `count` books updated last, newest first.
+    CatalogueListing latest(int count, int page, int pageSize) const;
     QList<const CatalogueBook*> newest(int count) const;
 
     bool servesFile(const QString& storedName) const { return m_files.contains(storedName); }
@@ -61,7 +65,7 @@ public:
     int size() const { return m_books.size(); }
 
 private:
-    CatalogueListing pageOf(const QList<int>& indexes, int page) const;
+    CatalogueListing pageOf(const QList<int>& indexes, int page, int pageSize) const;
 
     QList<CatalogueBook> m_books;
     QHash<QString, QList<int>> m_byCategory;

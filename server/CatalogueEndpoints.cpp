@@ -22,22 +22,6 @@ std::optional<int> pageNumber(const TextCodec::Fields& fields)
     return page;
 }
 
-QByteArray contentTypeOf(const QString& path)
-{
-    const QString ext = QFileInfo(path).suffix().toLower();
-    if (ext == QLatin1String("txt"))
-        return "text/plain";
-    if (ext == QLatin1String("rar"))
-        return "application/vnd.rar";
-    if (ext == QLatin1String("zip"))
-        return "application/zip";
-    if (ext == QLatin1String("jpg") || ext == QLatin1String("jpeg"))
-        return "image/jpeg";
-    if (ext == QLatin1String("gif"))
-        return "image/gif";
-    return "application/octet-stream";
-}
-
 } // namespace
 
 void Service::refreshCatalogue()
@@ -133,7 +117,7 @@ HttpReply Service::download(const HttpRequest& request)
     if (!path)
         return HttpReply::notFound();
     HttpReply reply;
-    reply.contentType = contentTypeOf(*path);
+    reply.contentType = FileStore::mediaTypeOf(QFileInfo(*path).suffix());
     reply.filePath = *path;
     return reply;
 }

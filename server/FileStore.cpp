@@ -142,6 +142,24 @@ QString FileStore::extensionOf(const QString& clientFileName)
     return dot < 0 ? QString() : name.mid(dot + 1).toLower();
 }
 
+QByteArray FileStore::mediaTypeOf(const QString& extension)
+{
+    const QString ext = extension.toLower();
+    if (ext == QLatin1String("txt"))
+        return "text/plain";
+    if (ext == QLatin1String("rar"))
+        return "application/vnd.rar";
+    if (ext == QLatin1String("zip"))
+        return "application/zip";
+    if (ext == QLatin1String("7z"))
+        return "application/x-7z-compressed";
+    if (ext == QLatin1String("jpg") || ext == QLatin1String("jpeg"))
+        return "image/jpeg";
+    if (ext == QLatin1String("gif"))
+        return "image/gif";
+    return "application/octet-stream";
+}
+
 bool FileStore::contentMatches(const QString& extension, QByteArrayView data)
 {
     if (extension == QLatin1String("rar"))

@@ -41,6 +41,9 @@ public:
     std::optional<QString> resolve(const QString& relativePath) const;
 
     static QString extensionOf(const QString& clientFileName);
+    // The media type a stored file is served as, by its extension; TXT without a charset,
+    // which only a look at the bytes can tell.
+    static QByteArray mediaTypeOf(const QString& extension);
     // Archives and pictures must carry their format's signature; TXT files may hold anything.
     static bool contentMatches(const QString& extension, QByteArrayView data);
 

@@ -56,6 +56,10 @@ void Service::handle(const HttpRequest& request, const Done& done)
         done(download(request));
         return;
     }
+    if (path == QLatin1String("/opds") || path.startsWith(QLatin1String("/opds/"))) {
+        done(opds(request));
+        return;
+    }
     if (path == QLatin1String("/readerserver/userinfo.asp")) {
         account(request, done);
         return;

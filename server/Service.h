@@ -8,6 +8,7 @@
 #include "ServerConfig.h"
 #include "ServiceDatabase.h"
 #include "TextCodec.h"
+#include "opds/BookFiles.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -75,6 +76,10 @@ private:
     // UploadEndpoint.cpp
     HttpReply upload(const HttpRequest& request);
 
+    // opds/OpdsEndpoints.cpp
+    HttpReply opds(const HttpRequest& request);
+    QString opdsOrigin(const HttpRequest& request) const;
+
 public:
     // An upload over the limit: status 413, "0|" and a message naming the limit, and the
     // limit in bytes in the X-Upload-Limit header, so a client can check before sending.
@@ -89,6 +94,7 @@ private:
     ServerConfig m_config;
     ServiceDatabase m_db;
     FileStore m_files;
+    BookFiles m_bookFiles{m_files};
     PasswordHasher m_hasher;
     Catalogue m_catalogue;
     qint64 m_catalogueStamp = -1;

@@ -45,6 +45,9 @@ public:
         return m_port != 0;
     }
 
+    // Before start(): the address the service announces instead of its listen address.
+    void setPublicUrl(const QString& url) { m_config.publicUrl = url; }
+
     QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
     quint16 port() const { return m_port; }
     HttpService& http() { return *m_http; }
