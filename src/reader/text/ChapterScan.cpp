@@ -8,6 +8,8 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <functional>
+#include <memory>
 
 namespace {
 
@@ -57,7 +59,9 @@ enum class PassResult { Done, NotUtf8, ReadError };
 // One pass over the file in the given encoding. With checkUtf8 the pass gives up as soon
 // as a byte shows the file is not UTF-8, and the caller starts again in GB18030: a GBK book
 // shows that within its first Chinese character.
-PassResult scanPass(QFile& file, TextEncoding encoding, bool checkUtf8, qint64 bufferBytes, ChapterScan& scan)
+template <typename Policy>
+PassResult scanPass(QFile& file, TextEncoding encoding, bool checkUtf8, qint64 bufferBytes, ChapterScan& scan,
+                    Policy& policy)
 {
     scan.rows.clear();
     scan.lineCount = 0;
@@ -65,8 +69,8 @@ PassResult scanPass(QFile& file, TextEncoding encoding, bool checkUtf8, qint64 b
     if (!file.seek(start))
         return PassResult::ReadError;
     LineReader reader(file, encoding, start, checkUtf8, bufferBytes);
-    const HeadingPrefilter& prefilter = prefilterFor(encoding);
     TextDecoder decoder(encoding);
+    policy.restart(encoding);
 
     RawLine line;
     qint64 index = -1;
@@ -86,26 +90,9 @@ PassResult scanPass(QFile& file, TextEncoding encoding, bool checkUtf8, qint64 b
             scan.rows.append(row);
             continue;
         }
-        if (line.truncated || !prefilter.mayMatch(line.data, line.size))
-            continue;
-        char16_t units[kMaxHeadingUnits];
-        int count = 0;
         QString text;
-        switch (prefilter.decodeShort(line.data, line.size, units, count)) {
-        case HeadingPrefilter::ShortText::TooLong:
+        if (line.truncated || !policy.isHeading(line, index, text))
             continue;
-        case HeadingPrefilter::ShortText::Decoded:
-            if (!isHeadingLine(QStringView(units, count)))
-                continue;
-            // The units as they are: no byte-order guess.
-            text = QString(reinterpret_cast<const QChar*>(units), count);
-            break;
-        case HeadingPrefilter::ShortText::Unsure:
-            text = decoder.decode(line.data, line.size);
-            if (!isHeadingLine(text))
-                continue;
-            break;
-        }
         const qint64 i = index;
         ChapterRow& previous = scan.rows.last();
         previous.first = p;
@@ -136,6 +123,110 @@ PassResult scanPass(QFile& file, TextEncoding encoding, bool checkUtf8, qint64 b
     const QString label = chapterLabel(decoder.decode(firstLine), true);
     scan.rows.first().label = label.isEmpty() ? QStringLiteral("正文") : label;
     return PassResult::Done;
+}
+
+// The built-in heading test: the byte prefilter, then the hand-written matcher on the line.
+class DefaultHeadings {
+public:
+    void restart(TextEncoding encoding)
+    {
+        m_prefilter = &prefilterFor(encoding);
+        m_decoder = std::make_unique<TextDecoder>(encoding);
+    }
+    bool isHeading(const RawLine& line, qint64 /*index*/, QString& text)
+    {
+        if (!m_prefilter->mayMatch(line.data, line.size))
+            return false;
+        char16_t units[kMaxHeadingUnits];
+        int count = 0;
+        switch (m_prefilter->decodeShort(line.data, line.size, units, count)) {
+        case HeadingPrefilter::ShortText::TooLong:
+            return false;
+        case HeadingPrefilter::ShortText::Decoded:
+            if (!isHeadingLine(QStringView(units, count)))
+                return false;
+            // The units as they are: no byte-order guess.
+            text = QString(reinterpret_cast<const QChar*>(units), count);
+            return true;
+        case HeadingPrefilter::ShortText::Unsure:
+            text = m_decoder->decode(line.data, line.size);
+            return isHeadingLine(text);
+        }
+        return false;
+    }
+
+private:
+    const HeadingPrefilter* m_prefilter = nullptr;
+    std::unique_ptr<TextDecoder> m_decoder;
+};
+
+// A heading test of the caller's.
+class OtherHeadings {
+public:
+    explicit OtherHeadings(HeadingTest& test) : m_test(test) {}
+    void restart(TextEncoding encoding)
+    {
+        m_decoder = std::make_unique<TextDecoder>(encoding);
+        m_test.restart(encoding);
+    }
+    bool isHeading(const RawLine& line, qint64 index, QString& text)
+    {
+        if (!m_test.mayMatch(line.data, line.size))
+            return false;
+        text = m_decoder->decode(line.data, line.size);
+        return m_test.isHeading(text, index, line.begin);
+    }
+
+private:
+    HeadingTest& m_test;
+    std::unique_ptr<TextDecoder> m_decoder;
+};
+
+template <typename Policy>
+ChapterScan scanFile(const QString& path, const ScanLimits& limits, Policy& policy,
+                     const std::function<void(ChapterScan&)>& rowsFound)
+{
+    ChapterScan scan;
+    scan.path = path;
+    const QString unreadable = QStringLiteral("无法读取文件：\n%1").arg(path);
+    QFile file(path);
+    const QFileInfo info(path);
+    if (info.isDir() || !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        scan.error = unreadable;
+        return scan;
+    }
+    scan.fileSize = info.size();
+    scan.modified = info.lastModified();
+
+    char head[3] = {};
+    const qint64 got = file.read(head, sizeof head);
+    if (got < 0) {
+        scan.error = unreadable;
+        return scan;
+    }
+    TextEncoding encoding = TextEncoding::Utf8;
+    const bool hasBom = encodingFromBom(head, got, encoding);
+    // The buffer holds at least the longest heading, which must never be cut off.
+    const qint64 bufferBytes = std::max<qint64>(limits.bufferBytes, ScanLimits::kMinBufferBytes);
+    PassResult result = scanPass(file, encoding, !hasBom, bufferBytes, scan, policy);
+    if (result == PassResult::NotUtf8) {
+        encoding = TextEncoding::Gb18030;
+        result = scanPass(file, encoding, false, bufferBytes, scan, policy);
+    }
+    scan.encoding = encoding;
+    if (result == PassResult::Done && rowsFound)
+        rowsFound(scan);
+    if (result == PassResult::Done &&
+        !splitOverlongRows(file, scan, std::clamp<qint64>(limits.partBytes, 64, kMaxReadBackBytes)))
+        result = PassResult::ReadError;
+    if (result == PassResult::ReadError) {
+        scan.rows.clear();
+        scan.lineCount = 0;
+        scan.error = unreadable;
+        return scan;
+    }
+    scan.readable = true;
+    return scan;
 }
 
 } // namespace
@@ -172,45 +263,14 @@ QString partLabel(const QString& label, int part)
 
 ChapterScan getChapterRows(const QString& path, const ScanLimits& limits)
 {
-    ChapterScan scan;
-    scan.path = path;
-    const QString unreadable = QStringLiteral("无法读取文件：\n%1").arg(path);
-    QFile file(path);
-    const QFileInfo info(path);
-    if (info.isDir() || !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        scan.error = unreadable;
-        return scan;
-    }
-    scan.fileSize = info.size();
-    scan.modified = info.lastModified();
+    DefaultHeadings policy;
+    return scanFile(path, limits, policy, {});
+}
 
-    char head[3] = {};
-    const qint64 got = file.read(head, sizeof head);
-    if (got < 0) {
-        scan.error = unreadable;
-        return scan;
-    }
-    TextEncoding encoding = TextEncoding::Utf8;
-    const bool hasBom = encodingFromBom(head, got, encoding);
-    // The buffer holds at least the longest heading, which must never be cut off.
-    const qint64 bufferBytes = std::max<qint64>(limits.bufferBytes, ScanLimits::kMinBufferBytes);
-    PassResult result = scanPass(file, encoding, !hasBom, bufferBytes, scan);
-    if (result == PassResult::NotUtf8) {
-        encoding = TextEncoding::Gb18030;
-        result = scanPass(file, encoding, false, bufferBytes, scan);
-    }
-    scan.encoding = encoding;
-    if (result == PassResult::Done &&
-        !splitOverlongRows(file, scan, std::clamp<qint64>(limits.partBytes, 64, kMaxReadBackBytes)))
-        result = PassResult::ReadError;
-    if (result == PassResult::ReadError) {
-        scan.rows.clear();
-        scan.lineCount = 0;
-        scan.error = unreadable;
-        return scan;
-    }
-    scan.readable = true;
-    return scan;
+ChapterScan getChapterRows(const QString& path, HeadingTest& test, const ScanLimits& limits)
+{
+    OtherHeadings policy(test);
+    return scanFile(path, limits, policy, [&test](ChapterScan& scan) { test.rowsFound(scan); });
 }
 
 bool scanIsCurrent(const ChapterScan& scan)

@@ -1,0 +1,366 @@
+#include "reader/rules/AutoRuleChoice.h"
+
+#include "reader/rules/ChineseNumerals.h"
+#include "reader/text/HeadingMatcher.h"
+
+#include <QSet>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// Lines longer than this are no heading of a rule with leading characters: the built-in rules
+// allow at most about 45 characters, four bytes each at worst.
+constexpr qint64 kLeadLineBytes = 64 * 4;
+constexpr int kLeadLineUnits = 64;
+// A rule without a hint is tried on every line up to this size.
+constexpr qint64 kAnyLineBytes = 4096;
+
+bool isBlank(char16_t c)
+{
+    return c == u' ' || c == u'\t' || c == u'\x3000';
+}
+
+// Tries many rules on every line in one pass and keeps, per heading line, which rules took it.
+class MultiRuleTest : public HeadingTest {
+public:
+    explicit MultiRuleTest(const QList<HeadingRule>& rules)
+    {
+        for (const HeadingRule& rule : rules) {
+            m_matchers.emplace_back(rule);
+            if (m_matchers.back().isDefault())
+                m_hasDefault = true;
+            else if (rule.leads.isEmpty())
+                m_anyLine = true;
+            else
+                m_leads += rule.leads;
+        }
+    }
+
+    struct Hit {
+        quint64 mask = 0; // bit i: rule i took the line
+        qint64 byteBegin = 0;
+        HeadingSample sample;
+    };
+    const std::vector<Hit>& hits() const { return m_hits; }
+    int ruleCount() const { return int(m_matchers.size()); }
+
+    // After the pass: the rows of rule `chosen` only. A row another rule started joins the one
+    // before it.
+    int chosen = -1;
+    bool dropContents = true; // a table of contents found by the chosen rule joins row 1
+
+    void restart(TextEncoding encoding) override
+    {
+        m_hits.clear();
+        m_prefilter = std::make_unique<HeadingPrefilter>(encoding);
+        m_unitBytes = lineUnitSize(encoding);
+        for (auto& list : m_leadBytes)
+            list.clear();
+        for (QChar c : m_leads) {
+            const QByteArray bytes = encodeText(QString(c), encoding);
+            if (!bytes.isEmpty())
+                m_leadBytes[static_cast<unsigned char>(bytes[0])].push_back(bytes);
+        }
+        m_ideographicSpace = encodeText(QStringLiteral("\x3000"), encoding);
+    }
+
+    bool mayMatch(const char* data, qint64 size) override
+    {
+        m_defaultMay = m_hasDefault && m_prefilter->mayMatch(data, size);
+        m_leadMay = !m_leads.isEmpty() && size <= kLeadLineBytes && leadAt(data, size);
+        return m_defaultMay || m_leadMay || (m_anyLine && size <= kAnyLineBytes);
+    }
+
+    bool isHeading(QStringView line, qint64 /*index*/, qint64 byteBegin) override
+    {
+        qsizetype first = 0;
+        while (first < line.size() && isBlank(line[first].unicode()))
+            ++first;
+        const char16_t lead = first < line.size() ? line[first].unicode() : 0;
+        QString text; // made only when a pattern is tried
+        quint64 mask = 0;
+        for (size_t i = 0; i < m_matchers.size(); ++i) {
+            const RuleMatcher& matcher = m_matchers[i];
+            bool hit = false;
+            if (matcher.isDefault()) {
+                hit = m_defaultMay && isHeadingLine(line);
+            } else if (!matcher.rule().leads.isEmpty()) {
+                if (!m_leadMay || line.size() > kLeadLineUnits || !matcher.rule().leads.contains(QChar(lead)))
+                    continue;
+                if (text.isNull())
+                    text = line.toString();
+                hit = matcher.matches(text);
+            } else {
+                if (text.isNull())
+                    text = line.toString();
+                hit = matcher.matches(text);
+            }
+            if (hit)
+                mask |= quint64(1) << i;
+        }
+        if (mask == 0)
+            return false;
+        Hit h;
+        h.mask = mask;
+        h.byteBegin = byteBegin;
+        const QStringView trimmed = line.trimmed();
+        h.sample.number = headingNumber(trimmed);
+        h.sample.volume = isVolumeHeading(trimmed);
+        h.sample.shaped = looksLikeHeading(trimmed);
+        m_hits.push_back(h);
+        return true;
+    }
+
+    void rowsFound(ChapterScan& scan) override
+    {
+        if (chosen < 0)
+            chosen = choose(scan);
+        const quint64 bit = quint64(1) << chosen;
+        int contents =
+            !dropContents
+                ? 0
+                : tableOfContentsLength(samplesOf(chosen, scan.rows.isEmpty() ? 0 : scan.rows.last().byteEnd));
+        for (Hit& h : m_hits) {
+            if (contents == 0)
+                break;
+            if (h.mask & bit) {
+                h.mask &= ~bit; // a line of the table of contents joins the text before chapter 1
+                --contents;
+            }
+        }
+        keepRowsOf(scan, bit);
+    }
+
+    QList<HeadingSample> samplesOf(int rule, qint64 end) const
+    {
+        QList<HeadingSample> samples;
+        const quint64 bit = quint64(1) << rule;
+        qint64 previousBegin = -1;
+        for (const Hit& h : m_hits) {
+            if (!(h.mask & bit))
+                continue;
+            if (previousBegin >= 0)
+                samples.last().bytes = h.byteBegin - previousBegin;
+            samples << h.sample;
+            previousBegin = h.byteBegin;
+        }
+        if (!samples.isEmpty())
+            samples.last().bytes = end - previousBegin;
+        return samples;
+    }
+
+    QList<RuleScore> scores;
+
+private:
+    int choose(const ChapterScan& scan)
+    {
+        const qint64 end = scan.rows.isEmpty() ? 0 : scan.rows.last().byteEnd;
+        int best = 0;
+        for (int i = 0; i < ruleCount(); ++i) {
+            const QList<HeadingSample> samples = samplesOf(i, end);
+            RuleScore score;
+            score.name = m_matchers[size_t(i)].rule().name;
+            score.headings = int(samples.size());
+            score.score = scoreHeadings(samples);
+            scores << score;
+            if (score.score > scores[best].score)
+                best = i;
+        }
+        return best;
+    }
+
+    void keepRowsOf(ChapterScan& scan, quint64 bit)
+    {
+        if (scan.rows.size() != qsizetype(m_hits.size()) + 1)
+            return;
+        QList<ChapterRow> kept;
+        kept.reserve(scan.rows.size());
+        kept << scan.rows.first();
+        for (size_t k = 0; k < m_hits.size(); ++k) {
+            const ChapterRow& row = scan.rows[qsizetype(k) + 1];
+            if (m_hits[k].mask & bit) {
+                kept << row;
+                kept.last().number = int(kept.size());
+            } else {
+                kept.last().last = row.last;
+                kept.last().byteEnd = row.byteEnd;
+            }
+        }
+        scan.rows = std::move(kept);
+    }
+
+    bool leadAt(const char* data, qint64 size) const
+    {
+        const auto* p = reinterpret_cast<const unsigned char*>(data);
+        if (m_unitBytes == 2)
+            return true; // UTF-16 books are rare: the length bound is the whole test
+        qint64 i = 0;
+        for (;;) {
+            if (i < size && (p[i] == ' ' || p[i] == '\t')) {
+                ++i;
+            } else if (!m_ideographicSpace.isEmpty() && size - i >= m_ideographicSpace.size() &&
+                       std::memcmp(p + i, m_ideographicSpace.constData(), size_t(m_ideographicSpace.size())) == 0) {
+                i += m_ideographicSpace.size();
+            } else {
+                break;
+            }
+        }
+        if (i >= size)
+            return false;
+        for (const QByteArray& bytes : m_leadBytes[p[i]])
+            if (size - i >= bytes.size() && std::memcmp(p + i, bytes.constData(), size_t(bytes.size())) == 0)
+                return true;
+        return false;
+    }
+
+    std::vector<RuleMatcher> m_matchers;
+    QString m_leads;
+    bool m_hasDefault = false;
+    bool m_anyLine = false;
+    std::unique_ptr<HeadingPrefilter> m_prefilter;
+    int m_unitBytes = 1;
+    std::array<std::vector<QByteArray>, 256> m_leadBytes;
+    QByteArray m_ideographicSpace;
+    bool m_defaultMay = false;
+    bool m_leadMay = false;
+    std::vector<Hit> m_hits;
+};
+
+} // namespace
+
+namespace {
+
+qint64 medianChapterBytes(const QList<HeadingSample>& headings)
+{
+    std::vector<qint64> sizes;
+    for (const HeadingSample& h : headings)
+        if (!h.volume)
+            sizes.push_back(h.bytes);
+    if (sizes.empty())
+        return 0;
+    std::nth_element(sizes.begin(), sizes.begin() + qsizetype(sizes.size() / 2), sizes.end());
+    return sizes[sizes.size() / 2];
+}
+
+} // namespace
+
+int tableOfContentsLength(const QList<HeadingSample>& headings)
+{
+    const qint64 median = medianChapterBytes(headings);
+    qsizetype length = 0;
+    while (length < headings.size() && headings[length].bytes * 10 < median)
+        ++length;
+    if (length < 3 || length * 2 > headings.size())
+        return 0;
+    // The listed numbers come again as the chapters themselves.
+    QSet<qint64> later;
+    for (qsizetype i = length; i < headings.size(); ++i)
+        later.insert(headings[i].number);
+    int again = 0;
+    for (qsizetype i = 0; i < length; ++i)
+        again += headings[i].number >= 0 && later.contains(headings[i].number) ? 1 : 0;
+    return again * 4 >= length * 3 ? int(length) : 0;
+}
+
+double scoreHeadings(const QList<HeadingSample>& all)
+{
+    const QList<HeadingSample> headings = all.mid(tableOfContentsLength(all));
+    if (headings.isEmpty())
+        return 0;
+    // Numbering: each numbered chapter heading that follows the one before by one, or starts
+    // again at one after a volume heading, runs on.
+    int numbered = 0;
+    int runsOn = 0;
+    int unnumbered = 0;
+    int volumes = 0;
+    int shaped = 0;
+    qint64 previous = -1;
+    bool volumeSince = false;
+    for (const HeadingSample& h : headings) {
+        shaped += h.shaped ? 1 : 0;
+        if (h.volume) {
+            ++volumes;
+            volumeSince = true;
+            continue;
+        }
+        if (h.number < 0) {
+            ++unnumbered;
+            continue;
+        }
+        ++numbered;
+        if (previous < 0 || h.number == previous + 1 || (volumeSince && h.number <= 1))
+            ++runsOn;
+        previous = h.number;
+        volumeSince = false;
+    }
+    const int n = int(headings.size());
+    // A few headings without a number are a book's prologue and epilogue; more are noise,
+    // unless the rule finds nothing but such headings.
+    double found = 0;
+    double order = 1;
+    if (numbered >= 2) {
+        const double allowed = std::min<double>(unnumbered, 3 + numbered / 20.0);
+        found = runsOn + allowed + 0.5 * volumes;
+        order = double(runsOn) / (numbered + (unnumbered - allowed));
+    } else {
+        found = 0.3 * n; // nothing to check the order by: worth little
+    }
+
+    // Chapter sizes: a chapter a tenth of the usual size or less is a heading that is not one
+    // (a line of a list, a title on the line after its heading); text in chapters ten times
+    // the usual size or more is text whose headings the rule missed.
+    const qint64 median = medianChapterBytes(headings);
+    int chapters = 0;
+    int tiny = 0;
+    qint64 total = 0;
+    qint64 inHuge = 0;
+    for (const HeadingSample& h : headings) {
+        total += h.bytes;
+        if (h.volume)
+            continue;
+        ++chapters;
+        tiny += h.bytes * 10 < median ? 1 : 0;
+        inHuge += chapters > 1 && h.bytes > median * 10 ? h.bytes : 0;
+    }
+    const double sizeFactor = chapters >= 3 ? 1 - double(tiny) / chapters : 1;
+    const double coverage = chapters >= 3 && total > 0 ? 1 - double(inHuge) / double(total) : 1;
+    const double shape = double(shaped) / n;
+    return found * std::pow(order, 3) * sizeFactor * sizeFactor * coverage * shape * shape;
+}
+
+ChapterScan scanWithRule(const QString& path, const HeadingRule& rule, const ScanLimits& limits)
+{
+    const RuleMatcher matcher(rule);
+    if (matcher.isDefault())
+        return getChapterRows(path, limits);
+    MultiRuleTest test({rule});
+    test.chosen = 0;
+    test.dropContents = false; // the rows of this rule, as it finds them
+    return getChapterRows(path, test, limits);
+}
+
+AutoRuleChoice::AutoRuleChoice(QList<HeadingRule> rules) : m_rules(std::move(rules))
+{
+    // The choice keeps one bit per rule.
+    if (m_rules.size() > 64)
+        m_rules.resize(64);
+    if (m_rules.isEmpty())
+        m_rules << defaultRule();
+}
+
+ChapterScan AutoRuleChoice::scan(const QString& path, const ScanLimits& limits)
+{
+    MultiRuleTest test(m_rules);
+    ChapterScan scan = getChapterRows(path, test, limits);
+    m_chosen = std::max(0, test.chosen);
+    m_scores = test.scores;
+    if (m_scores.isEmpty())
+        for (const HeadingRule& rule : m_rules)
+            m_scores << RuleScore{rule.name, 0, 0};
+    return scan;
+}
