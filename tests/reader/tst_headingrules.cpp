@@ -109,6 +109,8 @@ void TestHeadingRules::numerals()
     QFETCH(QString, text);
     QFETCH(qint64, value);
     QCOMPARE(parseChineseNumber(text), value);
+    if (value > 0)
+        QCOMPARE(headingNumber(QStringLiteral("《三国演义》第%1回 宴桃园").arg(text)), value);
 }
 
 void TestHeadingRules::builtInRules_data()
@@ -129,6 +131,8 @@ void TestHeadingRules::builtInRules_data()
                              "第十二章风起云涌这一章写得最好看也最长的一章了真的写得很好很好很好的一章呀"})
         add(main, line, false);
     add("第N章/回/节/集", "第八十七回 七绝山", true);
+    add("第N章/回/节/集", "《三国演义》第一回 宴桃园豪杰三结义", true);
+    add("第N章/回/节/集", "《》目录 第一回　灵根育孕源流出", true);
     add("第N章/回/节/集", "第二卷 云涌", false);
     add("第N卷/部", "第二卷 云涌", true);
     add("第N卷/部", "第二章 云涌", false);

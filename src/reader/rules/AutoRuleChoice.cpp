@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -59,12 +60,16 @@ public:
         m_hits.clear();
         m_prefilter = std::make_unique<HeadingPrefilter>(encoding);
         m_unitBytes = lineUnitSize(encoding);
-        for (auto& list : m_leadBytes)
-            list.clear();
+        m_leadByte.fill(false);
+        m_leadPair.fill(0);
         for (QChar c : m_leads) {
             const QByteArray bytes = encodeText(QString(c), encoding);
-            if (!bytes.isEmpty())
-                m_leadBytes[static_cast<unsigned char>(bytes[0])].push_back(bytes);
+            if (bytes.size() == 1) {
+                m_leadByte[static_cast<unsigned char>(bytes[0])] = true;
+            } else if (bytes.size() >= 2) {
+                const unsigned pair = static_cast<unsigned char>(bytes[0]) << 8 | static_cast<unsigned char>(bytes[1]);
+                m_leadPair[pair >> 6] |= quint64(1) << (pair & 63);
+            }
         }
         m_ideographicSpace = encodeText(QStringLiteral("\x3000"), encoding);
     }
@@ -212,10 +217,13 @@ private:
         }
         if (i >= size)
             return false;
-        for (const QByteArray& bytes : m_leadBytes[p[i]])
-            if (size - i >= bytes.size() && std::memcmp(p + i, bytes.constData(), size_t(bytes.size())) == 0)
-                return true;
-        return false;
+        if (m_leadByte[p[i]])
+            return true;
+        // The first two bytes of a lead character: enough to let through only a few lines.
+        if (size - i < 2)
+            return false;
+        const unsigned pair = unsigned(p[i]) << 8 | p[i + 1];
+        return (m_leadPair[pair >> 6] >> (pair & 63)) & 1;
     }
 
     std::vector<RuleMatcher> m_matchers;
@@ -224,7 +232,8 @@ private:
     bool m_anyLine = false;
     std::unique_ptr<HeadingPrefilter> m_prefilter;
     int m_unitBytes = 1;
-    std::array<std::vector<QByteArray>, 256> m_leadBytes;
+    std::array<bool, 256> m_leadByte{};       // one-byte lead characters
+    std::array<quint64, 1024> m_leadPair{};   // bit (b0 << 8 | b1) set: a lead character may start so
     QByteArray m_ideographicSpace;
     bool m_defaultMay = false;
     bool m_leadMay = false;

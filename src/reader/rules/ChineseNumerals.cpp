@@ -175,11 +175,21 @@ qint64 parseChineseNumber(QStringView text)
 qint64 headingNumber(QStringView heading, int window)
 {
     const qsizetype n = heading.size();
-    qsizetype b = 0;
-    while (b < n && b < window && !isNumeralChar(heading[b].unicode()))
-        ++b;
-    if (b >= n || b >= window)
-        return -1;
+    // 第 before a numeral marks the number even after a book title ("《三国演义》第五回").
+    qsizetype b = -1;
+    for (qsizetype i = 0; i + 1 < n && i < window + 24; ++i) {
+        if (heading[i] == u'第' && isNumeralChar(heading[i + 1].unicode())) {
+            b = i + 1;
+            break;
+        }
+    }
+    if (b < 0) {
+        b = 0;
+        while (b < n && b < window && !isNumeralChar(heading[b].unicode()))
+            ++b;
+        if (b >= n || b >= window)
+            return -1;
+    }
     qsizetype e = b;
     while (e < n && isNumeralChar(heading[e].unicode()))
         ++e;

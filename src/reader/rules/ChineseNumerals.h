@@ -16,6 +16,6 @@ bool isNumeralChar(char16_t c);
 // character, is malformed ("十十", "百二十" with nothing before 百) or exceeds a billion.
 qint64 parseChineseNumber(QStringView text);
 
-// The number a heading carries: the first run of numeral characters among its first
-// `window` characters, parsed. -1 when it has none.
+// The number a heading carries: the numerals after its first 第, or else the first run of
+// numeral characters among its first `window` characters, parsed. -1 when it has none.
 qint64 headingNumber(QStringView heading, int window = 12);

@@ -166,6 +166,7 @@ public:
     explicit OtherHeadings(HeadingTest& test) : m_test(test) {}
     void restart(TextEncoding encoding)
     {
+        m_prefilter = &prefilterFor(encoding);
         m_decoder = std::make_unique<TextDecoder>(encoding);
         m_test.restart(encoding);
     }
@@ -173,12 +174,22 @@ public:
     {
         if (!m_test.mayMatch(line.data, line.size))
             return false;
+        // Short lines the quick way, as the built-in test decodes them.
+        char16_t units[kMaxHeadingUnits];
+        int count = 0;
+        if (m_prefilter->decodeShort(line.data, line.size, units, count) == HeadingPrefilter::ShortText::Decoded) {
+            if (!m_test.isHeading(QStringView(units, count), index, line.begin))
+                return false;
+            text = QString(reinterpret_cast<const QChar*>(units), count);
+            return true;
+        }
         text = m_decoder->decode(line.data, line.size);
         return m_test.isHeading(text, index, line.begin);
     }
 
 private:
     HeadingTest& m_test;
+    const HeadingPrefilter* m_prefilter = nullptr;
     std::unique_ptr<TextDecoder> m_decoder;
 };
 
