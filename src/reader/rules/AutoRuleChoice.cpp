@@ -1,6 +1,7 @@
 #include "reader/rules/AutoRuleChoice.h"
 
 #include "reader/rules/ChineseNumerals.h"
+#include "reader/rules/RuleLibrary.h"
 #include "reader/text/HeadingMatcher.h"
 
 #include <QSet>
@@ -26,6 +27,16 @@ bool isBlank(char16_t c)
     return c == u' ' || c == u'\t' || c == u'\x3000';
 }
 
+bool holdsOneOf(QStringView line, const QString& characters)
+{
+    if (characters.isEmpty())
+        return true;
+    for (QChar c : characters)
+        if (line.contains(c))
+            return true;
+    return false;
+}
+
 // Tries many rules on every line in one pass and keeps, per heading line, which rules took it.
 class MultiRuleTest : public HeadingTest {
 public:
@@ -39,6 +50,22 @@ public:
                 m_anyLine = true;
             else
                 m_leads += rule.leads;
+        }
+        // A rule whose headings a wider rule earlier in the list all takes is tried only on
+        // the lines that rule took.
+        // The hint is the built-in rules' own: it holds while the wider rule is as built in.
+        const QList<HeadingRule> builtIn = RuleLibrary::builtInRules();
+        m_within.assign(m_matchers.size(), -1);
+        for (size_t i = 0; i < m_matchers.size(); ++i) {
+            const QString& wider = m_matchers[i].rule().within;
+            for (size_t k = 0; k < i && !wider.isEmpty(); ++k) {
+                const HeadingRule& candidate = m_matchers[k].rule();
+                const bool asBuilt = std::any_of(builtIn.begin(), builtIn.end(), [&](const HeadingRule& b) {
+                    return b.name == wider && b.pattern == candidate.pattern;
+                });
+                if (candidate.name == wider && asBuilt)
+                    m_within[i] = int(k);
+            }
         }
     }
 
@@ -71,7 +98,10 @@ public:
                 m_leadPair[pair >> 6] |= quint64(1) << (pair & 63);
             }
         }
-        m_ideographicSpace = encodeText(QStringLiteral("\x3000"), encoding);
+        const QByteArray space = encodeText(QStringLiteral("\x3000"), encoding);
+        m_spaceBytes = space.size() == 2 || space.size() == 3 ? int(space.size()) : 0;
+        for (int k = 0; k < m_spaceBytes; ++k)
+            m_space[size_t(k)] = static_cast<unsigned char>(space[k]);
     }
 
     bool mayMatch(const char* data, qint64 size) override
@@ -89,13 +119,20 @@ public:
         const char16_t lead = first < line.size() ? line[first].unicode() : 0;
         QString text; // made only when a pattern is tried
         quint64 mask = 0;
+        quint64 tried = 0;
         for (size_t i = 0; i < m_matchers.size(); ++i) {
             const RuleMatcher& matcher = m_matchers[i];
             bool hit = false;
+            const int within = m_within[i];
+            if (within >= 0 && (tried >> within & 1) && !(mask >> within & 1))
+                continue; // the wider rule did not take the line, so this one does not either
+            tried |= quint64(1) << i;
             if (matcher.isDefault()) {
                 hit = m_defaultMay && isHeadingLine(line);
             } else if (!matcher.rule().leads.isEmpty()) {
-                if (!m_leadMay || line.size() > kLeadLineUnits || !matcher.rule().leads.contains(QChar(lead)))
+                const HeadingRule& rule = matcher.rule();
+                if (!m_leadMay || line.size() > kLeadLineUnits || !rule.leads.contains(QChar(lead)) ||
+                    (rule.maxUnits > 0 && line.size() > rule.maxUnits) || !holdsOneOf(line, rule.needs))
                     continue;
                 if (text.isNull())
                     text = line.toString();
@@ -208,9 +245,9 @@ private:
         for (;;) {
             if (i < size && (p[i] == ' ' || p[i] == '\t')) {
                 ++i;
-            } else if (!m_ideographicSpace.isEmpty() && size - i >= m_ideographicSpace.size() &&
-                       std::memcmp(p + i, m_ideographicSpace.constData(), size_t(m_ideographicSpace.size())) == 0) {
-                i += m_ideographicSpace.size();
+            } else if (m_spaceBytes > 0 && size - i >= m_spaceBytes && p[i] == m_space[0] && p[i + 1] == m_space[1] &&
+                       (m_spaceBytes == 2 || p[i + 2] == m_space[2])) {
+                i += m_spaceBytes;
             } else {
                 break;
             }
@@ -227,6 +264,7 @@ private:
     }
 
     std::vector<RuleMatcher> m_matchers;
+    std::vector<int> m_within; // per rule: the wider rule's index, -1 for none
     QString m_leads;
     bool m_hasDefault = false;
     bool m_anyLine = false;
@@ -234,7 +272,8 @@ private:
     int m_unitBytes = 1;
     std::array<bool, 256> m_leadByte{};       // one-byte lead characters
     std::array<quint64, 1024> m_leadPair{};   // bit (b0 << 8 | b1) set: a lead character may start so
-    QByteArray m_ideographicSpace;
+    std::array<unsigned char, 3> m_space{}; // U+3000 in the file's encoding
+    int m_spaceBytes = 0;
     bool m_defaultMay = false;
     bool m_leadMay = false;
     std::vector<Hit> m_hits;

@@ -15,6 +15,9 @@ struct HeadingRule {
     // The characters a heading of this rule starts with after its leading blanks; empty when
     // any may. Lets a scan skip the lines that cannot match without decoding them.
     QString leads;
+    QString needs;    // when not empty: a heading holds at least one of these characters
+    int maxUnits = 0; // when not 0: no heading of the rule is longer (in UTF-16 units)
+    QString within;   // the name of a rule that takes every heading this one takes
 
     bool operator==(const HeadingRule& other) const
     {

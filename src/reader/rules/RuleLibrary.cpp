@@ -33,18 +33,23 @@ const QString kBookTitle = QStringLiteral("(?:《[^》]{0,20}》[ \\t\\x{3000}]*
 const QString kChapterUnits = QStringLiteral("[章回节節集话話]");
 const QString kVolumeUnits = QStringLiteral("[卷部]");
 
+// The shape is tried first, so that a line that does not start like a heading fails at once;
+// only a line that does is read to its end for sentence punctuation.
 QString line(const QString& body)
 {
-    return QLatin1Char('^') + kBlanks + kNotSentence + body;
+    return QStringLiteral("^(?=%1%2)%3").arg(kBlanks, body, kNotSentence);
 }
 
-HeadingRule make(const QString& name, const QString& pattern, const QString& example, const QString& leads)
+HeadingRule make(const QString& name, const QString& pattern, const QString& example, const QString& leads,
+                 const QString& needs = {}, int maxUnits = 0)
 {
     HeadingRule rule;
     rule.name = name;
     rule.pattern = pattern;
     rule.example = example;
     rule.leads = leads;
+    rule.needs = needs;
+    rule.maxUnits = maxUnits;
     return rule;
 }
 
@@ -72,10 +77,10 @@ QList<HeadingRule> RuleLibrary::builtInRules()
                   kSpecialLeads);
     rules << make(QStringLiteral("数字、标题"),
                   line(QStringLiteral("[0-9０-９]{1,5}[、\\.．][ \\t\\x{3000}]*[^ \\t\\x{3000}0-9０-９].{0,29}$")),
-                  QStringLiteral("12、重逢"), kDigits);
+                  QStringLiteral("12、重逢"), kDigits, QStringLiteral("、.．"));
     rules << make(QStringLiteral("中文数字、标题"),
                   line(QStringLiteral("%1、[ \\t\\x{3000}]*[^ \\t\\x{3000}].{0,29}$").arg(kChineseNumber)),
-                  QStringLiteral("十二、重逢"), kChineseDigits);
+                  QStringLiteral("十二、重逢"), kChineseDigits, QStringLiteral("、"));
     rules << make(
         QStringLiteral("Chapter N"),
         line(QStringLiteral("(?:(?:Chapter|CHAPTER)[ \\t\\x{3000}]*(?:[0-9０-９]{1,5}|[IVXLC]{1,8})(?![0-9A-Za-z])"
@@ -86,9 +91,12 @@ QList<HeadingRule> RuleLibrary::builtInRules()
                            .arg(kNumber, kChapterUnits, kVolumeUnits)),
                   QStringLiteral("【第一章】初到京城"), QStringLiteral("【〖["));
     rules << make(QStringLiteral("纯数字行"), line(kNumber + QStringLiteral("[ \\t\\x{3000}]*$")), QStringLiteral("12"),
-                  kDigits + kChineseDigits);
-    for (int i = 0; i < rules.size(); ++i)
+                  kDigits + kChineseDigits, {}, 24);
+    for (int i = 0; i < rules.size(); ++i) {
         rules[i].serialNumber = i;
+        if (i >= 2 && i <= 4)
+            rules[i].within = rules[1].name; // 第N章, 第N卷 and 序章… are parts of the rule before them
+    }
     return rules;
 }
 
@@ -115,12 +123,19 @@ void RuleLibrary::add(const HeadingRule& rule)
 {
     auto same = std::find_if(m_rules.begin(), m_rules.end(), [&](const HeadingRule& r) { return r.name == rule.name; });
     if (same != m_rules.end()) {
-        const QString leads = same->pattern == rule.pattern ? same->leads : QString();
+        const HeadingRule hints = same->pattern == rule.pattern ? *same : HeadingRule();
         *same = rule;
-        same->leads = leads; // a hint holds only for the pattern it was written for
+        // The hints hold only for the pattern they were written for.
+        same->leads = hints.leads;
+        same->needs = hints.needs;
+        same->maxUnits = hints.maxUnits;
+        same->within = hints.within;
     } else {
         m_rules << rule;
         m_rules.last().leads.clear();
+        m_rules.last().needs.clear();
+        m_rules.last().maxUnits = 0;
+        m_rules.last().within.clear();
     }
     renumber();
 }
