@@ -39,8 +39,7 @@ QString prose(int chapter)
         QStringLiteral("雨一直下到傍晚，街上的行人渐渐少了，只有卖馄饨的老汉还守着摊子。"),
     };
     QString text;
-    for (int i = 0; i < 24; ++i)
-    {
+    for (int i = 0; i < 24; ++i) {
         const QString& line = lines[(i + chapter) % lines.size()];
         text += (line.contains(QLatin1String("%1")) ? line.arg(chapter) : line) + QLatin1Char('\n');
     }
@@ -93,12 +92,35 @@ void TestHeadingRules::numerals_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<qint64>("value");
     const QList<QPair<const char*, qint64>> rows = {
-        {"一", 1},          {"十", 10},          {"十二", 12},       {"二十", 20},      {"二十一", 21},
-        {"一百零三", 103},  {"两百", 200},       {"三百五", 350},    {"一百十", 110},   {"一千零一", 1001},
-        {"一万二", 12000},  {"一○○", 100},       {"一〇〇", 100},    {"一一", 11},      {"八三", 83},
-        {"〇", 0},          {"零", 0},           {"１２", 12},       {"123", 123},      {"廿一", 21},
-        {"壹佰贰拾", 120},  {"兩百零八", 208},   {"一千二百三十四", 1234},               {"十十", -1},
-        {"百", -1},         {"二二十", -1},      {"三千二千", -1},   {"第一", -1},      {"", -1},
+        {"一", 1},
+        {"十", 10},
+        {"十二", 12},
+        {"二十", 20},
+        {"二十一", 21},
+        {"一百零三", 103},
+        {"两百", 200},
+        {"三百五", 350},
+        {"一百十", 110},
+        {"一千零一", 1001},
+        {"一万二", 12000},
+        {"一○○", 100},
+        {"一〇〇", 100},
+        {"一一", 11},
+        {"八三", 83},
+        {"〇", 0},
+        {"零", 0},
+        {"１２", 12},
+        {"123", 123},
+        {"廿一", 21},
+        {"壹佰贰拾", 120},
+        {"兩百零八", 208},
+        {"一千二百三十四", 1234},
+        {"十十", -1},
+        {"百", -1},
+        {"二二十", -1},
+        {"三千二千", -1},
+        {"第一", -1},
+        {"", -1},
     };
     for (const auto& row : rows)
         QTest::newRow(*row.first ? row.first : "empty") << QString::fromUtf8(row.first) << row.second;
@@ -109,8 +131,10 @@ void TestHeadingRules::numerals()
     QFETCH(QString, text);
     QFETCH(qint64, value);
     QCOMPARE(parseChineseNumber(text), value);
-    if (value > 0)
+    if (value > 0) {
         QCOMPARE(headingNumber(QStringLiteral("《三国演义》第%1回 宴桃园").arg(text)), value);
+        QCOMPARE(headingNumber(QStringLiteral("第二卷 第%1章").arg(text)), value);
+    }
 }
 
 void TestHeadingRules::builtInRules_data()
@@ -122,10 +146,10 @@ void TestHeadingRules::builtInRules_data()
         QTest::addRow("%s: %s", rule, line) << QString::fromUtf8(rule) << QString::fromUtf8(line) << matches;
     };
     const char* main = "第N章、卷与序章番外";
-    for (const char* line : {"第一章", "第十二章 风起云涌", "　　第一百二十三章　决战", "第１２章 全角", "第12章：标题",
-                             "第两百零三章 归来", "第〇章", "第一回　灵根育孕源流出　心性修持大道生", "第三节",
-                             "第二卷 云涌", "卷三 风雨", "第一部 少年", "楔子", "序章 开始", "番外一 后日谈",
-                             "完本感言", "后记", "尾声", "序"})
+    for (const char* line :
+         {"第一章", "第十二章 风起云涌", "　　第一百二十三章　决战", "第１２章 全角", "第12章：标题",
+          "第两百零三章 归来", "第〇章", "第一回　灵根育孕源流出　心性修持大道生", "第三节", "第二卷 云涌", "卷三 风雨",
+          "第一部 少年", "楔子", "序章 开始", "番外一 后日谈", "完本感言", "后记", "尾声", "序"})
         add(main, line, true);
     for (const char* line : {"第二章节里写着什么。", "第一章的开头，", "前言戏之耳，岂知弄假成真，",
                              "第十二章风起云涌这一章写得最好看也最长的一章了真的写得很好很好很好的一章呀"})
@@ -258,7 +282,8 @@ void TestHeadingRules::autoOnNovels_data()
     const QString hui = QStringLiteral("^(第[一二三四五六七八九十百○〇]{1,4}回|楔子)");
     QTest::newRow("xiyouji-pg") << novel("xiyouji-pg-utf8.txt") << 100 << hui;
     QTest::newRow("xiyouji-pg gb18030") << novel("xiyouji-pg-gb18030.txt") << 100 << hui;
-    QTest::newRow("xiyouji-web-simp") << novel("xiyouji-web-simp-gbk.txt") << 100 << QStringLiteral("^《》目录 第.{1,4}回");
+    QTest::newRow("xiyouji-web-simp") << novel("xiyouji-web-simp-gbk.txt") << 100
+                                      << QStringLiteral("^《》目录 第.{1,4}回");
     QTest::newRow("shuihuzhuan (楔子 + 70)") << novel("shuihuzhuan-pg-utf8.txt") << 71 << hui;
     QTest::newRow("shuihuzhuan crlf") << novel("shuihuzhuan-pg-utf8-crlf.txt") << 71 << hui;
     // Two headings run on into their first paragraph there; no heading rule takes such a line.
@@ -317,7 +342,8 @@ void TestHeadingRules::autoOnMadeBooks_data()
                                   << heads(chapter, 10, {QStringLiteral("楔子")});
     QTest::newRow("Chapter N") << book(english, 15) << QStringLiteral("Chapter N") << heads(english, 15);
     QTest::newRow("1、标题") << book(numbered, 14) << QStringLiteral("数字、标题") << heads(numbered, 14);
-    QTest::newRow("一、标题") << book(chineseListed, 14) << QStringLiteral("中文数字、标题") << heads(chineseListed, 14);
+    QTest::newRow("一、标题") << book(chineseListed, 14) << QStringLiteral("中文数字、标题")
+                              << heads(chineseListed, 14);
     QTest::newRow("number lines") << book(bare, 20) << QStringLiteral("纯数字行") << heads(bare, 20);
     QTest::newRow("【第N章】") << book(bracket, 11) << QStringLiteral("【第N章】") << heads(bracket, 11);
 
@@ -334,6 +360,19 @@ void TestHeadingRules::autoOnMadeBooks_data()
     }
     QTest::newRow("volumes") << volumes << QStringLiteral("第N章、卷与序章番外") << volumeHeads;
 
+    // The volume named on each chapter's line, numbers starting again in each volume, a web
+    // copy's "正文" before each heading.
+    QString inLine = QStringLiteral("书名\n");
+    QStringList inLineHeads;
+    for (int v = 1; v <= 3; ++v) {
+        for (int i = 1; i <= 5; ++i) {
+            const QString heading = QStringLiteral("正文 第%1卷 第%2章 归来").arg(v).arg(i);
+            inLine += heading + QLatin1Char('\n') + prose(i);
+            inLineHeads << heading;
+        }
+    }
+    QTest::newRow("volume on the chapter's line") << inLine << QStringLiteral("第N章、卷与序章番外") << inLineHeads;
+
     // Hard-wrapped text: every 30 characters a line end, so 第一回 inside prose comes to a line
     // start now and then; the headings stand on lines of their own.
     QString wrapped = QStringLiteral("红楼梦\n");
@@ -343,8 +382,9 @@ void TestHeadingRules::autoOnMadeBooks_data()
         wrappedHeads << heading;
         QString paragraph;
         for (int k = 0; k < 10; ++k)
-            paragraph += QStringLiteral("此開卷第%1回也．作者自云：因曾歷過一番夢幻之後，故將真事隱去，古今第一淫人也”。")
-                             .arg(chineseNumber(i));
+            paragraph +=
+                QStringLiteral("此開卷第%1回也．作者自云：因曾歷過一番夢幻之後，故將真事隱去，古今第一淫人也”。")
+                    .arg(chineseNumber(i));
         wrapped += heading + QLatin1Char('\n');
         for (qsizetype at = 0; at < paragraph.size(); at += 30)
             wrapped += paragraph.mid(at, 30) + QLatin1Char('\n');
@@ -401,7 +441,8 @@ void TestHeadingRules::tool()
             return QByteArray("timeout");
         if (err)
             *err = process.readAllStandardError();
-        return process.exitCode() == 0 ? process.readAllStandardOutput() : QByteArray("exit ") + QByteArray::number(process.exitCode());
+        return process.exitCode() == 0 ? process.readAllStandardOutput()
+                                       : QByteArray("exit ") + QByteArray::number(process.exitCode());
     };
     QByteArray err;
     const QByteArray automatic = run({QStringLiteral("--rule"), QStringLiteral("auto")}, &err);

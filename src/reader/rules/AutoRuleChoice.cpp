@@ -153,6 +153,7 @@ public:
         const QStringView trimmed = line.trimmed();
         h.sample.number = headingNumber(trimmed);
         h.sample.volume = isVolumeHeading(trimmed);
+        h.sample.namesVolume = h.sample.volume || namesVolume(trimmed);
         h.sample.shaped = looksLikeHeading(trimmed);
         m_hits.push_back(h);
         return true;
@@ -270,8 +271,8 @@ private:
     bool m_anyLine = false;
     std::unique_ptr<HeadingPrefilter> m_prefilter;
     int m_unitBytes = 1;
-    std::array<bool, 256> m_leadByte{};       // one-byte lead characters
-    std::array<quint64, 1024> m_leadPair{};   // bit (b0 << 8 | b1) set: a lead character may start so
+    std::array<bool, 256> m_leadByte{};     // one-byte lead characters
+    std::array<quint64, 1024> m_leadPair{}; // bit (b0 << 8 | b1) set: a lead character may start so
     std::array<unsigned char, 3> m_space{}; // U+3000 in the file's encoding
     int m_spaceBytes = 0;
     bool m_defaultMay = false;
@@ -341,6 +342,7 @@ double scoreHeadings(const QList<HeadingSample>& all)
             continue;
         }
         ++numbered;
+        volumeSince = volumeSince || h.namesVolume;
         if (previous < 0 || h.number == previous + 1 || (volumeSince && h.number <= 1))
             ++runsOn;
         previous = h.number;

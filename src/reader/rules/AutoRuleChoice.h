@@ -8,10 +8,11 @@
 
 // What the scoring knows of one heading a rule found.
 struct HeadingSample {
-    qint64 number = -1;  // the heading's number (headingNumber), -1 for none
-    qint64 bytes = 0;    // bytes from the heading to the rule's next heading (or the end)
-    bool volume = false; // a first-level heading (isVolumeHeading)
-    bool shaped = true;  // looksLikeHeading
+    qint64 number = -1;       // the heading's number (headingNumber), -1 for none
+    qint64 bytes = 0;         // bytes from the heading to the rule's next heading (or the end)
+    bool volume = false;      // a first-level heading (isVolumeHeading)
+    bool shaped = true;       // looksLikeHeading
+    bool namesVolume = false; // the line names a volume, alone or before a chapter ("第二卷 第一章")
 };
 
 // How well a rule's headings look like the chapters of a book: numbering that runs on

@@ -175,13 +175,20 @@ qint64 parseChineseNumber(QStringView text)
 qint64 headingNumber(QStringView heading, int window)
 {
     const qsizetype n = heading.size();
-    // 第 before a numeral marks the number even after a book title ("《三国演义》第五回").
+    // 第 before a numeral marks the number even after a book title ("《三国演义》第五回"); in
+    // "第二卷 第一章" it is the chapter's.
     qsizetype b = -1;
     for (qsizetype i = 0; i + 1 < n && i < window + 24; ++i) {
-        if (heading[i] == u'第' && isNumeralChar(heading[i + 1].unicode())) {
+        if (heading[i] != u'第' || !isNumeralChar(heading[i + 1].unicode()))
+            continue;
+        qsizetype e = i + 1;
+        while (e < n && isNumeralChar(heading[e].unicode()))
+            ++e;
+        const bool volume = e < n && (heading[e] == u'卷' || heading[e] == u'部');
+        if (b < 0 || !volume)
             b = i + 1;
+        if (!volume)
             break;
-        }
     }
     if (b < 0) {
         b = 0;

@@ -55,6 +55,13 @@ bool isVolumeHeading(QStringView line)
     return volume.match(line.toString()).hasMatch();
 }
 
+bool namesVolume(QStringView line)
+{
+    static const QRegularExpression volume(
+        QStringLiteral("^[ \\t\\x{3000}]*(?:《[^》]{0,20}》)?[^第]{0,6}(?:第%1{1,9}[卷部]|卷%1{1,9})").arg(kNumeral));
+    return (line.contains(u'卷') || line.contains(u'部')) && volume.match(line.toString()).hasMatch();
+}
+
 bool looksLikeHeading(QStringView line)
 {
     const QStringView text = line.trimmed();

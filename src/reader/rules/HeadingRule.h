@@ -54,6 +54,9 @@ private:
 // A heading of the first level: 第N卷, 第N部, 卷N (without a chapter on the same line).
 bool isVolumeHeading(QStringView line);
 
+// The line names a volume, alone or before a chapter on the same line ("第二卷 第一章 …").
+bool namesVolume(QStringView line);
+
 // Heading-shaped: a short line that does not read as a sentence (no 。, no comma, colon or
 // semicolon at its end).
 bool looksLikeHeading(QStringView line);

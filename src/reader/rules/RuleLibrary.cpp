@@ -27,9 +27,10 @@ const QString kSpecial =
         "(?:序章|序言|序幕|序|楔子|引子|引言|前言|后记|後記|尾声|尾聲|番外篇?%1?|终章|終章|完本感言|完结感言|"
         "完結感言)")
         .arg(kNumber);
-// Web copies often put the book's title (and a "目录" link) before every heading:
-// "《书名》第一章 …".
-const QString kBookTitle = QStringLiteral("(?:《[^》]{0,20}》[ \\t\\x{3000}]*)?(?:目录|目錄)?[ \\t\\x{3000}]*");
+// Web copies often put the book's title, a "目录" link or the section before every heading:
+// "《书名》第一章 …", "正文 第一章 …", "VIP章节 第九十章 …".
+const QString kBookTitle =
+    QStringLiteral("(?:《[^》]{0,20}》[ \\t\\x{3000}]*)?(?:目录|目錄|正文|VIP章节|VIP章節|VIP卷)?[ \\t\\x{3000}]*");
 const QString kChapterUnits = QStringLiteral("[章回节節集话話]");
 const QString kVolumeUnits = QStringLiteral("[卷部]");
 
@@ -65,14 +66,15 @@ QList<HeadingRule> RuleLibrary::builtInRules()
     rules << defaultRule();
     rules << make(QStringLiteral("第N章、卷与序章番外"),
                   line(kBookTitle + QStringLiteral("(?:第%1(?:%2|%3)%4|卷%1%5|%6%5)")
-                                       .arg(kNumber, kChapterUnits, kVolumeUnits, kTitle, kTitleSetOff, kSpecial)),
-                  QStringLiteral("第十二章 风起云涌"), QStringLiteral("第卷《目") + kSpecialLeads);
+                                        .arg(kNumber, kChapterUnits, kVolumeUnits, kTitle, kTitleSetOff, kSpecial)),
+                  QStringLiteral("第十二章 风起云涌"), QStringLiteral("第卷《目正V") + kSpecialLeads);
     rules << make(QStringLiteral("第N章/回/节/集"),
                   line(kBookTitle + QStringLiteral("第%1%2%3").arg(kNumber, kChapterUnits, kTitle)),
-                  QStringLiteral("第一回　灵根育孕源流出"), QStringLiteral("第《目"));
-    rules << make(QStringLiteral("第N卷/部"),
-                  line(kBookTitle + QStringLiteral("(?:第%1%2%3|卷%1%4)").arg(kNumber, kVolumeUnits, kTitle, kTitleSetOff)),
-                  QStringLiteral("第三卷 风云再起"), QStringLiteral("第卷《目"));
+                  QStringLiteral("第一回　灵根育孕源流出"), QStringLiteral("第《目正V"));
+    rules << make(
+        QStringLiteral("第N卷/部"),
+        line(kBookTitle + QStringLiteral("(?:第%1%2%3|卷%1%4)").arg(kNumber, kVolumeUnits, kTitle, kTitleSetOff)),
+        QStringLiteral("第三卷 风云再起"), QStringLiteral("第卷《目正V"));
     rules << make(QStringLiteral("序章、楔子、后记、番外"), line(kSpecial + kTitleSetOff), QStringLiteral("楔子"),
                   kSpecialLeads);
     rules << make(QStringLiteral("数字、标题"),
