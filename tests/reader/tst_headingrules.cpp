@@ -203,7 +203,8 @@ void TestHeadingRules::inProseLinesMatchNoStrictRule_data()
          {"第二天他起得很早。", "第三个人走了进来", "第一次见面时", "第一次见面时，她什么也没说", "他是第一章里的人。",
           "此開卷第一回也．作者自云：因曾歷過一番夢幻之後", "古今第一淫人也”", "十分钟后他到了", "2019年的冬天",
           "一、二、三，他数着台阶往上走。", "1、2、3，孩子们齐声喊道。", "序齒，禮拜猴王。安排酒果，接風賀喜，啟問",
-          "楔子是什么？他问。", "第二回合开始了，"})
+          "楔子是什么？他问。", "第二回合开始了，", "第二回合开始了", "第三节课我们去操场", "第一部手机是他送的",
+          "卷起袖子就干", "后记得他说过"})
         QTest::newRow(line) << QString::fromUtf8(line);
 }
 
@@ -389,6 +390,15 @@ void TestHeadingRules::autoOnMadeBooks_data()
         for (qsizetype at = 0; at < paragraph.size(); at += 30)
             wrapped += paragraph.mid(at, 30) + QLatin1Char('\n');
     }
+    QString repeated = QStringLiteral("书名\n");
+    QStringList repeatedHeads;
+    for (int i = 1; i <= 10; ++i) {
+        repeated += QStringLiteral("第%1回\n第%1回　宴桃园豪杰三结义\n").arg(chineseNumber(i)) + prose(i);
+        repeatedHeads << QStringLiteral("第%1回").arg(chineseNumber(i));
+    }
+    QTest::newRow("heading alone, then with its title")
+        << repeated << QStringLiteral("第N章、卷与序章番外") << repeatedHeads;
+
     QTest::newRow("hard-wrapped 回") << wrapped << QStringLiteral("第N章、卷与序章番外") << wrappedHeads;
 }
 

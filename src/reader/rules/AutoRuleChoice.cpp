@@ -27,6 +27,8 @@ bool isBlank(char16_t c)
     return c == u' ' || c == u'\t' || c == u'\x3000';
 }
 
+std::vector<bool> untidyHeadings(const QList<HeadingSample>& headings);
+
 bool holdsOneOf(QStringView line, const QString& characters)
 {
     if (characters.isEmpty())
@@ -80,7 +82,7 @@ public:
     // After the pass: the rows of rule `chosen` only. A row another rule started joins the one
     // before it.
     int chosen = -1;
-    bool dropContents = true; // a table of contents found by the chosen rule joins row 1
+    bool tidy = true; // drop the chosen rule's table of contents and repeated headings
 
     void restart(TextEncoding encoding) override
     {
@@ -164,19 +166,23 @@ public:
         if (chosen < 0)
             chosen = choose(scan);
         const quint64 bit = quint64(1) << chosen;
-        int contents =
-            !dropContents
-                ? 0
-                : tableOfContentsLength(samplesOf(chosen, scan.rows.isEmpty() ? 0 : scan.rows.last().byteEnd));
-        for (Hit& h : m_hits) {
-            if (contents == 0)
-                break;
-            if (h.mask & bit) {
-                h.mask &= ~bit; // a line of the table of contents joins the text before chapter 1
-                --contents;
-            }
-        }
+        if (tidy)
+            tidyChosen(bit, scan.rows.isEmpty() ? 0 : scan.rows.last().byteEnd);
         keepRowsOf(scan, bit);
+    }
+
+    // A table of contents joins the text before chapter 1; a heading repeated right after a
+    // tiny chapter (a heading alone on its line, then again with its title) joins the first.
+    void tidyChosen(quint64 bit, qint64 end)
+    {
+        const std::vector<bool> dropped = untidyHeadings(samplesOf(chosen, end));
+        size_t k = 0; // index of the hit among the rule's samples
+        for (Hit& h : m_hits) {
+            if (!(h.mask & bit))
+                continue;
+            if (dropped[k++])
+                h.mask &= ~bit;
+        }
     }
 
     QList<HeadingSample> samplesOf(int rule, qint64 end) const
@@ -284,7 +290,8 @@ private:
 
 namespace {
 
-qint64 medianChapterBytes(const QList<HeadingSample>& headings)
+// The size of chapters at `fraction` of the way from the smallest to the largest.
+qint64 chapterBytesAt(const QList<HeadingSample>& headings, double fraction)
 {
     std::vector<qint64> sizes;
     for (const HeadingSample& h : headings)
@@ -292,8 +299,52 @@ qint64 medianChapterBytes(const QList<HeadingSample>& headings)
             sizes.push_back(h.bytes);
     if (sizes.empty())
         return 0;
-    std::nth_element(sizes.begin(), sizes.begin() + qsizetype(sizes.size() / 2), sizes.end());
-    return sizes[sizes.size() / 2];
+    const auto at =
+        sizes.begin() + std::min<qsizetype>(qsizetype(sizes.size()) - 1, qsizetype(double(sizes.size()) * fraction));
+    std::nth_element(sizes.begin(), at, sizes.end());
+    return *at;
+}
+
+qint64 medianChapterBytes(const QList<HeadingSample>& headings)
+{
+    return chapterBytesAt(headings, 0.5);
+}
+
+// Which headings are not chapters: a table of contents, and a heading repeated right after a
+// tiny chapter (a heading alone on its line, then again with its title; the first stays).
+std::vector<bool> untidyHeadings(const QList<HeadingSample>& headings)
+{
+    std::vector<bool> dropped(size_t(headings.size()), false);
+    const int contents = tableOfContentsLength(headings);
+    for (int k = 0; k < contents; ++k)
+        dropped[size_t(k)] = true;
+    // Half the headings may be such repeats: the usual size is taken from the larger chapters.
+    const qint64 usual = chapterBytesAt(headings.mid(contents), 0.75);
+    const HeadingSample* previous = nullptr;
+    for (qsizetype k = contents; k < headings.size(); ++k) {
+        const HeadingSample& h = headings[k];
+        if (previous && !h.volume && !previous->volume && h.number >= 0 && h.number == previous->number &&
+            previous->bytes * 10 < usual) {
+            dropped[size_t(k)] = true;
+            continue;
+        }
+        previous = &h;
+    }
+    return dropped;
+}
+
+// The headings without those, each kept one covering the bytes of those that join it.
+QList<HeadingSample> tidyHeadings(const QList<HeadingSample>& headings)
+{
+    const std::vector<bool> dropped = untidyHeadings(headings);
+    QList<HeadingSample> kept;
+    for (qsizetype k = 0; k < headings.size(); ++k) {
+        if (!dropped[size_t(k)])
+            kept << headings[k];
+        else if (!kept.isEmpty())
+            kept.last().bytes += headings[k].bytes;
+    }
+    return kept;
 }
 
 } // namespace
@@ -318,7 +369,7 @@ int tableOfContentsLength(const QList<HeadingSample>& headings)
 
 double scoreHeadings(const QList<HeadingSample>& all)
 {
-    const QList<HeadingSample> headings = all.mid(tableOfContentsLength(all));
+    const QList<HeadingSample> headings = tidyHeadings(all);
     if (headings.isEmpty())
         return 0;
     // Numbering: each numbered chapter heading that follows the one before by one, or starts
@@ -390,7 +441,7 @@ ChapterScan scanWithRule(const QString& path, const HeadingRule& rule, const Sca
         return getChapterRows(path, limits);
     MultiRuleTest test({rule});
     test.chosen = 0;
-    test.dropContents = false; // the rows of this rule, as it finds them
+    test.tidy = false; // the rows of this rule, as it finds them
     return getChapterRows(path, test, limits);
 }
 

@@ -19,8 +19,8 @@ struct HeadingSample {
 // (restarting only after a volume), few headings without a number, no tiny chapters between
 // two headings, heading-shaped lines. About the number of real chapters it found; 0 when it
 // found none.
-// A table of contents the rule also took for headings is scored and listed as text before the
-// first chapter.
+// A table of contents the rule also took for headings, and a heading repeated right after a
+// tiny chapter, count as text of the chapter before them (as the chosen rule's rows have it).
 double scoreHeadings(const QList<HeadingSample>& headings);
 
 // How many of the first headings are a table of contents: a run of at least three tiny

@@ -32,7 +32,6 @@ const QString kSpecial =
 const QString kBookTitle =
     QStringLiteral("(?:《[^》]{0,20}》[ \\t\\x{3000}]*)?(?:目录|目錄|正文|VIP章节|VIP章節|VIP卷)?[ \\t\\x{3000}]*");
 const QString kChapterUnits = QStringLiteral("[章回节節集话話]");
-const QString kVolumeUnits = QStringLiteral("[卷部]");
 
 // The shape is tried first, so that a line that does not start like a heading fails at once;
 // only a line that does is read to its end for sentence punctuation.
@@ -64,19 +63,19 @@ QList<HeadingRule> RuleLibrary::builtInRules()
 {
     QList<HeadingRule> rules;
     rules << defaultRule();
+    // A title may follow 章 directly ("第一章序"); after the other units it must be set off,
+    // or "第二回合", "第三节课", "第一部手机" would be headings.
+    const QString chapter = QStringLiteral("第%1(?:章%2|[回节節集话話]%3)").arg(kNumber, kTitle, kTitleSetOff);
+    const QString volume = QStringLiteral("(?:第%1[卷部]|卷%1)%2").arg(kNumber, kTitleSetOff);
+    const QString special = kSpecial + kTitleSetOff;
     rules << make(QStringLiteral("第N章、卷与序章番外"),
-                  line(kBookTitle + QStringLiteral("(?:第%1(?:%2|%3)%4|卷%1%5|%6%5)")
-                                        .arg(kNumber, kChapterUnits, kVolumeUnits, kTitle, kTitleSetOff, kSpecial)),
+                  line(kBookTitle + QStringLiteral("(?:%1|%2|%3)").arg(chapter, volume, special)),
                   QStringLiteral("第十二章 风起云涌"), QStringLiteral("第卷《目正V") + kSpecialLeads);
-    rules << make(QStringLiteral("第N章/回/节/集"),
-                  line(kBookTitle + QStringLiteral("第%1%2%3").arg(kNumber, kChapterUnits, kTitle)),
+    rules << make(QStringLiteral("第N章/回/节/集"), line(kBookTitle + chapter),
                   QStringLiteral("第一回　灵根育孕源流出"), QStringLiteral("第《目正V"));
-    rules << make(
-        QStringLiteral("第N卷/部"),
-        line(kBookTitle + QStringLiteral("(?:第%1%2%3|卷%1%4)").arg(kNumber, kVolumeUnits, kTitle, kTitleSetOff)),
-        QStringLiteral("第三卷 风云再起"), QStringLiteral("第卷《目正V"));
-    rules << make(QStringLiteral("序章、楔子、后记、番外"), line(kSpecial + kTitleSetOff), QStringLiteral("楔子"),
-                  kSpecialLeads);
+    rules << make(QStringLiteral("第N卷/部"), line(kBookTitle + volume), QStringLiteral("第三卷 风云再起"),
+                  QStringLiteral("第卷《目正V"));
+    rules << make(QStringLiteral("序章、楔子、后记、番外"), line(special), QStringLiteral("楔子"), kSpecialLeads);
     rules << make(QStringLiteral("数字、标题"),
                   line(QStringLiteral("[0-9０-９]{1,5}[、\\.．][ \\t\\x{3000}]*[^ \\t\\x{3000}0-9０-９].{0,29}$")),
                   QStringLiteral("12、重逢"), kDigits, QStringLiteral("、.．"));
@@ -90,7 +89,7 @@ QList<HeadingRule> RuleLibrary::builtInRules()
         QStringLiteral("Chapter 3 The Road"), QStringLiteral("CPE"));
     rules << make(QStringLiteral("【第N章】"),
                   line(QStringLiteral("[【〖\\[]第%1(?:%2|%3)[^】〗\\]]{0,30}[】〗\\]].{0,30}$")
-                           .arg(kNumber, kChapterUnits, kVolumeUnits)),
+                           .arg(kNumber, kChapterUnits, QStringLiteral("[卷部]"))),
                   QStringLiteral("【第一章】初到京城"), QStringLiteral("【〖["));
     rules << make(QStringLiteral("纯数字行"), line(kNumber + QStringLiteral("[ \\t\\x{3000}]*$")), QStringLiteral("12"),
                   kDigits + kChineseDigits, {}, 24);
