@@ -4,6 +4,7 @@
 #include "reader/rules/RuleLibrary.h"
 #include "reader/text/HeadingMatcher.h"
 
+#include <QHash>
 #include <QSet>
 
 #include <algorithm>
@@ -16,8 +17,8 @@
 namespace {
 
 // Lines longer than this are no heading of a rule with leading characters: the built-in rules
-// allow at most about 45 characters, four bytes each at worst.
-constexpr qint64 kLeadLineBytes = 64 * 4;
+// allow at most about 60 characters. A UTF-16 unit takes at most three bytes in UTF-8 and
+// two in GB18030 (a four-byte character is two units), two in UTF-16.
 constexpr int kLeadLineUnits = 64;
 // A rule without a hint is tried on every line up to this size.
 constexpr qint64 kAnyLineBytes = 4096;
@@ -52,6 +53,8 @@ public:
                 m_anyLine = true;
             else
                 m_leads += rule.leads;
+            for (QChar c : rule.leads)
+                m_leadRules[c.unicode()] |= quint64(1) << (m_matchers.size() - 1);
         }
         // A rule whose headings a wider rule earlier in the list all takes is tried only on
         // the lines that rule took.
@@ -89,6 +92,8 @@ public:
         m_hits.clear();
         m_prefilter = std::make_unique<HeadingPrefilter>(encoding);
         m_unitBytes = lineUnitSize(encoding);
+        m_leadLineBytes =
+            qint64(kLeadLineUnits) * (encoding == TextEncoding::Utf8 || encoding == TextEncoding::Utf8Bom ? 3 : 2);
         m_leadByte.fill(false);
         m_leadPair.fill(0);
         for (QChar c : m_leads) {
@@ -109,7 +114,7 @@ public:
     bool mayMatch(const char* data, qint64 size) override
     {
         m_defaultMay = m_hasDefault && m_prefilter->mayMatch(data, size);
-        m_leadMay = !m_leads.isEmpty() && size <= kLeadLineBytes && leadAt(data, size);
+        m_leadMay = !m_leads.isEmpty() && size <= m_leadLineBytes && leadAt(data, size);
         return m_defaultMay || m_leadMay || (m_anyLine && size <= kAnyLineBytes);
     }
 
@@ -119,6 +124,9 @@ public:
         while (first < line.size() && isBlank(line[first].unicode()))
             ++first;
         const char16_t lead = first < line.size() ? line[first].unicode() : 0;
+        const quint64 leadRules = m_leadMay && line.size() <= kLeadLineUnits ? m_leadRules.value(lead, 0) : 0;
+        if (!m_defaultMay && leadRules == 0 && !m_anyLine)
+            return false;
         QString text; // made only when a pattern is tried
         quint64 mask = 0;
         quint64 tried = 0;
@@ -133,8 +141,8 @@ public:
                 hit = m_defaultMay && isHeadingLine(line);
             } else if (!matcher.rule().leads.isEmpty()) {
                 const HeadingRule& rule = matcher.rule();
-                if (!m_leadMay || line.size() > kLeadLineUnits || !rule.leads.contains(QChar(lead)) ||
-                    (rule.maxUnits > 0 && line.size() > rule.maxUnits) || !holdsOneOf(line, rule.needs))
+                if (!(leadRules >> i & 1) || (rule.maxUnits > 0 && line.size() > rule.maxUnits) ||
+                    !holdsOneOf(line, rule.needs))
                     continue;
                 if (text.isNull())
                     text = line.toString();
@@ -273,10 +281,12 @@ private:
     std::vector<RuleMatcher> m_matchers;
     std::vector<int> m_within; // per rule: the wider rule's index, -1 for none
     QString m_leads;
+    QHash<char16_t, quint64> m_leadRules; // per lead character: the rules whose headings may start with it
     bool m_hasDefault = false;
     bool m_anyLine = false;
     std::unique_ptr<HeadingPrefilter> m_prefilter;
     int m_unitBytes = 1;
+    qint64 m_leadLineBytes = 0;
     std::array<bool, 256> m_leadByte{};     // one-byte lead characters
     std::array<quint64, 1024> m_leadPair{}; // bit (b0 << 8 | b1) set: a lead character may start so
     std::array<unsigned char, 3> m_space{}; // U+3000 in the file's encoding
