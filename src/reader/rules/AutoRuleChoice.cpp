@@ -30,6 +30,27 @@ bool isBlank(char16_t c)
 
 std::vector<bool> untidyHeadings(const QList<HeadingSample>& headings);
 
+// The built-in test's prefilter, built once per encoding (it encodes its keywords).
+const HeadingPrefilter& prefilterFor(TextEncoding encoding)
+{
+    static const HeadingPrefilter utf8(TextEncoding::Utf8);
+    static const HeadingPrefilter gb18030(TextEncoding::Gb18030);
+    static const HeadingPrefilter utf16le(TextEncoding::Utf16LE);
+    static const HeadingPrefilter utf16be(TextEncoding::Utf16BE);
+    switch (encoding) {
+    case TextEncoding::Gb18030:
+        return gb18030;
+    case TextEncoding::Utf16LE:
+        return utf16le;
+    case TextEncoding::Utf16BE:
+        return utf16be;
+    case TextEncoding::Utf8:
+    case TextEncoding::Utf8Bom:
+        break;
+    }
+    return utf8;
+}
+
 bool holdsOneOf(QStringView line, const QString& characters)
 {
     if (characters.isEmpty())
@@ -90,20 +111,42 @@ public:
     void restart(TextEncoding encoding) override
     {
         m_hits.clear();
-        m_prefilter = std::make_unique<HeadingPrefilter>(encoding);
+        m_prefilter = &prefilterFor(encoding);
         m_unitBytes = lineUnitSize(encoding);
         m_leadLineBytes =
             qint64(kLeadLineUnits) * (encoding == TextEncoding::Utf8 || encoding == TextEncoding::Utf8Bom ? 3 : 2);
         m_leadByte.fill(false);
         m_leadPair.fill(0);
-        for (QChar c : m_leads) {
-            const QByteArray bytes = encodeText(QString(c), encoding);
-            if (bytes.size() == 1) {
+        m_spaceBytes = 0;
+        const auto addLead = [this](const char* bytes, int size) {
+            if (size == 1) {
                 m_leadByte[static_cast<unsigned char>(bytes[0])] = true;
-            } else if (bytes.size() >= 2) {
+            } else if (size >= 2) {
                 const unsigned pair = static_cast<unsigned char>(bytes[0]) << 8 | static_cast<unsigned char>(bytes[1]);
                 m_leadPair[pair >> 6] |= quint64(1) << (pair & 63);
             }
+        };
+        if (encoding == TextEncoding::Gb18030) {
+            // From the decoder's own table rather than through iconv, once per character.
+            const char16_t* table = gb18030TwoByteTable();
+            for (unsigned code = 0x8140; code <= 0xFEFE; ++code) {
+                const char16_t u = table[code];
+                const char bytes[2] = {char(code >> 8), char(code & 0xFF)};
+                if (u == u'\x3000') {
+                    m_spaceBytes = 2;
+                    m_space = {static_cast<unsigned char>(bytes[0]), static_cast<unsigned char>(bytes[1]), 0};
+                } else if (u != 0 && m_leadRules.contains(u)) {
+                    addLead(bytes, 2);
+                }
+            }
+            for (QChar c : m_leads)
+                if (c.unicode() < 0x80)
+                    m_leadByte[c.unicode()] = true;
+            return;
+        }
+        for (QChar c : m_leads) {
+            const QByteArray bytes = encodeText(QString(c), encoding);
+            addLead(bytes.constData(), int(bytes.size()));
         }
         const QByteArray space = encodeText(QStringLiteral("\x3000"), encoding);
         m_spaceBytes = space.size() == 2 || space.size() == 3 ? int(space.size()) : 0;
@@ -117,6 +160,9 @@ public:
         m_leadMay = !m_leads.isEmpty() && size <= m_leadLineBytes && leadAt(data, size);
         return m_defaultMay || m_leadMay || (m_anyLine && size <= kAnyLineBytes);
     }
+
+    // Only a rule without a hint takes lines that long.
+    bool wantsLongLine() override { return m_anyLine; }
 
     bool isHeading(QStringView line, qint64 /*index*/, qint64 byteBegin) override
     {
@@ -284,7 +330,7 @@ private:
     QHash<char16_t, quint64> m_leadRules; // per lead character: the rules whose headings may start with it
     bool m_hasDefault = false;
     bool m_anyLine = false;
-    std::unique_ptr<HeadingPrefilter> m_prefilter;
+    const HeadingPrefilter* m_prefilter = nullptr;
     int m_unitBytes = 1;
     qint64 m_leadLineBytes = 0;
     std::array<bool, 256> m_leadByte{};     // one-byte lead characters

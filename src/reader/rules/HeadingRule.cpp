@@ -52,7 +52,7 @@ bool isVolumeHeading(QStringView line)
     static const QRegularExpression volume(
         QStringLiteral("^[ \\t\\x{3000}]*(?:第%1{1,9}[卷部]|卷%1{1,9})(?![^第]{0,12}第%1{1,9}[章回节節])")
             .arg(kNumeral));
-    return volume.match(line.toString()).hasMatch();
+    return (line.contains(u'卷') || line.contains(u'部')) && volume.match(line.toString()).hasMatch();
 }
 
 bool namesVolume(QStringView line)

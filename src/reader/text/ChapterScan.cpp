@@ -175,14 +175,20 @@ public:
         if (!m_test.mayMatch(line.data, line.size))
             return false;
         // Short lines the quick way, as the built-in test decodes them.
-        char16_t units[kMaxHeadingUnits];
+        // Room for the longer headings other tests allow.
+        constexpr int kUnits = 128;
+        char16_t units[kUnits];
         int count = 0;
-        if (m_prefilter->decodeShort(line.data, line.size, units, count) == HeadingPrefilter::ShortText::Decoded) {
+        const HeadingPrefilter::ShortText decoded =
+            m_prefilter->decodeShort(line.data, line.size, units, count, kUnits);
+        if (decoded == HeadingPrefilter::ShortText::Decoded) {
             if (!m_test.isHeading(QStringView(units, count), index, line.begin))
                 return false;
             text = QString(reinterpret_cast<const QChar*>(units), count);
             return true;
         }
+        if (decoded == HeadingPrefilter::ShortText::TooLong && !m_test.wantsLongLine())
+            return false;
         text = m_decoder->decode(line.data, line.size);
         return m_test.isHeading(text, index, line.begin);
     }

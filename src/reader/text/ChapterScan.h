@@ -75,6 +75,9 @@ public:
     // not to be UTF-8, so whatever the test kept from the first is forgotten here.
     virtual void restart(TextEncoding encoding) = 0;
     virtual bool mayMatch(const char* data, qint64 size) = 0;
+    // Asked of a line mayMatch let through that is longer than 128 UTF-16 units; false leaves
+    // it undecoded and no heading.
+    virtual bool wantsLongLine() { return true; }
     // `index` is the zero-based line number, `byteBegin` the file offset of its first byte.
     virtual bool isHeading(QStringView line, qint64 index, qint64 byteBegin) = 0;
     // The rows after the pass, before over-long chapters are cut into parts: the test may
