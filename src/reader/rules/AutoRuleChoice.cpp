@@ -157,7 +157,9 @@ public:
     bool mayMatch(const char* data, qint64 size) override
     {
         m_defaultMay = m_hasDefault && m_prefilter->mayMatch(data, size);
-        m_leadMay = !m_leads.isEmpty() && size <= m_leadLineBytes && leadAt(data, size);
+        // A line the default rule looks at is decoded anyway: its lead character is told from
+        // the text then.
+        m_leadMay = !m_leads.isEmpty() && size <= m_leadLineBytes && (m_defaultMay || leadAt(data, size));
         return m_defaultMay || m_leadMay || (m_anyLine && size <= kAnyLineBytes);
     }
 

@@ -1,6 +1,7 @@
 #include "reader/rules/ChineseNumerals.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -89,7 +90,16 @@ int numeralDigit(char16_t c)
 
 bool isNumeralChar(char16_t c)
 {
-    return numeralDigit(c) >= 0 || unitValue(c) > 0 || tensValue(c) > 0;
+    // Asked of every character near the start of every heading: one look-up.
+    static const std::vector<bool> numerals = [] {
+        std::vector<bool> table(0x10000);
+        for (char32_t u = 0; u < 0x10000; ++u) {
+            const auto c16 = static_cast<char16_t>(u);
+            table[u] = numeralDigit(c16) >= 0 || unitValue(c16) > 0 || tensValue(c16) > 0;
+        }
+        return table;
+    }();
+    return numerals[c];
 }
 
 qint64 parseChineseNumber(QStringView text)
