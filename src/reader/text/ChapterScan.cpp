@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <memory>
 
 namespace {
 
@@ -70,7 +69,7 @@ PassResult scanPass(QFile& file, TextEncoding encoding, bool checkUtf8, qint64 b
         return PassResult::ReadError;
     LineReader reader(file, encoding, start, checkUtf8, bufferBytes);
     TextDecoder decoder(encoding);
-    policy.restart(encoding);
+    policy.restart(encoding, decoder);
 
     RawLine line;
     qint64 index = -1;
@@ -125,13 +124,47 @@ PassResult scanPass(QFile& file, TextEncoding encoding, bool checkUtf8, qint64 b
     return PassResult::Done;
 }
 
+} // namespace
+
+QString chapterLabel(QStringView line, bool firstLine)
+{
+    QString text;
+    if (firstLine) {
+        text = line.toString();
+        text.remove(QLatin1Char('\r'));
+        line = text;
+    }
+    qsizetype b = 0;
+    qsizetype e = line.size();
+    while (b < e && isTrimmed(line[b].unicode()))
+        ++b;
+    while (e > b && isTrimmed(line[e - 1].unicode()))
+        --e;
+    return line.mid(b, e - b).toString();
+}
+
+QString partLabel(const QString& label, int part)
+{
+    // Row 1's label is line 0, which may be long; every part carries its label, so only the
+    // start of a long one is repeated.
+    constexpr qsizetype kMaxBase = 60;
+    QString base = label;
+    if (base.size() > kMaxBase) {
+        base.truncate(base.at(kMaxBase - 1).isHighSurrogate() ? kMaxBase - 1 : kMaxBase);
+        base += QChar(0x2026);
+    }
+    return QStringLiteral("%1（第%2部分）").arg(base, QString::number(part));
+}
+
+namespace {
+
 // The built-in heading test: the byte prefilter, then the hand-written matcher on the line.
 class DefaultHeadings {
 public:
-    void restart(TextEncoding encoding)
+    void restart(TextEncoding encoding, TextDecoder& decoder)
     {
         m_prefilter = &prefilterFor(encoding);
-        m_decoder = std::make_unique<TextDecoder>(encoding);
+        m_decoder = &decoder;
     }
     bool isHeading(const RawLine& line, qint64 /*index*/, QString& text)
     {
@@ -157,25 +190,25 @@ public:
 
 private:
     const HeadingPrefilter* m_prefilter = nullptr;
-    std::unique_ptr<TextDecoder> m_decoder;
+    TextDecoder* m_decoder = nullptr; // the pass's own
 };
 
 // A heading test of the caller's.
 class OtherHeadings {
 public:
     explicit OtherHeadings(HeadingTest& test) : m_test(test) {}
-    void restart(TextEncoding encoding)
+    void restart(TextEncoding encoding, TextDecoder& decoder)
     {
         m_prefilter = &prefilterFor(encoding);
-        m_decoder = std::make_unique<TextDecoder>(encoding);
+        m_decoder = &decoder;
         m_test.restart(encoding);
     }
     bool isHeading(const RawLine& line, qint64 index, QString& text)
     {
         if (!m_test.mayMatch(line.data, line.size))
             return false;
-        // Short lines the quick way, as the built-in test decodes them.
-        // Room for the longer headings other tests allow.
+        // Short lines the quick way, as the built-in test decodes them, with room for the
+        // longer headings other tests allow.
         constexpr int kUnits = 128;
         char16_t units[kUnits];
         int count = 0;
@@ -196,7 +229,7 @@ public:
 private:
     HeadingTest& m_test;
     const HeadingPrefilter* m_prefilter = nullptr;
-    std::unique_ptr<TextDecoder> m_decoder;
+    TextDecoder* m_decoder = nullptr; // the pass's own
 };
 
 template <typename Policy>
@@ -247,36 +280,6 @@ ChapterScan scanFile(const QString& path, const ScanLimits& limits, Policy& poli
 }
 
 } // namespace
-
-QString chapterLabel(QStringView line, bool firstLine)
-{
-    QString text;
-    if (firstLine) {
-        text = line.toString();
-        text.remove(QLatin1Char('\r'));
-        line = text;
-    }
-    qsizetype b = 0;
-    qsizetype e = line.size();
-    while (b < e && isTrimmed(line[b].unicode()))
-        ++b;
-    while (e > b && isTrimmed(line[e - 1].unicode()))
-        --e;
-    return line.mid(b, e - b).toString();
-}
-
-QString partLabel(const QString& label, int part)
-{
-    // Row 1's label is line 0, which may be long; every part carries its label, so only the
-    // start of a long one is repeated.
-    constexpr qsizetype kMaxBase = 60;
-    QString base = label;
-    if (base.size() > kMaxBase) {
-        base.truncate(base.at(kMaxBase - 1).isHighSurrogate() ? kMaxBase - 1 : kMaxBase);
-        base += QChar(0x2026);
-    }
-    return QStringLiteral("%1（第%2部分）").arg(base, QString::number(part));
-}
 
 ChapterScan getChapterRows(const QString& path, const ScanLimits& limits)
 {
