@@ -8,6 +8,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -57,7 +58,9 @@ enum class PassResult { Done, NotUtf8, ReadError };
 // One pass over the file in the given encoding. With checkUtf8 the pass gives up as soon
 // as a byte shows the file is not UTF-8, and the caller starts again in GB18030: a GBK book
 // shows that within its first Chinese character.
-PassResult scanPass(QFile& file, TextEncoding encoding, bool checkUtf8, qint64 bufferBytes, ChapterScan& scan)
+template <typename Policy>
+PassResult scanPass(QFile& file, TextEncoding encoding, bool checkUtf8, qint64 bufferBytes, ChapterScan& scan,
+                    Policy& policy)
 {
     scan.rows.clear();
     scan.lineCount = 0;
@@ -65,8 +68,8 @@ PassResult scanPass(QFile& file, TextEncoding encoding, bool checkUtf8, qint64 b
     if (!file.seek(start))
         return PassResult::ReadError;
     LineReader reader(file, encoding, start, checkUtf8, bufferBytes);
-    const HeadingPrefilter& prefilter = prefilterFor(encoding);
     TextDecoder decoder(encoding);
+    policy.restart(encoding, decoder);
 
     RawLine line;
     qint64 index = -1;
@@ -86,26 +89,9 @@ PassResult scanPass(QFile& file, TextEncoding encoding, bool checkUtf8, qint64 b
             scan.rows.append(row);
             continue;
         }
-        if (line.truncated || !prefilter.mayMatch(line.data, line.size))
-            continue;
-        char16_t units[kMaxHeadingUnits];
-        int count = 0;
         QString text;
-        switch (prefilter.decodeShort(line.data, line.size, units, count)) {
-        case HeadingPrefilter::ShortText::TooLong:
+        if (line.truncated || !policy.isHeading(line, index, text))
             continue;
-        case HeadingPrefilter::ShortText::Decoded:
-            if (!isHeadingLine(QStringView(units, count)))
-                continue;
-            // The units as they are: no byte-order guess.
-            text = QString(reinterpret_cast<const QChar*>(units), count);
-            break;
-        case HeadingPrefilter::ShortText::Unsure:
-            text = decoder.decode(line.data, line.size);
-            if (!isHeadingLine(text))
-                continue;
-            break;
-        }
         const qint64 i = index;
         ChapterRow& previous = scan.rows.last();
         previous.first = p;
@@ -170,7 +156,85 @@ QString partLabel(const QString& label, int part)
     return QStringLiteral("%1（第%2部分）").arg(base, QString::number(part));
 }
 
-ChapterScan getChapterRows(const QString& path, const ScanLimits& limits)
+namespace {
+
+// The built-in heading test: the byte prefilter, then the hand-written matcher on the line.
+class DefaultHeadings {
+public:
+    void restart(TextEncoding encoding, TextDecoder& decoder)
+    {
+        m_prefilter = &prefilterFor(encoding);
+        m_decoder = &decoder;
+    }
+    bool isHeading(const RawLine& line, qint64 /*index*/, QString& text)
+    {
+        if (!m_prefilter->mayMatch(line.data, line.size))
+            return false;
+        char16_t units[kMaxHeadingUnits];
+        int count = 0;
+        switch (m_prefilter->decodeShort(line.data, line.size, units, count)) {
+        case HeadingPrefilter::ShortText::TooLong:
+            return false;
+        case HeadingPrefilter::ShortText::Decoded:
+            if (!isHeadingLine(QStringView(units, count)))
+                return false;
+            // The units as they are: no byte-order guess.
+            text = QString(reinterpret_cast<const QChar*>(units), count);
+            return true;
+        case HeadingPrefilter::ShortText::Unsure:
+            text = m_decoder->decode(line.data, line.size);
+            return isHeadingLine(text);
+        }
+        return false;
+    }
+
+private:
+    const HeadingPrefilter* m_prefilter = nullptr;
+    TextDecoder* m_decoder = nullptr; // the pass's own
+};
+
+// A heading test of the caller's.
+class OtherHeadings {
+public:
+    explicit OtherHeadings(HeadingTest& test) : m_test(test) {}
+    void restart(TextEncoding encoding, TextDecoder& decoder)
+    {
+        m_prefilter = &prefilterFor(encoding);
+        m_decoder = &decoder;
+        m_test.restart(encoding);
+    }
+    bool isHeading(const RawLine& line, qint64 index, QString& text)
+    {
+        if (!m_test.mayMatch(line.data, line.size))
+            return false;
+        // Short lines the quick way, as the built-in test decodes them, with room for the
+        // longer headings other tests allow.
+        constexpr int kUnits = 128;
+        char16_t units[kUnits];
+        int count = 0;
+        const HeadingPrefilter::ShortText decoded =
+            m_prefilter->decodeShort(line.data, line.size, units, count, kUnits);
+        if (decoded == HeadingPrefilter::ShortText::Decoded) {
+            if (!m_test.isHeading(QStringView(units, count), index, line.begin))
+                return false;
+            text = QString(reinterpret_cast<const QChar*>(units), count);
+            return true;
+        }
+        if (decoded == HeadingPrefilter::ShortText::TooLong && !m_test.wantsLongLine())
+            return false;
+        text = m_decoder->decode(line.data, line.size);
+        return m_test.isHeading(text, index, line.begin);
+    }
+
+private:
+    HeadingTest& m_test;
+    const HeadingPrefilter* m_prefilter = nullptr;
+    TextDecoder* m_decoder = nullptr; // the pass's own
+};
+
+template <typename Policy>
+ChapterScan scanFile(const QString& path, const ScanLimits& limits, Policy& policy,
+                     const std::function<void(ChapterScan&)>& rowsFound)
 {
     ChapterScan scan;
     scan.path = path;
@@ -194,12 +258,14 @@ ChapterScan getChapterRows(const QString& path, const ScanLimits& limits)
     const bool hasBom = encodingFromBom(head, got, encoding);
     // The buffer holds at least the longest heading, which must never be cut off.
     const qint64 bufferBytes = std::max<qint64>(limits.bufferBytes, ScanLimits::kMinBufferBytes);
-    PassResult result = scanPass(file, encoding, !hasBom, bufferBytes, scan);
+    PassResult result = scanPass(file, encoding, !hasBom, bufferBytes, scan, policy);
     if (result == PassResult::NotUtf8) {
         encoding = TextEncoding::Gb18030;
-        result = scanPass(file, encoding, false, bufferBytes, scan);
+        result = scanPass(file, encoding, false, bufferBytes, scan, policy);
     }
     scan.encoding = encoding;
+    if (result == PassResult::Done && rowsFound)
+        rowsFound(scan);
     if (result == PassResult::Done &&
         !splitOverlongRows(file, scan, std::clamp<qint64>(limits.partBytes, 64, kMaxReadBackBytes)))
         result = PassResult::ReadError;
@@ -211,6 +277,20 @@ ChapterScan getChapterRows(const QString& path, const ScanLimits& limits)
     }
     scan.readable = true;
     return scan;
+}
+
+} // namespace
+
+ChapterScan getChapterRows(const QString& path, const ScanLimits& limits)
+{
+    DefaultHeadings policy;
+    return scanFile(path, limits, policy, {});
+}
+
+ChapterScan getChapterRows(const QString& path, HeadingTest& test, const ScanLimits& limits)
+{
+    OtherHeadings policy(test);
+    return scanFile(path, limits, policy, [&test](ChapterScan& scan) { test.rowsFound(scan); });
 }
 
 bool scanIsCurrent(const ChapterScan& scan)

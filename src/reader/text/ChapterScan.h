@@ -65,6 +65,29 @@ struct ScanLimits {
 // unreadable file gives readable=false.
 ChapterScan getChapterRows(const QString& path, const ScanLimits& limits = ScanLimits());
 
+// A heading test other than the built-in one, for getChapterRows below. The scan asks
+// mayMatch of every line but line 0 on its raw bytes (a line cut short by the buffer is never
+// a heading), decodes the lines it lets through and asks isHeading of them.
+class HeadingTest {
+public:
+    virtual ~HeadingTest() = default;
+    // A pass over the file begins in `encoding`; a second one follows when the file proves
+    // not to be UTF-8, so whatever the test kept from the first is forgotten here.
+    virtual void restart(TextEncoding encoding) = 0;
+    virtual bool mayMatch(const char* data, qint64 size) = 0;
+    // Asked of a line mayMatch let through that is longer than 128 UTF-16 units; false leaves
+    // it undecoded and no heading.
+    virtual bool wantsLongLine() { return true; }
+    // `index` is the zero-based line number, `byteBegin` the file offset of its first byte.
+    virtual bool isHeading(QStringView line, qint64 index, qint64 byteBegin) = 0;
+    // The rows after the pass, before over-long chapters are cut into parts: the test may
+    // join rows here (a row joined to the one before extends it to its own end).
+    virtual void rowsFound(ChapterScan& /*scan*/) {}
+};
+
+// The same scan with the caller's heading test.
+ChapterScan getChapterRows(const QString& path, HeadingTest& test, const ScanLimits& limits = ScanLimits());
+
 // The heading test, applied to a line as read (without its line end: LF, CR LF or a lone
 // CR). Declared in HeadingMatcher.h, repeated here for the callers of the scan.
 bool isHeadingLine(QStringView line);

@@ -206,14 +206,14 @@ bool HeadingPrefilter::mayMatch(const char* data, qint64 size) const
     return (size <= m_numberedMaxBytes && numeralStart(p, size)) || keywordNear(p, size);
 }
 
-HeadingPrefilter::ShortText HeadingPrefilter::decodeShort(const char* data, qint64 size, char16_t* units,
-                                                          int& count) const
+HeadingPrefilter::ShortText HeadingPrefilter::decodeShort(const char* data, qint64 size, char16_t* units, int& count,
+                                                          int capacity) const
 {
     count = 0;
     const auto* p = reinterpret_cast<const unsigned char*>(data);
     qint64 i = 0;
     const auto push = [&](char16_t u) {
-        if (count == kMaxHeadingUnits)
+        if (count == capacity)
             return false;
         units[count++] = u;
         return true;

@@ -39,7 +39,9 @@ public:
     // heading, giving exactly what TextDecoder gives, without its cost. TooLong: more units
     // than any heading has. Unsure: a character this fast path does not know how to place
     // (invalid bytes, GB18030 four-byte forms); the caller decodes the line in full.
-    ShortText decodeShort(const char* data, qint64 size, char16_t* units, int& count) const;
+    // `capacity` (at least kMaxHeadingUnits) lets a caller with a larger buffer take longer lines.
+    ShortText decodeShort(const char* data, qint64 size, char16_t* units, int& count,
+                          int capacity = kMaxHeadingUnits) const;
 
 private:
     struct Pattern {
