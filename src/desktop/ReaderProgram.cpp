@@ -101,6 +101,7 @@ int runReader(QApplication& app, const QStringList& files)
     // QUILLMERE_SCREENSHOTS=<folder>: photograph the main pages into the folder and end.
     const QString shots = qEnvironmentVariable("QUILLMERE_SCREENSHOTS");
     ScreenshotTour tour(window, state, shots);
+    tour.setThemes(&themes);
     if (!shots.isEmpty())
         tour.start();
     return app.exec();

@@ -16,6 +16,8 @@
 #include <QStyle>
 #include <QStyleFactory>
 #include <QToolBar>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
 namespace {
 
@@ -157,6 +159,25 @@ void ThemeController::applyWindowLook(bool dark)
     for (QAbstractItemView* view : m_window.findChildren<QAbstractItemView*>()) {
         if (view->alternatingRowColors())
             SetStripedBackground(view, ReadingThemes::stripeFirst(dark), ReadingThemes::stripeSecond(dark));
+    }
+    // The category tree paints its rows itself, the chosen one as selected.
+    for (QTreeWidget* tree : m_window.findChildren<QTreeWidget*>()) {
+        if (tree->alternatingRowColors())
+            continue;
+        // Its palette is its own copy (the chosen node keeps its highlight without the focus).
+        QPalette palette = tree->palette();
+        const QPalette app = QApplication::palette();
+        for (QPalette::ColorRole role : {QPalette::Base, QPalette::Text, QPalette::WindowText, QPalette::Window,
+                                         QPalette::Highlight, QPalette::HighlightedText}) {
+            for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+                palette.setColor(group, role, app.color(QPalette::Active, role));
+        }
+        tree->setPalette(palette);
+        for (QTreeWidgetItemIterator it(tree); *it; ++it) {
+            const bool chosen = *it == tree->currentItem();
+            (*it)->setBackground(0, palette.color(chosen ? QPalette::Highlight : QPalette::Base));
+            (*it)->setForeground(0, palette.color(chosen ? QPalette::HighlightedText : QPalette::WindowText));
+        }
     }
     for (const DarkSheet& entry : kDarkSheets) {
         for (QWidget* widget : m_window.findChildren<QWidget*>(QString::fromLatin1(entry.objectName))) {

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QToolBar>
 #include <QTreeView>
+#include <QTreeWidget>
 #include <QtTest>
 
 // Themes and full-screen reading in the whole main window: the page, the lists and the
@@ -99,6 +100,10 @@ void TestMainWindowThemes::ctrlDTurnsTheWholeWindowNightAndBack()
     QVERIFY(shelfList);
     QVERIFY(shelfList->palette().color(QPalette::Base).lightness() < 60);
     QVERIFY(QApplication::palette().color(QPalette::Window).lightness() < 60);
+    auto* tree = m_window->findChild<QTreeWidget*>(QStringLiteral("TreeView1"));
+    QVERIFY(tree);
+    QTreeWidgetItem* category = tree->topLevelItem(0)->child(0);
+    QVERIFY2(category->background(0).color().lightness() < 60, qPrintable(category->background(0).color().name()));
     QCOMPARE(m_fx->library.txtColor().value(), QStringLiteral("A9A59B"));
     QCOMPARE(m_fx->library.backColor().value(), QStringLiteral("1C1D20"));
     QCOMPARE(m_fx->library.option(QStringLiteral("ReadingTheme")).value(), QStringLiteral("night"));
