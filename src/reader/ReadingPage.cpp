@@ -328,7 +328,8 @@ void ReadingPage::placeVoicePanel()
 void ReadingPage::spliterButtonClick(int index)
 {
     m_listShown = index == 1;
-    m_list->setVisible(m_listShown);
+    // Full-screen reading keeps the list hidden; it comes back as chosen when that ends.
+    m_list->setVisible(m_listShown && !m_focusMode);
     m_spliterButtons[0]->setVisible(m_listShown);
     m_spliterButtons[1]->setVisible(!m_listShown);
     relayout();
