@@ -95,6 +95,7 @@ MainWindow::MainWindow(AppServices& services, QWidget* parent) : QWidget(parent)
     fullScreen->setShortcut(QKeySequence(Qt::Key_F11));
     fullScreen->setShortcutContext(Qt::WindowShortcut);
     addAction(fullScreen);
+    m_reading->readMenu()->addAction(fullScreen);
     connect(fullScreen, &QAction::triggered, this, [this] { setFullScreenReading(!m_fullScreenReading); });
     // Esc belongs to the find bar and the dialogs except while reading full-screen.
     m_leaveFullScreen = new QAction(this);
