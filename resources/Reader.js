@@ -32,6 +32,29 @@
     return k === 'f' || k === 'c' || k === 'a';
   }
 
+  // Whether the text box shows its first and its last line: paging on from there turns
+  // the chapter, which the program decides.
+  function edges() {
+    var box = document.getElementById('Content_Txt');
+    if (!box) return null;
+    return [box.scrollTop <= 1, box.scrollTop + box.clientHeight >= box.scrollHeight - 2];
+  }
+
+  function pagingInputOf(e) {
+    if (e.ctrlKey || e.altKey || e.metaKey) return 0;
+    switch (e.key) {
+      case 'PageDown': return 1;
+      case 'PageUp': return 2;
+      case ' ': case 'Spacebar': return e.shiftKey ? 4 : 3;
+    }
+    return 0;
+  }
+
+  function reportEdge(input) {
+    var at = edges();
+    if (input && at && (at[0] || at[1]) && channelReader) channelReader.pageEdge(input, at[0], at[1]);
+  }
+
   // Every other key pressed in the page goes to the program, also with Ctrl, Alt or Meta
   // held (Left and Right turn chapters); the page keeps the key too, so scrolling keys
   // still scroll.
@@ -41,6 +64,7 @@
       var reader = channel.objects.reader;
       document.addEventListener('keydown', function (e) {
         if (isPageShortcut(e)) return;
+        reportEdge(pagingInputOf(e));
         reader.keyDown(keyCodeOf(e));
       });
       channelReader = reader;
@@ -57,6 +81,20 @@
     if (!e.isTrusted || !channelReader || typeof link.href !== 'string') return;
     if (link.protocol === 'http:' || link.protocol === 'https:') channelReader.openLink(link.href);
   }, true);
+
+  // The wheel turns the chapter only once the text has stood still at its end for a
+  // moment: the turn that brought it there does not carry on into the next chapter.
+  var lastMove = 0;
+  var box = document.getElementById('Content_Txt');
+  if (box) box.addEventListener('scroll', function () { lastMove = Date.now(); }, { passive: true });
+  document.addEventListener('wheel', function (e) {
+    if (e.ctrlKey || !e.deltaY) return;
+    var at = edges();
+    if (!at || !(e.deltaY > 0 ? at[1] : at[0])) return;
+    if (Date.now() - lastMove < 600) return;
+    lastMove = Date.now();
+    reportEdge(e.deltaY > 0 ? 5 : 6);
+  }, { passive: true });
 
   connect();
 })();

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Photographs the reader: the bookshelf page, the reading page with a chapter open (and
 # once more searching it), the book dialog, the settings page and the online page, saved as
-# PNG files into the folder given as the first argument.
+# PNG files into the folder given as the first argument; then the reading page and the
+# bookshelf in each theme (theme-*.png).
 # The reader runs under xvfb-run with a temporary home whose shelf holds a few novels; unless
 # QUILLMERE_SERVICE names a service, the online page shows the demo catalogue of a reference
 # service started for the tour on a free loopback port.
@@ -76,4 +77,5 @@ export QTWEBENGINE_CHROMIUM_FLAGS="${QTWEBENGINE_CHROMIUM_FLAGS:---disable-gpu}"
 export QT_QPA_PLATFORM=xcb
 export LC_ALL=C.UTF-8
 xvfb-run -a -s "-screen 0 1280x860x24" "$reader"
-ls -l "$out"/bookshelf.png "$out"/reading.png "$out"/reading-find.png "$out"/bookdialog.png "$out"/settings.png "$out"/online.png
+ls -l "$out"/bookshelf.png "$out"/reading.png "$out"/reading-find.png "$out"/bookdialog.png "$out"/settings.png "$out"/online.png \
+    "$out"/theme-*.png

@@ -251,7 +251,7 @@ void BookshelfPage::paintTreeSelection()
     for (QTreeWidgetItemIterator it(m_tree); *it; ++it) {
         QTreeWidgetItem* node = *it;
         const bool chosen = node == current;
-        node->setBackground(0, chosen ? palette.color(QPalette::Highlight) : QColor(Qt::white));
+        node->setBackground(0, chosen ? palette.color(QPalette::Highlight) : palette.color(QPalette::Base));
         node->setForeground(0, chosen ? palette.color(QPalette::HighlightedText) : palette.color(QPalette::WindowText));
     }
 }

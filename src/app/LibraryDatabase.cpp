@@ -390,6 +390,61 @@ bool LibraryDatabase::saveSettings(const SettingsRow& row)
     return q.exec() || fail(q);
 }
 
+bool LibraryDatabase::setReadingColors(const QString& txtColor, const QString& backColor)
+{
+    beginCall();
+    if (!mayWrite())
+        return false;
+    QSqlQuery q(connection());
+    q.prepare(QStringLiteral("UPDATE SysSet SET TxtColor = ?, BackColor = ?"));
+    q.addBindValue(text(txtColor));
+    q.addBindValue(text(backColor));
+    return q.exec() || fail(q);
+}
+
+// --- ReaderOption ---
+
+std::optional<QString> LibraryDatabase::option(const QString& name)
+{
+    beginCall();
+    QSqlQuery q(connection());
+    // A library from before the table: no option has been written yet.
+    if (!q.prepare(QStringLiteral("SELECT Value FROM ReaderOption WHERE Name = ?"))) {
+        if (!q.lastError().text().contains(QLatin1String("no such table")))
+            fail(q);
+        return std::nullopt;
+    }
+    q.addBindValue(text(name));
+    if (!q.exec()) {
+        fail(q);
+        return std::nullopt;
+    }
+    if (!q.next()) {
+        if (q.lastError().isValid())
+            fail(q);
+        return std::nullopt;
+    }
+    return q.value(0).toString();
+}
+
+bool LibraryDatabase::setOption(const QString& name, const QString& value)
+{
+    beginCall();
+    if (!mayWrite())
+        return false;
+    QSqlDatabase db = connection();
+    QSqlQuery create(db);
+    if (!create.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS ReaderOption ("
+                                    "Name TEXT PRIMARY KEY NOT NULL, Value TEXT NOT NULL DEFAULT '')")))
+        return fail(create);
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("INSERT INTO ReaderOption (Name, Value) VALUES (?, ?) "
+                             "ON CONFLICT(Name) DO UPDATE SET Value = excluded.Value"));
+    q.addBindValue(text(name));
+    q.addBindValue(text(value));
+    return q.exec() || fail(q);
+}
+
 // --- BookList ---
 
 int LibraryDatabase::countBooks(const ShelfQuery& query)

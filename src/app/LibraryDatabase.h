@@ -54,6 +54,15 @@ public:
     // Writes all six values to the one row, adding it when the table is empty.
     bool saveSettings(const SettingsRow& row);
 
+    // TxtColor and BackColor alone (a theme chosen from the reading page).
+    bool setReadingColors(const QString& txtColor, const QString& backColor);
+
+    // --- ReaderOption: the reader's own settings beyond SysSet, by name ---
+    // The table is made by the first write, so a library of an earlier release opens
+    // unchanged. Nothing for a name never written (and for a failure, lastFailure() tells).
+    std::optional<QString> option(const QString& name);
+    bool setOption(const QString& name, const QString& value);
+
     // --- BookList ---
     // The page `requestedPage` of the query, 40 rows; a page below 1 reads page 1, one
     // past the last reads the last. An empty result has no rows and pageCount 0; a failed

@@ -89,6 +89,44 @@ MainWindow::MainWindow(AppServices& services, QWidget* parent) : QWidget(parent)
     wireSharing();
     // "上传共享" of the catalogue opens the user panel on its upload page.
     connect(m_online, &CataloguePage::uploadRequested, this, [this] { m_accounts->openUploadPage(); });
+
+    auto* fullScreen = new QAction(QStringLiteral("全屏阅读"), this);
+    fullScreen->setObjectName(QStringLiteral("FullScreenReading"));
+    fullScreen->setShortcut(QKeySequence(Qt::Key_F11));
+    fullScreen->setShortcutContext(Qt::WindowShortcut);
+    addAction(fullScreen);
+    m_reading->readMenu()->addAction(fullScreen);
+    connect(fullScreen, &QAction::triggered, this, [this] { setFullScreenReading(!m_fullScreenReading); });
+    // Esc belongs to the find bar and the dialogs except while reading full-screen.
+    m_leaveFullScreen = new QAction(this);
+    m_leaveFullScreen->setShortcut(QKeySequence(Qt::Key_Escape));
+    m_leaveFullScreen->setShortcutContext(Qt::WindowShortcut);
+    m_leaveFullScreen->setEnabled(false);
+    addAction(m_leaveFullScreen);
+    connect(m_leaveFullScreen, &QAction::triggered, this, [this] { setFullScreenReading(false); });
+    connect(m_reading, &ReadingPage::escapePressed, this, [this] { setFullScreenReading(false); });
+}
+
+void MainWindow::setFullScreenReading(bool on)
+{
+    if (on == m_fullScreenReading)
+        return;
+    m_fullScreenReading = on;
+    m_leaveFullScreen->setEnabled(on);
+    if (on) {
+        m_wasMaximized = isMaximized();
+        selectToolBar(2);
+    }
+    m_toolbar->setVisible(!on);
+    m_searchPan->setVisible(!on);
+    m_reading->setFocusMode(on);
+    if (on)
+        showFullScreen();
+    else if (m_wasMaximized)
+        showMaximized();
+    else
+        showNormal();
+    relayout();
 }
 
 MainWindow::~MainWindow() = default;
@@ -366,6 +404,11 @@ void MainWindow::showBookDialog(const QString& mode, const QString& bookPath)
 
 void MainWindow::relayout()
 {
+    if (m_fullScreenReading) {
+        m_pages[1]->setGeometry(rect());
+        m_reading->relayout();
+        return;
+    }
     const QSize windowTw = MainWindowLayout::windowTwips(size());
     guarded([this] { m_toolbar->setGeometry(0, 0, width(), MainWindowLayout::kToolbarHeightPx); });
     // 1. The search panel at the top right.

@@ -59,6 +59,10 @@ public:
     // Form1_Form_Resize.
     void relayout();
 
+    // F11: the reading page alone on the whole screen, without the toolbars; Esc or F11 leaves.
+    void setFullScreenReading(bool on);
+    bool isFullScreenReading() const { return m_fullScreenReading; }
+
     int currentPage() const { return m_current; }
     QWidget* page(int index) const;
     ReadingPage* readingPage() const { return m_reading; }
@@ -112,4 +116,7 @@ private:
     std::unique_ptr<DownloadQueue> m_downloads;
     DownloadPane* m_downloadPane = nullptr;
     int m_current = 0;
+    QAction* m_leaveFullScreen = nullptr;
+    bool m_fullScreenReading = false;
+    bool m_wasMaximized = false;
 };

@@ -9,6 +9,7 @@
 #include "desktop/MainWindow.h"
 #include "desktop/ScreenshotTour.h"
 #include "desktop/SettingsModule.h"
+#include "desktop/ThemeController.h"
 #include "desktop/instance/LaunchBooks.h"
 #include "desktop/instance/SingleInstance.h"
 #include "platform/Clock.h"
@@ -84,8 +85,10 @@ int runReader(QApplication& app, const QStringList& files)
     SettingsModule settings(library, state, dialogs, pickers, autoStart, hotKey);
     MainWindow window(services);
     window.setSettings(&settings);
+    ThemeController themes(library, window, &settings);
     QObject::connect(&window, &MainWindow::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     window.formLoad();
+    themes.load();
     window.showNotice(state.noticeUrl);
     LaunchBooks books(library, dialogs, desktop, window);
     if (!files.isEmpty())
@@ -98,6 +101,7 @@ int runReader(QApplication& app, const QStringList& files)
     // QUILLMERE_SCREENSHOTS=<folder>: photograph the main pages into the folder and end.
     const QString shots = qEnvironmentVariable("QUILLMERE_SCREENSHOTS");
     ScreenshotTour tour(window, state, shots);
+    tour.setThemes(&themes);
     if (!shots.isEmpty())
         tour.start();
     return app.exec();

@@ -5,6 +5,7 @@
 #include "app/BookDialogs.h"
 #include "app/LibraryDatabase.h"
 #include "desktop/MainWindow.h"
+#include "desktop/ThemeController.h"
 #include "reader/ChapterListModel.h"
 #include "reader/FindBar.h"
 #include "reader/ReadingController.h"
@@ -110,9 +111,35 @@ void ScreenshotTour::next()
         return;
     case 6:
         save(&m_window, QStringLiteral("online.png"));
+        if (m_themes) {
+            nextTheme();
+            return;
+        }
         finish(m_failures == 0 ? 0 : 4);
         return;
     }
+}
+
+void ScreenshotTour::nextTheme()
+{
+    // Each theme on the reading page, and on the bookshelf: the whole window follows it.
+    const QList<ReadingTheme> themes = ReadingThemes::presets();
+    const int index = m_themeStep / 2;
+    const bool shelf = m_themeStep % 2 == 1;
+    if (m_themeStep > 0) {
+        const int shot = m_themeStep - 1;
+        save(&m_window, QStringLiteral("theme-%1%2.png")
+                            .arg(themes[shot / 2].key, shot % 2 == 1 ? QStringLiteral("-bookshelf") : QString()));
+    }
+    if (index >= themes.size()) {
+        finish(m_failures == 0 ? 0 : 4);
+        return;
+    }
+    if (!shelf)
+        m_themes->choose(themes[index].key);
+    m_window.selectToolBar(shelf ? 1 : 2);
+    ++m_themeStep;
+    after(900, [this] { nextTheme(); });
 }
 
 bool ScreenshotTour::save(QWidget* widget, const QString& name)

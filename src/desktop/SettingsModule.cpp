@@ -22,3 +22,9 @@ void SettingsModule::load()
     else
         m_controller.load();
 }
+
+void SettingsModule::showColors(const QColor& txtColor, const QColor& backColor)
+{
+    if (m_page)
+        m_page->showColors(txtColor, backColor);
+}

@@ -21,6 +21,8 @@ public:
     void setReadingAppearance(ReadingAppearance* appearance) { m_controller.setReadingAppearance(appearance); }
     // Reads the settings, shows them on the page, styles the reading page and starts the boss key.
     void load();
+    // The page's colour swatches, when the page exists.
+    void showColors(const QColor& txtColor, const QColor& backColor);
 
     BossKey& bossKey() { return m_bossKey; }
     SettingsController& controller() { return m_controller; }

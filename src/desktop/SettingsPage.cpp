@@ -191,6 +191,12 @@ void SettingsPage::chooseFolder()
         m_path->setText(*folder);
 }
 
+void SettingsPage::showColors(const QColor& txtColor, const QColor& backColor)
+{
+    m_txtColor->setColor(txtColor);
+    m_backColor->setColor(backColor);
+}
+
 void SettingsPage::chooseColor(ColorSwatch* swatch)
 {
     if (const auto color = m_controller.chooseColor(window(), swatch->color()))

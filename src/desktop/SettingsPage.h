@@ -24,6 +24,8 @@ public:
     void load();
     void showValues(const SettingsView& view);
     SettingsInput input() const;
+    // The reading colours changed elsewhere (a theme): the swatches follow, other edits stay.
+    void showColors(const QColor& txtColor, const QColor& backColor);
 
 private:
     void chooseFolder();

@@ -30,3 +30,14 @@ void ReaderBridge::openLink(const QString& url)
         },
         Qt::QueuedConnection);
 }
+
+void ReaderBridge::pageEdge(int input, bool atTop, bool atBottom)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, input, atTop, atBottom] {
+            if (m_onPaging)
+                m_onPaging(input, atTop, atBottom);
+        },
+        Qt::QueuedConnection);
+}

@@ -9,6 +9,7 @@
 #include "reader/ChapterListModel.h"
 #include "reader/FindBar.h"
 #include "reader/HelpWindow.h"
+#include "reader/PagingRule.h"
 #include "reader/ReadAloudController.h"
 #include "reader/ReaderIcons.h"
 #include "reader/ReadingController.h"
@@ -81,7 +82,12 @@ ReadingPage::ReadingPage(AppServices& services, ReaderNavigator& navigator, QWid
     addAction(findKey);
     connect(findKey, &QAction::triggered, this, &ReadingPage::openFind);
 
-    m_view->setKeyHandler([this](int keyCode) { m_controller->changeChapter(keyCode); });
+    m_view->setKeyHandler([this](int keyCode) {
+        if (keyCode == 27)
+            emit escapePressed();
+        m_controller->changeChapter(keyCode);
+    });
+    m_view->setPagingHandler([this](int input, bool atTop, bool atBottom) { pageAtEdge(input, atTop, atBottom); });
     connect(m_view, &QWidget::customContextMenuRequested, this, &ReadingPage::showReadMenu);
 
     connect(m_controller.get(), &ReadingController::chapterListFilled, this, [this] {
@@ -180,7 +186,7 @@ void ReadingPage::buildToolbar()
 
     auto* spacer = new QWidget(m_toolbar);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    m_toolbar->addWidget(spacer);
+    m_spacer = m_toolbar->addWidget(spacer);
     auto* loading = new QLabel(QStringLiteral("正在打开电子书…"), m_toolbar);
     loading->setObjectName(QStringLiteral("LoadingTip"));
     loading->setStyleSheet(QStringLiteral("color: #C64F06; padding-right: 8px;"));
@@ -322,7 +328,8 @@ void ReadingPage::placeVoicePanel()
 void ReadingPage::spliterButtonClick(int index)
 {
     m_listShown = index == 1;
-    m_list->setVisible(m_listShown);
+    // Full-screen reading keeps the list hidden; it comes back as chosen when that ends.
+    m_list->setVisible(m_listShown && !m_focusMode);
     m_spliterButtons[0]->setVisible(m_listShown);
     m_spliterButtons[1]->setVisible(!m_listShown);
     relayout();
@@ -369,6 +376,50 @@ void ReadingPage::showReadMenu(const QPoint& viewPos)
     m_readMenu->popup(m_view->mapToGlobal(viewPos));
 }
 
+void ReadingPage::pageAtEdge(int input, bool atTop, bool atBottom)
+{
+    if (!PagingRule::isInput(input) || m_model->count() == 0)
+        return;
+    const int row = m_controller->selectedRow();
+    switch (PagingRule::decide(static_cast<PagingRule::Input>(input), atTop, atBottom)) {
+    case PagingRule::Action::Scroll:
+        break;
+    case PagingRule::Action::NextChapter:
+        if (row >= 0 && row < m_model->count() - 1)
+            m_controller->changeChapter(ReadingController::KeyRight);
+        break;
+    case PagingRule::Action::PreviousChapterAtEnd:
+        if (row > 0) {
+            m_view->showNextChapterAtEnd();
+            m_controller->changeChapter(ReadingController::KeyLeft);
+        }
+        break;
+    }
+}
+
+void ReadingPage::setFocusMode(bool on)
+{
+    m_focusMode = on;
+    m_toolbar->setVisible(!on);
+    m_list->setVisible(!on && m_listShown);
+    m_spliter->setVisible(!on);
+    relayout();
+    if (on)
+        m_view->setFocus(Qt::OtherFocusReason);
+}
+
+void ReadingPage::addToolMenu(QMenu* menu)
+{
+    m_readMenu->addMenu(menu);
+    QAction* action = menu->menuAction();
+    m_toolbar->insertAction(m_spacer, action);
+    if (auto* button = qobject_cast<QToolButton*>(m_toolbar->widgetForAction(action))) {
+        button->setPopupMode(QToolButton::InstantPopup);
+        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        button->setObjectName(menu->objectName() + QStringLiteral("_Button"));
+    }
+}
+
 void ReadingPage::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
@@ -377,6 +428,10 @@ void ReadingPage::resizeEvent(QResizeEvent* event)
 
 void ReadingPage::relayout()
 {
+    if (m_focusMode) {
+        m_view->setGeometry(rect());
+        return;
+    }
     const int pageWidthTw = ReadingLayout::toTwips(width());
     const int pageHeightTw = ReadingLayout::toTwips(height());
     const ReadingLayout layout =

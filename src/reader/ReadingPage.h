@@ -65,6 +65,19 @@ public:
     // Opens Menue_ReadPage at a point of the reading view.
     void showReadMenu(const QPoint& viewPos);
 
+    // Paging at the top or bottom of the text: on into the next chapter, or back into the
+    // end of the previous one. Quiet at the first and the last chapter.
+    void pageAtEdge(int input, bool atTop, bool atBottom);
+    // Full-screen reading: only the reading view, without the toolbar and the chapter list.
+    void setFocusMode(bool on);
+    bool isFocusMode() const { return m_focusMode; }
+    // A drop-down button in Toolbar2 and a submenu of Menue_ReadPage for `menu`.
+    void addToolMenu(QMenu* menu);
+
+signals:
+    // Esc pressed in the reading view.
+    void escapePressed();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -97,5 +110,7 @@ private:
     QToolButton* m_spliterButtons[2] = {nullptr, nullptr};
     FindBar* m_findBar = nullptr;
     QAction* m_loading = nullptr; // the "正在打开电子书…" label in Toolbar2
+    QAction* m_spacer = nullptr;  // tool menus go before it
+    bool m_focusMode = false;
     bool m_listShown = true;
 };

@@ -77,6 +77,11 @@ void ReadingView::onKey(int code)
         m_keyHandler(code);
 }
 
+void ReadingView::setPagingHandler(std::function<void(int, bool, bool)> handler)
+{
+    m_bridge->setOnPaging(std::move(handler));
+}
+
 void ReadingView::onLinkClicked(const QString& url)
 {
     // The user clicked a link of the banner or a snippet: the desktop's browser opens it.
@@ -136,7 +141,13 @@ void ReadingView::showChapterHtml(const QString& txtHtml, const QString& adsHtml
     setFocus(Qt::OtherFocusReason);
     if (!m_loaded)
         return;
-    page()->runJavaScript(chapterScript(m_pendingChapter, m_pendingAds), [this, alive = m_alive](const QVariant&) {
+    QString script = chapterScript(m_pendingChapter, m_pendingAds);
+    if (m_nextAtEnd) {
+        m_nextAtEnd = false;
+        script += QStringLiteral(";(function(){var b=document.getElementById('Content_Txt');"
+                                 "if(b)b.scrollTop=b.scrollHeight;return true;})()");
+    }
+    page()->runJavaScript(script, [this, alive = m_alive](const QVariant&) {
         if (*alive)
             emit chapterDisplayed();
     });

@@ -30,6 +30,10 @@ public:
 
     // Key codes pressed in the page.
     void setKeyHandler(std::function<void(int)> handler) { m_keyHandler = std::move(handler); }
+    // Paging at the top or bottom of the text (PagingRule::Input, at top, at bottom).
+    void setPagingHandler(std::function<void(int, bool, bool)> handler);
+    // The next chapter shown opens at its end (paging back from the top of the one after it).
+    void showNextChapterAtEnd() { m_nextAtEnd = true; }
 
     // The script that styles Content_Txt; colours that are not six hexadecimal digits
     // are left out rather than passed to the page.
@@ -55,6 +59,7 @@ private:
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     bool m_loaded = false;
     bool m_hasChapter = false;
+    bool m_nextAtEnd = false;
     QString m_pendingChapter;
     QString m_pendingAds;
     QString m_pendingAppearance;

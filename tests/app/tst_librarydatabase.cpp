@@ -58,6 +58,7 @@ private Q_SLOTS:
     void stampsUseLocalNow();
     void editDuplicateCheckExcludesOwnRow();
     void settingsRoundTrip();
+    void readerOptionsKeepTodaysLibrary();
 
 private:
     QString dbPath() const { return m_dir->path() + QStringLiteral("/DataFile/Data.db"); }
@@ -408,6 +409,48 @@ void TestLibraryDatabase::settingsRoundTrip()
     QVERIFY(db.saveSettings(row)); // an empty table gets its row on save
     QVERIFY(q.exec("SELECT COUNT(*) FROM SysSet") && q.next());
     QCOMPARE(q.value(0).toInt(), 1);
+}
+
+// A library of today's shape opens unchanged; the first option written adds its table and
+// every row of BookList and SysSet is still there, in a later opening as well.
+void TestLibraryDatabase::readerOptionsKeepTodaysLibrary()
+{
+    QDir().mkpath(m_dir->path() + QStringLiteral("/DataFile"));
+    makeRawDatabase(dbPath(),
+                    {"CREATE TABLE BookList (id INTEGER PRIMARY KEY AUTOINCREMENT, type TEXT NOT NULL DEFAULT '',"
+                     " name TEXT NOT NULL DEFAULT '', author TEXT NOT NULL DEFAULT '', path TEXT NOT NULL UNIQUE,"
+                     " marke TEXT NOT NULL DEFAULT 'Null', lastread TEXT)",
+                     "CREATE TABLE SysSet (DownSavePath TEXT NOT NULL DEFAULT '', AutoRun INTEGER NOT NULL DEFAULT 0,"
+                     " BossKey TEXT NOT NULL DEFAULT 'Ctrl|B', TxtColor TEXT NOT NULL DEFAULT '000000',"
+                     " TxtSize TEXT NOT NULL DEFAULT '中号', BackColor TEXT NOT NULL DEFAULT 'FBF7EE')",
+                     "INSERT INTO SysSet VALUES ('/d', 1, 'Alt|Q', '112233', '大号', '445566')",
+                     "INSERT INTO BookList (type, name, author, path, marke, lastread) VALUES"
+                     " ('武侠仙侠', '书一', '甲', '/b/1.txt', '第3章', '2009-03-07 08:05:00')",
+                     "INSERT INTO BookList (type, name, author, path) VALUES ('其他分类', '书二', '乙', '/b/2.txt')"});
+    const QByteArray before = digestOf(dbPath());
+    {
+        LibraryDatabase db(QStringLiteral("today"));
+        QCOMPARE(db.open(dbPath()), LibraryDatabase::OpenResult::Opened);
+        QCOMPARE(db.option(QStringLiteral("ReadingTheme")), std::nullopt);
+        QCOMPARE(db.lastFailure(), LibraryDatabase::Failure::None);
+        QCOMPARE(digestOf(dbPath()), before);
+
+        QVERIFY(db.setOption(QStringLiteral("ReadingTheme"), QStringLiteral("night")));
+        QVERIFY(db.setOption(QStringLiteral("ReadingTheme"), QStringLiteral("夜间's")));
+        QVERIFY(db.setReadingColors(QStringLiteral("A9A59B"), QStringLiteral("1C1D20")));
+    }
+    LibraryDatabase again(QStringLiteral("later"));
+    QCOMPARE(again.open(dbPath()), LibraryDatabase::OpenResult::Opened);
+    QCOMPARE(again.option(QStringLiteral("ReadingTheme")), QStringLiteral("夜间's"));
+    const SettingsRow row = *again.settings();
+    QCOMPARE(row.downSavePath, QStringLiteral("/d"));
+    QCOMPARE(row.bossKey, QStringLiteral("Alt|Q"));
+    QCOMPARE(row.txtSize, QStringLiteral("大号"));
+    QCOMPARE(row.txtColor + row.backColor, QStringLiteral("A9A59B1C1D20"));
+    QCOMPARE(again.countBooks(ShelfQuery::all()), 2);
+    const auto first = again.bookByPath(QStringLiteral("/b/1.txt"));
+    QVERIFY(first);
+    QCOMPARE(first->marke, QStringLiteral("第3章"));
 }
 
 QTEST_GUILESS_MAIN(TestLibraryDatabase)

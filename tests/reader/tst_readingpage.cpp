@@ -35,6 +35,8 @@ private Q_SLOTS:
     void realKeyTurnsChapterAfterShowing_data();
     void realKeyTurnsChapterAfterShowing();
     void nextChapterStartsAtTheTop();
+    void pagingOnFromTheEnds_data();
+    void pagingOnFromTheEnds();
     void enterAndDoubleClickInTheList();
     void emptyListIgnoresEverything();
     void openingMissingOrEmptyFiles_data();
@@ -389,6 +391,54 @@ void TestReadingPage::nextChapterStartsAtTheTop()
     m_page->toolbarButton(8)->trigger();
     waitShown(2);
     QCOMPARE(runJs(view(), scrollTop).toInt(), 0);
+}
+
+void TestReadingPage::pagingOnFromTheEnds_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("fromEnd");
+    QTest::addColumn<int>("next");
+    QTest::addColumn<bool>("shownAtEnd");
+    QTest::newRow("PageDown at the end: next chapter from its top") << int(Qt::Key_PageDown) << true << 2 << false;
+    QTest::newRow("Space at the end: next chapter") << int(Qt::Key_Space) << true << 2 << false;
+    QTest::newRow("PageUp at the top: previous chapter at its end") << int(Qt::Key_PageUp) << false << 0 << true;
+}
+
+// Real keys in the page: paging on from the end (or back from the top) of a long chapter
+// crosses into the next (previous) one.
+void TestReadingPage::pagingOnFromTheEnds()
+{
+    QFETCH(int, key);
+    QFETCH(bool, fromEnd);
+    QFETCH(int, next);
+    QFETCH(bool, shownAtEnd);
+    QVERIFY(QTest::qWaitForWindowActive(m_page.get()));
+    QString text;
+    for (int chapter = 1; chapter <= 3; ++chapter) {
+        text += QStringLiteral("第%1章 长\n").arg(chapter);
+        for (int line = 0; line < 200; ++line)
+            text += QStringLiteral("这是长章%1的一行（%2），足够长，页面要滚动才能读完。\n").arg(chapter).arg(line);
+    }
+    openBook(m_fx->writeBook(QStringLiteral("paging.txt"), text));
+    QTRY_VERIFY_WITH_TIMEOUT(runJs(view(), QStringLiteral("window.readerChannelReady === true")).toBool(), 10000);
+    controller().setSelectedRow(1);
+    controller().showSelected();
+    waitShown(1);
+
+    const QString scrollTop = QStringLiteral("document.getElementById('Content_Txt').scrollTop");
+    runJs(view(), scrollTop + (fromEnd ? QStringLiteral(" = 1e7; true") : QStringLiteral(" = 0; true")));
+    QTRY_VERIFY_WITH_TIMEOUT((runJs(view(), scrollTop).toInt() > 1000) == fromEnd, 5000);
+
+    QWidget* focused = QApplication::focusWidget();
+    QVERIFY(focused);
+    QCOMPARE(focused, view()->focusProxy());
+    QTest::keyClick(focused, Qt::Key(key));
+    waitShown(next);
+    if (shownAtEnd)
+        QTRY_VERIFY_WITH_TIMEOUT(runJs(view(), scrollTop).toInt() > 1000, 5000);
+    else
+        QCOMPARE(runJs(view(), scrollTop).toInt(), 0);
+    QCOMPARE(m_fx->dialogs.count(), 0);
 }
 
 void TestReadingPage::enterAndDoubleClickInTheList()
