@@ -257,10 +257,11 @@ void TestCatalogueRules::downloadOrder_data()
                                               << ""
                                               << "http://h:1/f/a.z"
                                               << "a.z";
+    // The address keeps the service's host and port: a path without its slash gets one.
     QTest::newRow("no separator: no caption") << "abc.txt"
                                               << ""
-                                              << "http://h:1abc.txt"
-                                              << "h:1abc.txt";
+                                              << "http://h:1/abc.txt"
+                                              << "abc.txt";
 }
 
 void TestCatalogueRules::downloadOrder()
