@@ -183,7 +183,8 @@ void BookshelfPage::buildPagingBar()
     m_filterBox->setObjectName(QStringLiteral("ShelfFilter"));
     m_filterBox->setPlaceholderText(QStringLiteral("筛选书名或作者"));
     m_filterBox->setClearButtonEnabled(true);
-    m_filterBox->setFixedWidth(140);
+    m_filterBox->setMinimumWidth(70);
+    m_filterBox->setMaximumWidth(150);
     row->addWidget(m_filterBox);
     connect(m_filterBox, &QLineEdit::textChanged, this, [this](const QString& text) {
         m_controller.setFilter(text);
@@ -192,7 +193,8 @@ void BookshelfPage::buildPagingBar()
 
     m_importProgress = new QProgressBar(m_pagingBar);
     m_importProgress->setObjectName(QStringLiteral("ImportProgress"));
-    m_importProgress->setFixedWidth(110);
+    m_importProgress->setMinimumWidth(50);
+    m_importProgress->setMaximumWidth(110);
     m_importProgress->hide();
     row->addWidget(m_importProgress);
     m_importCancel = new QPushButton(QStringLiteral("取消"), m_pagingBar);
