@@ -431,6 +431,7 @@ void BookshelfPage::addPaths(const QStringList& paths)
 {
     QStringList books;
     bool folders = false;
+    bool unusable = false;
     for (const QString& path : paths) {
         const QFileInfo info(path);
         if (info.isFile() && isArchive(path)) {
@@ -438,8 +439,17 @@ void BookshelfPage::addPaths(const QStringList& paths)
                 m_archiveHandler(info.absoluteFilePath(), importCategory());
             continue;
         }
-        folders = folders || info.isDir();
+        if (info.isDir()) {
+            folders = true;
+        } else if (info.suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) != 0) {
+            unusable = true;
+            continue;
+        }
         books << path;
+    }
+    if (unusable && books.isEmpty()) {
+        m_dialogs.message(QStringLiteral("书架只收 TXT 电子书、文件夹和 ZIP、RAR、7z 压缩包。"), kImportTitle,
+                          Dialogs::Exclamation);
     }
     if (books.isEmpty())
         return;

@@ -841,6 +841,10 @@ void TestBookshelf::dropAddsFilesAndFolders()
         QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(m_page.get(), &dropped);
     };
+    drop({QUrl::fromLocalFile(m_dir->filePath(QStringLiteral("lib/sub/notes.md")))});
+    QCOMPARE(m_dialogs.count(), 1);
+    QCOMPARE(m_dialogs.last().style, int(Dialogs::Exclamation));
+    m_dialogs.clear();
     drop({QUrl::fromLocalFile(single)});
     QTRY_VERIFY(!m_page->shelfImport().isRunning());
     QCOMPARE(shownNames(), QStringList{QStringLiteral("斗破苍穹")});
