@@ -2,6 +2,7 @@
 
 #include "app/AppServices.h"
 #include "app/AppState.h"
+#include "app/BookFileName.h"
 #include "platform/Pickers.h"
 
 #include <QComboBox>
@@ -100,8 +101,16 @@ void BookDialog::Command1_Click()
 {
     const QString chosen =
         m_pickers.openFile(this, QStringLiteral("添加电子书-Quillmere"), QStringLiteral("文本文件(*.txt)|*.txt"));
-    if (!chosen.isEmpty())
-        m_text3->setText(chosen);
+    if (chosen.isEmpty())
+        return;
+    m_text3->setText(chosen);
+    // Boxes the user left empty take what the file name tells ("《书名》作者.txt").
+    const BookFileName named = BookFileName::parse(chosen);
+    if (m_text1->text().trimmed().isEmpty())
+        m_text1->setText(named.title);
+    const QString author = m_text2->text().trimmed();
+    if (!named.author.isEmpty() && (author.isEmpty() || author == BookDialogController::defaultAuthor()))
+        m_text2->setText(named.author);
 }
 
 void BookDialog::Command2_Click()

@@ -1,5 +1,6 @@
 #include "app/BookDialogController.h"
 
+#include "app/BookFileName.h"
 #include "app/LibraryDatabase.h"
 #include "app/ReaderNavigator.h"
 #include "platform/Dialogs.h"
@@ -51,8 +52,10 @@ bool BookDialogController::load(const QString& mode, const QString& bookPath)
     } else if (word == QLatin1String("opennew")) {
         m_mode = Mode::OpenNew;
         m_openPath = bookPath;
-        m_initial.name = getTxtName(bookPath);
-        m_initial.author = defaultAuthor();
+        // A name that carries its title and author ("《书名》作者.txt") offers both.
+        const BookFileName named = BookFileName::parse(bookPath);
+        m_initial.name = named.author.isEmpty() ? getTxtName(bookPath) : named.title;
+        m_initial.author = named.author.isEmpty() ? defaultAuthor() : named.author;
         m_initial.path = bookPath;
         m_initialCategory = kDefaultCategory;
     } else if (word == QLatin1String("edit")) {

@@ -29,10 +29,22 @@ struct SettingsRow {
 struct ShelfQuery {
     bool wholeShelf = true; // the root "我的书架"
     QString category;       // the category name matched exactly when !wholeShelf
+    QString filter;         // when not blank, only books whose title or author contains it
 
     static ShelfQuery all() { return {}; }
-    static ShelfQuery ofCategory(const QString& name) { return {false, name}; }
-    bool operator==(const ShelfQuery& o) const { return wholeShelf == o.wholeShelf && category == o.category; }
+    static ShelfQuery ofCategory(const QString& name) { return {false, name, QString()}; }
+    bool operator==(const ShelfQuery& o) const
+    {
+        return wholeShelf == o.wholeShelf && category == o.category && filter == o.filter;
+    }
+};
+
+// A book to put on the shelf.
+struct NewBook {
+    QString type;
+    QString name;
+    QString author;
+    QString path;
 };
 
 // One page of the shelf, newest first.

@@ -12,7 +12,9 @@ BookshelfController::BookshelfController(LibraryDatabase& library, Dialogs& dial
 
 void BookshelfController::readList()
 {
-    ShelfPage page = m_library.shelfPage(m_query, effectivePage());
+    ShelfQuery shown = m_query;
+    shown.filter = m_filter;
+    ShelfPage page = m_library.shelfPage(shown, effectivePage());
     if (page.failed) {
         // A damaged page of the file must not pass for an empty shelf.
         m_rows.clear();
@@ -32,6 +34,17 @@ void BookshelfController::readList()
 void BookshelfController::setQuery(const ShelfQuery& query)
 {
     m_query = query;
+    readList();
+}
+
+void BookshelfController::setFilter(const QString& text)
+{
+    if (text.trimmed() == m_filter.trimmed()) {
+        m_filter = text;
+        return;
+    }
+    m_filter = text;
+    m_currentPage = 1;
     readList();
 }
 

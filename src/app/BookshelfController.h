@@ -26,6 +26,10 @@ public:
     // The tree: the whole shelf or one category. The current page is kept.
     void setQuery(const ShelfQuery& query);
     ShelfQuery query() const { return m_query; }
+    // The shelf's filter box: the chosen node's books whose title or author contain `text`
+    // (all of them when it is blank). A new filter starts at the first page; the tree keeps it.
+    void setFilter(const QString& text);
+    QString filter() const { return m_filter; }
 
     // Paging controls. Each shows its refusal message and returns false, or moves and re-reads
     // and returns true.
@@ -49,6 +53,7 @@ private:
     LibraryDatabase& m_library;
     Dialogs& m_dialogs;
     ShelfQuery m_query = ShelfQuery::all();
+    QString m_filter;
     int m_currentPage = 0;
     int m_pageCount = 0;
     QString m_pageLabel = initialPageLabel();

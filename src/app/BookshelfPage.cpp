@@ -7,14 +7,21 @@
 #include "app/PagingLink.h"
 #include "app/ReaderNavigator.h"
 #include "app/StripedBackground.h"
+#include "platform/Dialogs.h"
+#include "platform/Pickers.h"
 
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
 #include <QTreeWidget>
@@ -42,13 +49,36 @@ constexpr int kKeyRole = Qt::UserRole;
 
 enum Column { IdColumn, TypeColumn, NameColumn, MarkColumn, ReadColumn, PathColumn };
 
+const QString kImportTitle = QStringLiteral("导入文件夹");
+
+bool isArchive(const QString& path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return suffix == QLatin1String("zip") || suffix == QLatin1String("rar") || suffix == QLatin1String("7z");
+}
+
+// The local files and folders a drag carries.
+QStringList localPaths(const QMimeData* data)
+{
+    QStringList paths;
+    if (!data || !data->hasUrls())
+        return paths;
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    }
+    return paths;
+}
+
 } // namespace
 
 BookshelfPage::BookshelfPage(AppServices& services, ReaderNavigator& navigator, QWidget* parent)
     : QWidget(parent), m_controller(*services.state.library, services.dialogs),
-      m_actions(*services.state.library, services.dialogs, services.desktop, navigator), m_navigator(navigator)
+      m_actions(*services.state.library, services.dialogs, services.desktop, navigator), m_navigator(navigator),
+      m_dialogs(services.dialogs), m_pickers(services.pickers), m_import(*services.state.library)
 {
     setObjectName(QStringLiteral("BookshelfPage"));
+    setAcceptDrops(true);
     buildTree();
     buildList();
     buildPagingBar();
@@ -148,6 +178,43 @@ void BookshelfPage::buildPagingBar()
     m_text3 = pageBox.box;
     m_command4 = pageBox.go;
     row->addStretch(1);
+
+    m_filterBox = new QLineEdit(m_pagingBar);
+    m_filterBox->setObjectName(QStringLiteral("ShelfFilter"));
+    m_filterBox->setPlaceholderText(QStringLiteral("筛选书名或作者"));
+    m_filterBox->setClearButtonEnabled(true);
+    m_filterBox->setMinimumWidth(70);
+    m_filterBox->setMaximumWidth(150);
+    row->addWidget(m_filterBox);
+    connect(m_filterBox, &QLineEdit::textChanged, this, [this](const QString& text) {
+        m_controller.setFilter(text);
+        fillList();
+    });
+
+    m_importProgress = new QProgressBar(m_pagingBar);
+    m_importProgress->setObjectName(QStringLiteral("ImportProgress"));
+    m_importProgress->setMinimumWidth(50);
+    m_importProgress->setMaximumWidth(110);
+    m_importProgress->hide();
+    row->addWidget(m_importProgress);
+    m_importCancel = new QPushButton(QStringLiteral("取消"), m_pagingBar);
+    m_importCancel->setObjectName(QStringLiteral("ImportCancel"));
+    m_importCancel->hide();
+    row->addWidget(m_importCancel);
+    connect(m_importCancel, &QPushButton::clicked, &m_import, &ShelfImport::cancel);
+    connect(&m_import, &ShelfImport::progress, this, [this](int done, int total) {
+        // A walk under way has no total yet: the bar then just shows that work goes on.
+        m_importProgress->setRange(0, total);
+        m_importProgress->setValue(done);
+    });
+    connect(&m_import, &ShelfImport::finished, this,
+            [this](const ShelfImport::Outcome& outcome) { importFinished(outcome, m_reportImport); });
+
+    m_importButton = new QPushButton(kImportTitle, m_pagingBar);
+    m_importButton->setObjectName(QStringLiteral("ImportFolder"));
+    row->addWidget(m_importButton);
+    connect(m_importButton, &QPushButton::clicked, this, [this] { importFolder(); });
+
     m_command2 = new QPushButton(QStringLiteral("添加本地电子书"), m_pagingBar);
     m_command2->setObjectName(QStringLiteral("Command2"));
     row->addWidget(m_command2);
@@ -336,6 +403,102 @@ void BookshelfPage::Command4_Click()
     m_text3->clear();
     if (m_controller.go(text))
         fillList();
+}
+
+QString BookshelfPage::importCategory() const
+{
+    const QTreeWidgetItem* node = m_tree->currentItem();
+    if (!node || !node->parent())
+        return BookDialogController::categoryNames().constLast();
+    return node->text(0);
+}
+
+void BookshelfPage::importFolder()
+{
+    if (m_import.isRunning())
+        return;
+    const QString folder = m_pickers.folder(this, QStringLiteral("选择要导入的文件夹"));
+    if (folder.isEmpty())
+        return;
+    m_reportImport = true;
+    m_import.start({folder}, importCategory());
+    m_importProgress->show();
+    m_importCancel->show();
+    m_importButton->setEnabled(false);
+}
+
+void BookshelfPage::addPaths(const QStringList& paths)
+{
+    QStringList books;
+    bool folders = false;
+    bool unusable = false;
+    for (const QString& path : paths) {
+        const QFileInfo info(path);
+        if (info.isFile() && isArchive(path)) {
+            if (m_archiveHandler)
+                m_archiveHandler(info.absoluteFilePath(), importCategory());
+            continue;
+        }
+        if (info.isDir()) {
+            folders = true;
+        } else if (info.suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) != 0) {
+            unusable = true;
+            continue;
+        }
+        books << path;
+    }
+    if (unusable && books.isEmpty()) {
+        m_dialogs.message(QStringLiteral("书架只收 TXT 电子书、文件夹和 ZIP、RAR、7z 压缩包。"), kImportTitle,
+                          Dialogs::Exclamation);
+    }
+    if (books.isEmpty())
+        return;
+    if (m_import.isRunning()) {
+        m_dialogs.message(QStringLiteral("正在导入电子书，请等导入完成后再添加。"), kImportTitle, Dialogs::Exclamation);
+        return;
+    }
+    // A folder's import ends with its summary; dropped files show up on the shelf and that says enough.
+    m_reportImport = folders;
+    m_import.start(books, importCategory());
+    m_importProgress->show();
+    m_importCancel->show();
+    m_importButton->setEnabled(false);
+}
+
+void BookshelfPage::importFinished(const ShelfImport::Outcome& outcome, bool report)
+{
+    m_importProgress->hide();
+    m_importCancel->hide();
+    m_importButton->setEnabled(true);
+    if (outcome.added > 0)
+        readList();
+    if (outcome.failed) {
+        m_dialogs.message(ShelfImport::summary(outcome), kImportTitle, Dialogs::Stop);
+        return;
+    }
+    if (report)
+        m_dialogs.message(ShelfImport::summary(outcome), kImportTitle, Dialogs::Information);
+}
+
+void BookshelfPage::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!localPaths(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void BookshelfPage::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (!localPaths(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void BookshelfPage::dropEvent(QDropEvent* event)
+{
+    const QStringList paths = localPaths(event->mimeData());
+    if (paths.isEmpty())
+        return;
+    event->acceptProposedAction();
+    addPaths(paths);
 }
 
 void BookshelfPage::setNoticeView(QWidget* view)

@@ -2,19 +2,24 @@
 
 #include "app/BookshelfActions.h"
 #include "app/BookshelfController.h"
+#include "app/ShelfImport.h"
 
 #include <QPoint>
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QProgressBar;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
+class Dialogs;
+class Pickers;
 struct AppServices;
 
 // The bookshelf page: category tree (TreeView1) on the left, the books of the chosen
@@ -44,6 +49,18 @@ public:
     // Shows the notice page, only when `url` holds more than blanks.
     void showNotice(const QString& url);
 
+    // Archives dropped on the shelf (ZIP, RAR, 7z) go here with the category they are for;
+    // without a handler they are ignored.
+    using ArchiveHandler = std::function<void(const QString& archive, const QString& category)>;
+    void setArchiveHandler(ArchiveHandler handler) { m_archiveHandler = std::move(handler); }
+    // The category books added here go into: the chosen node's, "其他分类" for the root.
+    QString importCategory() const;
+    // Adds dropped or chosen files and folders; archives go to the archive handler.
+    void addPaths(const QStringList& paths);
+    // "导入文件夹".
+    void importFolder();
+    ShelfImport& shelfImport() { return m_import; }
+
     BookshelfController& controller() { return m_controller; }
     QMenu* bookMenu() const { return m_bookMenu; }
     std::optional<ShelfBook> selectedBook() const;
@@ -51,6 +68,9 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void buildTree();
@@ -58,6 +78,7 @@ private:
     void buildPagingBar();
     void buildMenu();
     void fillList();
+    void importFinished(const ShelfImport::Outcome& outcome, bool report);
 
     void TreeView1_Click(QTreeWidgetItem* node);
     void paintTreeSelection();
@@ -69,6 +90,11 @@ private:
     BookshelfController m_controller;
     BookshelfActions m_actions;
     ReaderNavigator& m_navigator;
+    Dialogs& m_dialogs;
+    Pickers& m_pickers;
+    ShelfImport m_import;
+    ArchiveHandler m_archiveHandler;
+    bool m_reportImport = false;
 
     QTreeWidget* m_tree = nullptr;
     QTreeWidgetItem* m_nodeBeforePress = nullptr; // the chosen node when the last press began
@@ -83,6 +109,10 @@ private:
     QPushButton* m_command4 = nullptr;
     QPushButton* m_command2 = nullptr;
     QLabel* m_loadingDiv = nullptr;
+    QLineEdit* m_filterBox = nullptr;
+    QPushButton* m_importButton = nullptr;
+    QProgressBar* m_importProgress = nullptr;
+    QPushButton* m_importCancel = nullptr;
     QPointer<QWidget> m_notice;
     QMenu* m_bookMenu = nullptr;
     QPoint m_pressPos{-1, -1};

@@ -447,16 +447,35 @@ bool LibraryDatabase::setOption(const QString& name, const QString& value)
 
 // --- BookList ---
 
+QString LibraryDatabase::shelfWhere(const ShelfQuery& query, QVariantList& values)
+{
+    QStringList terms;
+    if (!query.wholeShelf) {
+        terms << QStringLiteral("type = ?");
+        values << text(query.category);
+    }
+    const QString filter = query.filter.trimmed();
+    if (!filter.isEmpty()) {
+        // The user's text is matched as typed: "%" and "_" in it are no wildcards.
+        QString escaped = filter;
+        escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+        escaped.replace(QLatin1Char('%'), QLatin1String("\\%"));
+        escaped.replace(QLatin1Char('_'), QLatin1String("\\_"));
+        const QString pattern = QLatin1Char('%') + escaped + QLatin1Char('%');
+        terms << QStringLiteral("(name LIKE ? ESCAPE '\\' OR author LIKE ? ESCAPE '\\')");
+        values << pattern << pattern;
+    }
+    return terms.isEmpty() ? QString() : QStringLiteral(" WHERE ") + terms.join(QStringLiteral(" AND "));
+}
+
 int LibraryDatabase::countBooks(const ShelfQuery& query)
 {
     beginCall();
     QSqlQuery q(connection());
-    if (query.wholeShelf) {
-        q.prepare(QStringLiteral("SELECT COUNT(*) FROM BookList"));
-    } else {
-        q.prepare(QStringLiteral("SELECT COUNT(*) FROM BookList WHERE type = ?"));
-        q.addBindValue(text(query.category));
-    }
+    QVariantList values;
+    q.prepare(QStringLiteral("SELECT COUNT(*) FROM BookList") + shelfWhere(query, values));
+    for (const QVariant& value : values)
+        q.addBindValue(value);
     if (!q.exec() || !q.next()) {
         fail(q);
         return -1;
@@ -490,13 +509,11 @@ ShelfPage LibraryDatabase::shelfPage(const ShelfQuery& query, int requestedPage)
     QSqlQuery q(connection());
     q.setForwardOnly(true);
     const QString columns = QLatin1String(kBookColumns);
-    if (query.wholeShelf) {
-        q.prepare(QStringLiteral("SELECT %1 FROM BookList ORDER BY id %2 LIMIT ? OFFSET ?").arg(columns, order));
-    } else {
-        q.prepare(QStringLiteral("SELECT %1 FROM BookList WHERE type = ? ORDER BY id %2 LIMIT ? OFFSET ?")
-                      .arg(columns, order));
-        q.addBindValue(text(query.category));
-    }
+    QVariantList values;
+    const QString where = shelfWhere(query, values);
+    q.prepare(QStringLiteral("SELECT %1 FROM BookList%2 ORDER BY id %3 LIMIT ? OFFSET ?").arg(columns, where, order));
+    for (const QVariant& value : values)
+        q.addBindValue(value);
     q.addBindValue(rowsOnPage);
     q.addBindValue(fromOldEnd ? rowsAfter : offset);
     if (!q.exec()) {
@@ -607,6 +624,46 @@ std::optional<qint64> LibraryDatabase::insertBook(const QString& type, const QSt
         return std::nullopt;
     }
     return q.lastInsertId().toLongLong();
+}
+
+std::optional<int> LibraryDatabase::insertBooksNotOnShelf(const QList<NewBook>& books)
+{
+    beginCall();
+    if (!mayWrite())
+        return std::nullopt;
+    QSqlDatabase db = connection();
+    if (!db.transaction()) {
+        m_lastError = db.lastError().text();
+        m_failure = classify(db.lastError());
+        return std::nullopt;
+    }
+    QSqlQuery q(db);
+    // A path already on the shelf is left alone; the path column's index makes the check cheap.
+    q.prepare(QStringLiteral("INSERT INTO BookList (type, name, author, path, marke, lastread) "
+                             "SELECT ?, ?, ?, ?, 'Null', ? WHERE NOT EXISTS (SELECT 1 FROM BookList WHERE path = ?)"));
+    const QString now = nowText();
+    int added = 0;
+    for (const NewBook& book : books) {
+        q.addBindValue(text(book.type));
+        q.addBindValue(text(book.name));
+        q.addBindValue(text(book.author));
+        q.addBindValue(text(book.path));
+        q.addBindValue(now);
+        q.addBindValue(text(book.path));
+        if (!q.exec()) {
+            fail(q);
+            db.rollback();
+            return std::nullopt;
+        }
+        added += q.numRowsAffected();
+    }
+    if (!db.commit()) {
+        m_lastError = db.lastError().text();
+        m_failure = classify(db.lastError());
+        db.rollback();
+        return std::nullopt;
+    }
+    return added;
 }
 
 bool LibraryDatabase::updateBook(qint64 id, const QString& type, const QString& name, const QString& author,

@@ -85,6 +85,9 @@ public:
     // New row with marke "Null" and lastread now; returns its id.
     std::optional<qint64> insertBook(const QString& type, const QString& name, const QString& author,
                                      const QString& path);
+    // Adds, in one transaction, each book whose path no row holds yet; returns how many were
+    // added, or nothing (and none of them) when the transaction failed.
+    std::optional<int> insertBooksNotOnShelf(const QList<NewBook>& books);
     bool updateBook(qint64 id, const QString& type, const QString& name, const QString& author, const QString& path);
     bool deleteBook(qint64 id);
 
@@ -105,6 +108,8 @@ private:
     // False, with the damaged-file failure, once the file is known to be damaged.
     bool mayWrite();
     std::optional<BookRow> singleBook(QSqlQuery& query);
+    // " WHERE ..." of a shelf query (empty for the whole shelf, unfiltered), and its values.
+    static QString shelfWhere(const ShelfQuery& query, QVariantList& values);
 
     QString m_connectionName;
     QString m_filePath;

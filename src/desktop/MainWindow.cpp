@@ -15,6 +15,7 @@
 #include "online/CataloguePage.h"
 #include "online/DownloadPane.h"
 #include "online/DownloadQueue.h"
+#include "online/DroppedArchives.h"
 #include "platform/qt/QtClipboard.h"
 #include "reader/ReadAloudController.h"
 #include "reader/ReadingController.h"
@@ -84,6 +85,9 @@ MainWindow::MainWindow(AppServices& services, QWidget* parent) : QWidget(parent)
         m_downloads->DownloadaFile(caption, url, fileName);
     });
     m_downloads->setCatalogueRows([this] { return m_online->rows(); });
+    m_droppedArchives = std::make_unique<DroppedArchives>(services, *this);
+    m_shelf->setArchiveHandler(
+        [this](const QString& archive, const QString& category) { m_droppedArchives->add(archive, category); });
     m_clipboard = std::make_unique<QtClipboard>();
     m_accounts = std::make_unique<AccountWindows>(services, *m_clipboard);
     wireSharing();

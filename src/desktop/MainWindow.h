@@ -13,6 +13,7 @@ class BookshelfPage;
 class CataloguePage;
 class DownloadPane;
 class DownloadQueue;
+class DroppedArchives;
 class QAction;
 class QLineEdit;
 class QPushButton;
@@ -54,6 +55,7 @@ public:
     // The download queue (DownloadaFile for the catalogue) and its pane ListView4, which the
     // online page places beside the catalogue.
     DownloadQueue& downloads() { return *m_downloads; }
+    DroppedArchives& droppedArchives() { return *m_droppedArchives; }
     DownloadPane* downloadPane() const { return m_downloadPane; }
 
     // Form1_Form_Resize.
@@ -115,6 +117,7 @@ private:
     SettingsModule* m_settingsModule = nullptr;
     std::unique_ptr<DownloadQueue> m_downloads;
     DownloadPane* m_downloadPane = nullptr;
+    std::unique_ptr<DroppedArchives> m_droppedArchives;
     int m_current = 0;
     QAction* m_leaveFullScreen = nullptr;
     bool m_fullScreenReading = false;

@@ -11,10 +11,10 @@
 #include "FakePickers.h"
 #include "FakeSpeechEngine.h"
 
-#include <QNetworkAccessManager>
 #include <QComboBox>
 #include <QInputMethodEvent>
 #include <QLineEdit>
+#include <QNetworkAccessManager>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -527,7 +527,16 @@ void TestBookDialog::browse()
     m_pickers.nextFile(QStringLiteral("/home/u/Books/New.TXT"));
     press("Command1");
     QCOMPARE(box("Text3")->text(), QStringLiteral("/home/u/Books/New.TXT"));
-    QCOMPARE(m_pickers.requests().size(), 2);
+    // An empty title box takes the file's title; a typed one is kept, an empty author box
+    // takes the author the name gives.
+    QCOMPARE(box("Text1")->text(), QStringLiteral("New"));
+    box("Text1")->setText(QStringLiteral("我的标题"));
+    box("Text2")->clear();
+    m_pickers.nextFile(QStringLiteral("/b/《诛仙》萧鼎.txt"));
+    press("Command1");
+    QCOMPARE(box("Text1")->text(), QStringLiteral("我的标题"));
+    QCOMPARE(box("Text2")->text(), QStringLiteral("萧鼎"));
+    QCOMPARE(m_pickers.requests().size(), 3);
     QCOMPARE(m_pickers.requests().last().kind, QStringLiteral("file"));
     QCOMPARE(m_pickers.requests().last().title, QStringLiteral("添加电子书-Quillmere"));
     QCOMPARE(m_pickers.requests().last().filter, QStringLiteral("文本文件(*.txt)|*.txt"));

@@ -10,10 +10,11 @@
 #include "FakePickers.h"
 #include "FakeSpeechEngine.h"
 
-#include <QNetworkAccessManager>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
+#include <QNetworkAccessManager>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -66,8 +67,15 @@ private Q_SLOTS:
     void openFolder();
     void noticeShownOnlyWithAddress();
     void relayoutFollowsPageSize();
+    void filterNarrowsRows_data();
+    void filterNarrowsRows();
+    void dropAddsFilesAndFolders();
+    void importFolderSkipsWhatIsOnShelf();
+    void cancelKeepsBatchesWritten();
 
 private:
+    QString writeBook(const QString& relativePath);
+    QStringList shownNames() const;
     void addBooks(int count, const QString& type = kOther, const QString& prefix = QStringLiteral("book"));
     QString realFile(const QString& name);
     void click(const char* name);
@@ -750,6 +758,150 @@ void TestBookshelf::relayoutFollowsPageSize()
     QCOMPARE(list()->geometry(), before);
     m_page->resize(1000, 600);
     QCOMPARE(list()->geometry(), QRect(128, 0, 872, listHeight));
+}
+
+QString TestBookshelf::writeBook(const QString& relativePath)
+{
+    const QString path = m_dir->filePath(relativePath);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return QString();
+    file.write("第一章\n正文\n");
+    return path;
+}
+
+QStringList TestBookshelf::shownNames() const
+{
+    QStringList names;
+    for (int i = 0; i < list()->topLevelItemCount(); ++i)
+        names << list()->topLevelItem(i)->text(2);
+    names.sort();
+    return names;
+}
+
+void TestBookshelf::filterNarrowsRows_data()
+{
+    QTest::addColumn<QString>("category");
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QStringList>("names");
+
+    QTest::newRow("title") << QString() << QStringLiteral("斗破") << QStringList{QStringLiteral("斗破苍穹")};
+    QTest::newRow("author") << QString() << QStringLiteral("天蚕")
+                            << QStringList{QStringLiteral("斗破苍穹"), QStringLiteral("武动乾坤")};
+    QTest::newRow("percent is no wildcard")
+        << QString() << QStringLiteral("%") << QStringList{QStringLiteral("100%纯爱")};
+    QTest::newRow("underscore is no wildcard")
+        << QString() << QStringLiteral("a_b") << QStringList{QStringLiteral("a_b")};
+    QTest::newRow("blank shows all") << QString() << QStringLiteral("  ")
+                                     << QStringList{QStringLiteral("100%纯爱"), QStringLiteral("a_b"),
+                                                    QStringLiteral("aXb"),      QStringLiteral("天龙八部"),
+                                                    QStringLiteral("斗破苍穹"), QStringLiteral("武动乾坤")};
+    QTest::newRow("within the category") << kWuxia << QStringLiteral("金庸") << QStringList{QStringLiteral("天龙八部")};
+    QTest::newRow("nothing in the category") << kWuxia << QStringLiteral("天蚕") << QStringList{};
+}
+
+void TestBookshelf::filterNarrowsRows()
+{
+    QFETCH(QString, category);
+    QFETCH(QString, filter);
+    QFETCH(QStringList, names);
+    const QList<QStringList> books = {
+        {QStringLiteral("斗破苍穹"), QStringLiteral("天蚕土豆")},
+        {QStringLiteral("武动乾坤"), QStringLiteral("天蚕土豆")},
+        {QStringLiteral("100%纯爱"), QStringLiteral("佚名")},
+        {QStringLiteral("a_b"), QStringLiteral("佚名")},
+        {QStringLiteral("aXb"), QStringLiteral("佚名")},
+    };
+    for (const QStringList& book : books)
+        QVERIFY(m_db->insertBook(kOther, book.at(0), book.at(1), QStringLiteral("/n/%1.txt").arg(book.at(0))));
+    QVERIFY(m_db->insertBook(kWuxia, QStringLiteral("天龙八部"), QStringLiteral("金庸"), QStringLiteral("/n/tl.txt")));
+    m_page->readList();
+    if (!category.isEmpty())
+        selectCategory(category);
+    m_page->findChild<QLineEdit*>(QStringLiteral("ShelfFilter"))->setText(filter);
+    names.sort();
+    QCOMPARE(shownNames(), names);
+    QCOMPARE(m_dialogs.count(), 0);
+}
+
+void TestBookshelf::dropAddsFilesAndFolders()
+{
+    const QString single = writeBook(QStringLiteral("《斗破苍穹》天蚕土豆.txt"));
+    writeBook(QStringLiteral("lib/遮天-辰东.txt"));
+    writeBook(QStringLiteral("lib/sub/deep/鬼吹灯.TXT"));
+    writeBook(QStringLiteral("lib/sub/notes.md"));
+    auto drop = [this](const QList<QUrl>& urls) {
+        QMimeData data;
+        data.setUrls(urls);
+        const QPoint at = list()->geometry().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(m_page.get(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(m_page.get(), &dropped);
+    };
+    drop({QUrl::fromLocalFile(m_dir->filePath(QStringLiteral("lib/sub/notes.md")))});
+    QCOMPARE(m_dialogs.count(), 1);
+    QCOMPARE(m_dialogs.last().style, int(Dialogs::Exclamation));
+    m_dialogs.clear();
+    drop({QUrl::fromLocalFile(single)});
+    QTRY_VERIFY(!m_page->shelfImport().isRunning());
+    QCOMPARE(shownNames(), QStringList{QStringLiteral("斗破苍穹")});
+    QCOMPARE(m_db->bookByPath(single)->author, QStringLiteral("天蚕土豆"));
+    QCOMPARE(m_dialogs.count(), 0);
+
+    selectCategory(kWuxia);
+    drop({QUrl::fromLocalFile(m_dir->filePath(QStringLiteral("lib"))), QUrl::fromLocalFile(single)});
+    QTRY_VERIFY(!m_page->shelfImport().isRunning());
+    QCOMPARE(shownNames(), (QStringList{QStringLiteral("遮天"), QStringLiteral("鬼吹灯")}));
+    QCOMPARE(m_db->countBooks(ShelfQuery::all()), 3);
+    QCOMPARE(m_dialogs.last().style, int(Dialogs::Information));
+    QVERIFY2(m_dialogs.last().text.contains(QStringLiteral("新添加 2 本，已在书架上跳过 1 本")),
+             qPrintable(m_dialogs.last().text));
+}
+
+void TestBookshelf::importFolderSkipsWhatIsOnShelf()
+{
+    const QString known = writeBook(QStringLiteral("shelf/a.txt"));
+    writeBook(QStringLiteral("shelf/b/c/雪中悍刀行 作者：烽火戏诸侯.txt"));
+    writeBook(QStringLiteral("shelf/b/cover.jpg"));
+    QVERIFY(m_db->insertBook(kOther, QStringLiteral("已有"), QStringLiteral("佚名"), known));
+    m_pickers.nextFolder(m_dir->filePath(QStringLiteral("shelf")));
+    QTest::mouseClick(m_page->findChild<QPushButton*>(QStringLiteral("ImportFolder")), Qt::LeftButton);
+    QTRY_VERIFY(!m_page->shelfImport().isRunning());
+    QCOMPARE(m_db->countBooks(ShelfQuery::all()), 2);
+    // The root is chosen, so the new book goes to "其他分类"; the known one keeps its title.
+    QCOMPARE(m_db->countBooks(ShelfQuery::ofCategory(kOther)), 2);
+    QCOMPARE(m_db->bookByPath(known)->name, QStringLiteral("已有"));
+    QCOMPARE(m_db->bookByName(QStringLiteral("雪中悍刀行"))->author, QStringLiteral("烽火戏诸侯"));
+    QVERIFY(m_dialogs.last().text.contains(QStringLiteral("共找到 2 个 TXT 文件：新添加 1 本，已在书架上跳过 1 本")));
+    QCOMPARE(shownNames().size(), 2);
+}
+
+void TestBookshelf::cancelKeepsBatchesWritten()
+{
+    for (int i = 0; i < 30; ++i)
+        writeBook(QStringLiteral("many/%1/book%2.txt").arg(i % 3).arg(i));
+    ShelfImport import(*m_db);
+    import.setBatchSize(10);
+    connect(&import, &ShelfImport::progress, &import, [&import](int done, int) {
+        if (done >= 10)
+            import.cancel();
+    });
+    ShelfImport::Outcome outcome;
+    bool finished = false;
+    connect(&import, &ShelfImport::finished, this, [&](const ShelfImport::Outcome& o) {
+        outcome = o;
+        finished = true;
+    });
+    QVERIFY(import.start({m_dir->filePath(QStringLiteral("many"))}, kOther));
+    QVERIFY(!import.start({m_dir->filePath(QStringLiteral("many"))}, kOther));
+    QTRY_VERIFY(finished);
+    QVERIFY(outcome.cancelled);
+    QCOMPARE(outcome.found, 30);
+    QCOMPARE(outcome.added, 10);
+    QCOMPARE(m_db->countBooks(ShelfQuery::all()), 10);
 }
 
 QTEST_MAIN(TestBookshelf)

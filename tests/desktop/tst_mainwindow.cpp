@@ -2,8 +2,10 @@
 
 #include "app/BookDialog.h"
 #include "app/BookDialogs.h"
+#include "app/BookshelfPage.h"
 #include "desktop/MainWindow.h"
 #include "desktop/MainWindowLayout.h"
+#include "online/DroppedArchives.h"
 #include "reader/ChapterListModel.h"
 #include "reader/ReadingController.h"
 #include "reader/ReadingLayout.h"
@@ -14,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QToolBar>
@@ -42,6 +45,7 @@ private Q_SLOTS:
     void offeredBookAndBookmarksChangeTogether_data();
     void offeredBookAndBookmarksChangeTogether();
     void closingEndsTheProgram();
+    void archiveDroppedOnShelf();
 
 private:
     void load();
@@ -404,6 +408,33 @@ void TestMainWindow::closingEndsTheProgram()
     QSignalSpy closed(m_window.get(), &MainWindow::closed);
     m_window->close();
     QCOMPARE(closed.count(), 1);
+}
+
+// An archive dropped on the shelf is unpacked into a folder of its own under the download
+// folder and its first TXT file goes on the shelf, into the chosen category; the archive stays.
+void TestMainWindow::archiveDroppedOnShelf()
+{
+    const QString archive = QStringLiteral(QUILLMERE_TESTDATA_DIR "/rar/rar4-nested-dirs-stored.rar");
+    m_fx->state.downloadFolder = m_fx->dir.filePath(QStringLiteral("TxtBook"));
+    QSignalSpy done(&m_window->droppedArchives(), &DroppedArchives::done);
+    QWidget* shelf = m_window->bookshelfPage();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(archive)});
+    // Qt hands a drop only to the widget that took the drag when it entered.
+    QDragEnterEvent enter(QPoint(200, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(shelf, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(200, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(shelf, &drop);
+    QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 20000);
+    const QString book = m_fx->state.downloadFolder + QStringLiteral("/rar4-nested-dirs-stored/example/hoge.txt");
+    QCOMPARE(done.first().at(2).toString(), book);
+    const auto row = m_fx->library.bookByPath(book);
+    QVERIFY(row);
+    QCOMPARE(row->type, QStringLiteral("其他分类"));
+    QCOMPARE(row->name, QStringLiteral("hoge"));
+    QVERIFY(QFileInfo::exists(archive));
+    QCOMPARE(m_fx->dialogs.count(), 0);
 }
 
 QTEST_MAIN(TestMainWindow)

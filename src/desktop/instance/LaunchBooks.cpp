@@ -1,6 +1,7 @@
 #include "desktop/instance/LaunchBooks.h"
 
 #include "app/BookDialogController.h"
+#include "app/BookFileName.h"
 #include "app/BookshelfActions.h"
 #include "app/LibraryDatabase.h"
 #include "app/ReaderNavigator.h"
@@ -23,10 +24,14 @@ LaunchBooks::LaunchBooks(LibraryDatabase& library, Dialogs& dialogs, DesktopLaun
 
 QString LaunchBooks::titleFor(const QString& path)
 {
-    const QFileInfo info(path);
-    const QString title = info.completeBaseName();
-    // ".txt" alone is a name without an extension.
-    return title.isEmpty() ? info.fileName() : title;
+    const QString title = BookFileName::parse(path).title;
+    return title.isEmpty() ? QFileInfo(path).fileName() : title;
+}
+
+QString LaunchBooks::authorFor(const QString& path)
+{
+    const QString author = BookFileName::parse(path).author;
+    return author.isEmpty() ? BookDialogController::defaultAuthor() : author;
 }
 
 QString LaunchBooks::open(const QStringList& paths)
@@ -53,8 +58,7 @@ QString LaunchBooks::open(const QStringList& paths)
         }
         bool onShelf = m_library.bookByPath(path).has_value();
         if (!onShelf && m_library.lastFailure() == LibraryDatabase::Failure::None) {
-            onShelf = m_library.insertBook(category(), titleFor(path), BookDialogController::defaultAuthor(), path)
-                          .has_value();
+            onShelf = m_library.insertBook(category(), titleFor(path), authorFor(path), path).has_value();
             shelfChanged = shelfChanged || onShelf;
         }
         if (!onShelf) {

@@ -24,8 +24,10 @@ public:
     // shown, empty when none was.
     QString open(const QStringList& paths);
 
-    // The title of a book added this way: the file name without its last extension.
+    // The title and author of a book added this way, as its file name gives them
+    // ("《书名》作者.txt"); a name that names no author is all title, by "佚名".
     static QString titleFor(const QString& path);
+    static QString authorFor(const QString& path);
     static QString category() { return QStringLiteral("其他分类"); }
 
     // The running reader comes forward for a book handed over: windows the boss key hid
