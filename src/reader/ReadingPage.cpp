@@ -48,7 +48,8 @@ ReadingPage::ReadingPage(AppServices& services, ReaderNavigator& navigator, QWid
     m_opener = std::make_unique<BookOpener>(services, navigator);
     m_spoken = std::make_unique<WebSpokenPage>(m_view);
     m_readAloud = std::make_unique<ReadAloudController>(services.speech, *m_spoken, services.desktop,
-                                                        ReadAloudController::helpFileIn(services.state.programFolder));
+                                                        ReadAloudController::helpFileIn(services.state.programFolder),
+                                                        services.state.library);
 
     buildMenus();
     buildToolbar();
