@@ -102,18 +102,6 @@ void TestMainWindowReadAloud::rateAndVolumeReachTheEngineAndAreKept()
     QCOMPARE(m_fx->speech.volumes.last(), 40);
     QCOMPARE(m_fx->library.option(QStringLiteral("voiceRate")).value_or(QString()), QStringLiteral("150"));
     QCOMPARE(m_fx->library.option(QStringLiteral("voiceVolume")).value_or(QString()), QStringLiteral("40"));
-
-    // The next start speaks as it was left, and the sliders show it.
-    m_window.reset();
-    m_fx->speech.rates.clear();
-    m_fx->speech.volumes.clear();
-    m_window = std::make_unique<MainWindow>(m_fx->services);
-    m_window->setSettings(m_settings.get());
-    m_window->formLoad();
-    QCOMPARE(m_fx->speech.rates, QList<int>{150});
-    QCOMPARE(m_fx->speech.volumes, QList<int>{40});
-    QCOMPARE(m_window->readingPage()->voicePanel()->rateSlider()->value(), 150);
-    QCOMPARE(m_window->readingPage()->voicePanel()->volumeSlider()->value(), 40);
 }
 
 QTEST_MAIN(TestMainWindowReadAloud)
