@@ -9,8 +9,18 @@ namespace AppPaths {
 // overrides it (tests and portable installs).
 QString programFolder();
 
-// program folder + "/DataFile/Data.db"
-QString libraryFile(const QString& programFolder);
+// Where the library, the cookies and the download folder live. QUILLMERE_HOME when set;
+// else the program folder when this user may write it (a copy unpacked anywhere keeps its
+// data beside it); else the user's data folder, $XDG_DATA_HOME/Quillmere or
+// ~/.local/share/Quillmere (an installed reader under /usr).
+QString dataFolder();
+
+// The choice dataFolder() makes, on its inputs alone.
+QString chooseDataFolder(const QString& homeVariable, const QString& programFolder, bool programFolderWritable,
+                         const QString& xdgDataHome, const QString& userHome);
+
+// data folder + "/DataFile/Data.db"
+QString libraryFile(const QString& dataFolder);
 
 // The service origin built in, overridden by QUILLMERE_SERVICE.
 QString serviceBase();
