@@ -17,11 +17,11 @@ QString programFolder()
 }
 
 QString chooseDataFolder(const QString& homeVariable, const QString& programFolder, bool programFolderWritable,
-                         const QString& xdgDataHome, const QString& userHome)
+                         bool installed, const QString& xdgDataHome, const QString& userHome)
 {
     if (!homeVariable.trimmed().isEmpty())
         return QDir::cleanPath(QDir(homeVariable).absolutePath());
-    if (programFolderWritable)
+    if (programFolderWritable && !installed)
         return programFolder;
     // A relative XDG_DATA_HOME is invalid and is ignored, as the base directory rules ask.
     const QString base = !xdgDataHome.isEmpty() && QDir::isAbsolutePath(xdgDataHome)
@@ -35,7 +35,8 @@ QString dataFolder()
     const QString program = QCoreApplication::applicationDirPath();
     // access(2) asks what this user may do, read-only mounts included.
     const bool writable = ::access(QFile::encodeName(program).constData(), W_OK | X_OK) == 0;
-    return chooseDataFolder(qEnvironmentVariable("QUILLMERE_HOME"), program, writable,
+    const bool installed = QFile::exists(program + QLatin1Char('/') + QLatin1String(kInstalledMark));
+    return chooseDataFolder(qEnvironmentVariable("QUILLMERE_HOME"), program, writable, installed,
                             qEnvironmentVariable("XDG_DATA_HOME"), QDir::homePath());
 }
 
