@@ -43,8 +43,6 @@ private Q_SLOTS:
     void refusedLists();
     void namesLikeTheStagingNames_data();
     void namesLikeTheStagingNames();
-    void unwritableFolders_data();
-    void unwritableFolders();
     void unwritableInstallChangesNothing();
     void window();
 
@@ -484,52 +482,14 @@ void TestUpdater::namesLikeTheStagingNames()
     QCOMPARE(QDir(m_home->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), names);
 }
 
-void TestUpdater::unwritableFolders_data()
-{
-    QTest::addColumn<QString>("folder");   // the target's folder entry
-    QTest::addColumn<QString>("locked");   // the folder this user may not write, below the program folder
-    QTest::addColumn<QString>("expected"); // what the check names; empty when the update may go on
-
-    QTest::newRow("all writable") << "\\lib\\"
-                                  << "none"
-                                  << "";
-    QTest::newRow("program folder locked") << "\\"
-                                           << "."
-                                           << ".";
-    QTest::newRow("target's folder locked") << "\\lib\\"
-                                            << "lib"
-                                            << "lib";
-    // A folder still to be made is made in the nearest one that exists.
-    QTest::newRow("missing folder inside a locked one") << "\\lib\\new\\deep\\"
-                                                        << "lib"
-                                                        << "lib";
-    QTest::newRow("missing folder inside a writable one") << "\\share\\new\\"
-                                                          << "lib"
-                                                          << "";
-}
-
-void TestUpdater::unwritableFolders()
-{
-    QFETCH(QString, folder);
-    QFETCH(QString, locked);
-    QFETCH(QString, expected);
-    QVERIFY(QDir(m_home->path()).mkpath(QStringLiteral("lib")));
-    QVERIFY(QDir(m_home->path()).mkpath(QStringLiteral("share")));
-    const UpdatePlan plan = UpdatePlan::make(m_home->path(), QStringLiteral("http://127.0.0.1:1/a.bin"), folder);
-    QVERIFY(plan.usable());
-    const QString lockedPath = QDir::cleanPath(home(locked));
-    const QStringList found = UpdatePlan::unwritableFolders(
-        m_home->path(), plan.files, [&](const QString& path) { return QDir::cleanPath(path) != lockedPath; });
-    QCOMPARE(found, expected.isEmpty() ? QStringList() : QStringList{QDir::cleanPath(home(expected))});
-}
-
-// An installed reader the user may not change: the updater says so and neither downloads nor
+// An installed reader the user may not change: the updater names the folder it may not write
+// (for a folder still to be made, the nearest one that exists) and neither downloads nor
 // touches a file, not even those it could write. (As root every folder is writable, so the
 // check is told which one is not.)
 void TestUpdater::unwritableInstallChangesNothing()
 {
     QVERIFY(QDir(m_home->path()).mkpath(QStringLiteral("lib")));
-    setLists(m_server->base() + "/files/update/x.txt||" + m_server->base() + "/files/update/y.txt", "\\||\\lib\\");
+    setLists(m_server->base() + "/files/update/x.txt||" + m_server->base() + "/files/update/y.txt", "\\||\\lib\\new\\");
     auto updater = controller();
     const QString locked = home("lib");
     updater->setWritableCheck([&](const QString& path) { return QDir::cleanPath(path) != locked; });
