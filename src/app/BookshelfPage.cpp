@@ -280,6 +280,12 @@ void BookshelfPage::fillList()
         auto* item = new QTreeWidgetItem(QStringList{QString::number(book.id), book.type, book.name, book.marke,
                                                      LibraryDatabase::shelfTimeText(book.lastread), book.path});
         item->setForeground(NameColumn, kNameColor);
+        // The six columns stay as they are; how far the book was read shows over its row.
+        const QString progress = m_controller.progressText(book.path);
+        if (!progress.isEmpty()) {
+            for (int column = 0; column < item->columnCount(); ++column)
+                item->setToolTip(column, progress);
+        }
         items.append(item);
     }
     m_list->addTopLevelItems(items);
