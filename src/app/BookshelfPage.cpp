@@ -24,6 +24,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <QUrl>
 
@@ -280,12 +281,6 @@ void BookshelfPage::fillList()
         auto* item = new QTreeWidgetItem(QStringList{QString::number(book.id), book.type, book.name, book.marke,
                                                      LibraryDatabase::shelfTimeText(book.lastread), book.path});
         item->setForeground(NameColumn, kNameColor);
-        // The six columns stay as they are; how far the book was read shows over its row.
-        const QString progress = m_controller.progressText(book.path);
-        if (!progress.isEmpty()) {
-            for (int column = 0; column < item->columnCount(); ++column)
-                item->setToolTip(column, progress);
-        }
         items.append(item);
     }
     m_list->addTopLevelItems(items);
@@ -350,6 +345,18 @@ bool BookshelfPage::eventFilter(QObject* watched, QEvent* event)
             m_pressPos = mouse->position().toPoint();
             if (mouse->button() == Qt::LeftButton)
                 ListView1_DblClick();
+            return true;
+        }
+        if (event->type() == QEvent::ToolTip) {
+            // The six columns stay as they are; how far the book was read shows over its row,
+            // looked up as the pointer rests there, so it is current after reading on.
+            auto* help = static_cast<QHelpEvent*>(event);
+            const QTreeWidgetItem* hit = m_list->itemAt(help->pos());
+            const QString progress = hit ? m_controller.progressText(hit->text(PathColumn)) : QString();
+            if (progress.isEmpty())
+                QToolTip::hideText();
+            else
+                QToolTip::showText(help->globalPos(), progress, m_list->viewport());
             return true;
         }
         return false;
