@@ -40,6 +40,19 @@ void TestTypography::choiceReachesThePageWithoutReloading()
     // Before any choice: one column of 40 characters (47.3em at 14px).
     const QString width = QStringLiteral("getComputedStyle(document.getElementById('Content')).maxWidth");
     QTRY_COMPARE_WITH_TIMEOUT(runJs(view, width).toString(), QStringLiteral("662.2px"), 5000);
+    // A hard-wrapped line of 40 full-width characters stays one line of the page.
+    const QString line =
+        QStringLiteral("　　那人道：“你们这几个客人，都从哪里来？要往哪里去？今日天色晚了，且歇一夜。”");
+    QCOMPARE(line.size(), 40);
+    const QString lineBoxes = QStringLiteral("(function(){var r=document.createRange();"
+                                             "r.selectNodeContents(document.getElementById('TXT').firstChild);"
+                                             "return r.getClientRects().length;})()");
+    view->showChapterHtml(line + QStringLiteral("<br>"), QString());
+    QVERIFY(shown.wait(10000));
+    QCOMPARE(runJs(view, lineBoxes).toInt(), 1);
+    page.controller().showLast();
+    QVERIFY(shown.wait(10000));
+
     const QString text = txtHtml(view);
     QVERIFY2(text.count(QStringLiteral("<br>")) >= 2, qPrintable(text));
     runJs(view, QStringLiteral("window.sameDocument = 1"));
