@@ -1,6 +1,7 @@
 #include "app/BookshelfController.h"
 
 #include "app/LibraryDatabase.h"
+#include "app/ReadingProgress.h"
 #include "platform/Dialogs.h"
 
 #include <cmath>
@@ -117,4 +118,11 @@ bool BookshelfController::go(const QString& boxText)
     m_currentPage = static_cast<int>(whole);
     readList();
     return true;
+}
+
+QString BookshelfController::progressText(const QString& path)
+{
+    const std::optional<QString> stored = m_library.option(ReadingProgress::optionName(path));
+    const std::optional<ReadingProgress> progress = stored ? ReadingProgress::parse(*stored) : std::nullopt;
+    return progress ? progress->shelfText() : QString();
 }

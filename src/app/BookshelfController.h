@@ -45,6 +45,8 @@ public:
     int pageCount() const { return m_pageCount; }
     QString pageLabel() const { return m_pageLabel; }
     const QList<BookRow>& rows() const { return m_rows; }
+    // "已读 12.3%（第 3/120 章）" for a book read before, empty for one never opened.
+    QString progressText(const QString& path);
 
 private:
     int effectivePage() const { return m_currentPage < 1 ? 1 : m_currentPage; }

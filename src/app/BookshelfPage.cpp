@@ -24,6 +24,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <QUrl>
 
@@ -344,6 +345,18 @@ bool BookshelfPage::eventFilter(QObject* watched, QEvent* event)
             m_pressPos = mouse->position().toPoint();
             if (mouse->button() == Qt::LeftButton)
                 ListView1_DblClick();
+            return true;
+        }
+        if (event->type() == QEvent::ToolTip) {
+            // The six columns stay as they are; how far the book was read shows over its row,
+            // looked up as the pointer rests there, so it is current after reading on.
+            auto* help = static_cast<QHelpEvent*>(event);
+            const QTreeWidgetItem* hit = m_list->itemAt(help->pos());
+            const QString progress = hit ? m_controller.progressText(hit->text(PathColumn)) : QString();
+            if (progress.isEmpty())
+                QToolTip::hideText();
+            else
+                QToolTip::showText(help->globalPos(), progress, m_list->viewport());
             return true;
         }
         return false;

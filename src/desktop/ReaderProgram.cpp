@@ -10,6 +10,7 @@
 #include "desktop/ScreenshotTour.h"
 #include "desktop/SettingsModule.h"
 #include "desktop/ThemeController.h"
+#include "desktop/TypographyController.h"
 #include "desktop/instance/LaunchBooks.h"
 #include "desktop/instance/SingleInstance.h"
 #include "platform/Clock.h"
@@ -25,6 +26,7 @@
 #include "update/UpdateStaging.h"
 
 #include <QApplication>
+#include <QFontDatabase>
 #include <QNetworkAccessManager>
 
 int runReader(QApplication& app, const QStringList& files)
@@ -87,9 +89,12 @@ int runReader(QApplication& app, const QStringList& files)
     MainWindow window(services);
     window.setSettings(&settings);
     ThemeController themes(library, window, &settings);
+    TypographyController typography(library, *window.readingPage(),
+                                    QFontDatabase::families(QFontDatabase::SimplifiedChinese));
     QObject::connect(&window, &MainWindow::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     window.formLoad();
     themes.load();
+    typography.load();
     window.showNotice(state.noticeUrl);
     LaunchBooks books(library, dialogs, desktop, window);
     if (!files.isEmpty())

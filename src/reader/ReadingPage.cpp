@@ -2,7 +2,9 @@
 
 #include "app/AppServices.h"
 #include "app/AppState.h"
+#include "app/LibraryDatabase.h"
 #include "app/ReaderNavigator.h"
+#include "app/ReadingProgress.h"
 #include "app/StripedBackground.h"
 #include "reader/BookOpener.h"
 #include "reader/BookmarkController.h"
@@ -102,6 +104,7 @@ ReadingPage::ReadingPage(AppServices& services, ReaderNavigator& navigator, QWid
             m_list->setCurrentIndex(index);
         m_list->scrollTo(index);
     });
+    connect(m_controller.get(), &ReadingController::chapterShown, this, &ReadingPage::showProgress);
     connect(m_controller.get(), &ReadingController::scanningChanged, this,
             [this](bool scanning, const QString&) { m_loading->setVisible(scanning); });
     relayout();
@@ -387,6 +390,20 @@ void ReadingPage::gotoBookmark()
         m_controller->setSelectedRow(row);
     // No match shows the selected chapter again.
     m_controller->showSelected();
+}
+
+void ReadingPage::showProgress(int row)
+{
+    const ChapterScan& scan = m_controller->scan();
+    if (row < 0 || row >= scan.rows.size())
+        return;
+    const ReadingProgress progress = ReadingProgress::ofRow(scanIsCurrent(scan) ? scan.rows[row].byteBegin : -1,
+                                                            scan.fileSize, row, static_cast<int>(scan.rows.size()));
+    m_view->showProgress(progress.viewText());
+    // The shelf shows how far each book was read; a book read without being added is kept
+    // too, so adding it later shows its progress at once.
+    if (m_services.state.library)
+        m_services.state.library->setOption(ReadingProgress::optionName(scan.path), progress.entry());
 }
 
 void ReadingPage::openFind()

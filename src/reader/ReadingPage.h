@@ -90,6 +90,8 @@ private:
     void bindReadAloud();
     void placeVoicePanel();
     QStringList chapterLabels() const;
+    // The reading view's progress line for the row just shown, stored for the shelf.
+    void showProgress(int row);
 
     AppServices& m_services;
     ReaderNavigator& m_navigator;

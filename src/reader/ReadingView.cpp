@@ -97,6 +97,10 @@ void ReadingView::onLoadFinished(bool ok)
     m_loaded = true;
     if (!m_pendingAppearance.isEmpty())
         page()->runJavaScript(m_pendingAppearance);
+    if (!m_pendingTypography.isEmpty())
+        page()->runJavaScript(m_pendingTypography);
+    if (!m_pendingProgress.isEmpty())
+        page()->runJavaScript(m_pendingProgress);
     if (m_hasChapter)
         showChapterHtml(m_pendingChapter, m_pendingAds);
     emit pageReady();
@@ -112,6 +116,50 @@ QString ReadingView::appearanceScript(const QString& txtColor, const QString& tx
                           "if(back)e.style.background=back;if(color)e.style.color=color;e.style.fontSize=size;"
                           "return true;}).apply(null,%1)")
         .arg(jsArgs(args));
+}
+
+QString ReadingView::typographyScript(const ReadingTypography& typography)
+{
+    const ReadingTypography t = typography.clamped();
+    QJsonArray args;
+    args.append(t.fontFamilyCss());
+    args.append(t.lineHeightCss());
+    args.append(t.paragraphSpacingCss());
+    args.append(t.textIndentCss());
+    args.append(t.columnWidthCss());
+    args.append(t.linesAsParagraphs());
+    args.append(t.lineStartCss());
+    return QStringLiteral("(function(f,lh,ps,ti,w,p,ls){var d=document;var b=d.getElementById('Content_Txt'),"
+                          "c=d.getElementById('Content'),t=d.getElementById('TXT');if(!b||!c||!t)return false;"
+                          "b.style.fontFamily=f;t.style.lineHeight=lh;t.style.textIndent=ti;"
+                          "t.style.setProperty('--line-height',lh);t.style.setProperty('--paragraph-spacing',ps);"
+                          "t.style.setProperty('--line-start',ls);"
+                          "t.classList.toggle('paragraphs',p);"
+                          "c.style.maxWidth=w;return true;}).apply(null,%1)")
+        .arg(jsArgs(args));
+}
+
+QString ReadingView::progressScript(const QString& text)
+{
+    QJsonArray args;
+    args.append(text);
+    return QStringLiteral("(function(s){var e=document.getElementById('Progress');if(!e)return false;"
+                          "e.textContent=s;return true;}).apply(null,%1)")
+        .arg(jsArgs(args));
+}
+
+void ReadingView::applyTypography(const ReadingTypography& typography)
+{
+    m_pendingTypography = typographyScript(typography);
+    if (m_loaded)
+        page()->runJavaScript(m_pendingTypography);
+}
+
+void ReadingView::showProgress(const QString& text)
+{
+    m_pendingProgress = progressScript(text);
+    if (m_loaded)
+        page()->runJavaScript(m_pendingProgress);
 }
 
 QString ReadingView::chapterScript(const QString& txtHtml, const QString& adsHtml)

@@ -2,6 +2,7 @@
 
 #include "reader/ChapterDisplay.h"
 #include "reader/ReadingAppearance.h"
+#include "reader/ReadingTypography.h"
 
 #include <QWebEngineView>
 
@@ -28,6 +29,11 @@ public:
     void showChapterHtml(const QString& txtHtml, const QString& adsHtml) override;
     void applyAppearance(const QString& txtColor, const QString& txtSize, const QString& backColor) override;
 
+    // Font, spacing, indent and column width, applied to the page as it stands.
+    void applyTypography(const ReadingTypography& typography);
+    // The reading progress line at the foot of the page ("第 3/120 章 · 2.4%").
+    void showProgress(const QString& text);
+
     // Key codes pressed in the page.
     void setKeyHandler(std::function<void(int)> handler) { m_keyHandler = std::move(handler); }
     // Paging at the top or bottom of the text (PagingRule::Input, at top, at bottom).
@@ -38,6 +44,8 @@ public:
     // The script that styles Content_Txt; colours that are not six hexadecimal digits
     // are left out rather than passed to the page.
     static QString appearanceScript(const QString& txtColor, const QString& txtSize, const QString& backColor);
+    static QString typographyScript(const ReadingTypography& typography);
+    static QString progressScript(const QString& text);
     static QString chapterScript(const QString& txtHtml, const QString& adsHtml);
 
 signals:
@@ -63,4 +71,6 @@ private:
     QString m_pendingChapter;
     QString m_pendingAds;
     QString m_pendingAppearance;
+    QString m_pendingTypography;
+    QString m_pendingProgress;
 };
