@@ -42,6 +42,8 @@ struct NoSpeech : SpeechEngine {
     QList<SpeechVoice> voices() const override { return {}; }
     int currentVoice() const override { return -1; }
     bool setCurrentVoice(int) override { return false; }
+    void setRate(int) override {}
+    void setVolume(int) override {}
     int speak(const QString&, int) override
     {
         const int stream = ++m_lastStream;
