@@ -6,7 +6,7 @@ class LibraryDatabase;
 
 // What the reader shares for the whole run, in one explicit place.
 struct AppState {
-    QString programFolder; // folder of the executable, or QUILLMERE_HOME
+    QString programFolder; // the data folder, AppPaths::dataFolder(); Reader.html falls back to the executable's
     QString serviceBase;   // http://127.0.0.1:8086 unless QUILLMERE_SERVICE says otherwise
     LibraryDatabase* library = nullptr;
     QString downloadFolder; // DownSavePath

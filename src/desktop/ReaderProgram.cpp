@@ -35,8 +35,9 @@ int runReader(QApplication& app, const QStringList& files)
 
     SystemClock clock;
     QtDialogs dialogs;
-    // One reader per program folder: a later start hands its files over and ends here.
-    SingleInstance instance(SingleInstance::nameFor(AppPaths::programFolder()));
+    // One reader per data folder: a later start hands its files over and ends here.
+    const QString dataFolder = AppPaths::dataFolder();
+    SingleInstance instance(SingleInstance::nameFor(dataFolder));
     switch (instance.start(files)) {
     case SingleInstance::Role::HandedOver:
         return 0;
@@ -57,7 +58,7 @@ int runReader(QApplication& app, const QStringList& files)
     EspeakSpeechEngine speech;
     LibraryDatabase library;
     AppState state;
-    state.programFolder = AppPaths::programFolder();
+    state.programFolder = dataFolder;
     state.serviceBase = AppPaths::serviceBase();
     QNetworkAccessManager network;
     // The service's login cookies; a login with "记住登录" outlives the run.

@@ -29,6 +29,11 @@ public:
         PurgeBeforeSpeak = 2 // drop what is being spoken and queued first
     };
 
+    static constexpr int RateMin = 50;
+    static constexpr int RateMax = 250;
+    static constexpr int NormalRate = 100;
+    static constexpr int FullVolume = 100;
+
     using QObject::QObject;
     ~SpeechEngine() override = default;
 
@@ -39,6 +44,11 @@ public:
     virtual int currentVoice() const = 0;
     // Speech queued from now on uses the voice; false (nothing changes) for a bad index.
     virtual bool setCurrentVoice(int index) = 0;
+    // Speech queued from now on is spoken at `percent` of the voice's normal speed
+    // (RateMin..RateMax) and at `percent` of full volume (0..100); values outside are
+    // brought inside.
+    virtual void setRate(int percent) = 0;
+    virtual void setVolume(int percent) = 0;
 
     // Queues `text` and returns its stream number (1, 2, ...). Without a voice the stream
     // is silent and ends at once.

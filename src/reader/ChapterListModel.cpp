@@ -41,6 +41,7 @@ void ChapterListModel::setRows(const QList<ChapterRow>& rows)
 {
     beginResetModel();
     m_rows = rows;
+    m_shownLabels.clear();
     m_now = -1;
     endResetModel();
 }
@@ -53,6 +54,13 @@ void ChapterListModel::clear()
 QString ChapterListModel::label(int row) const
 {
     return row >= 0 && row < m_rows.size() ? m_rows[row].label : QString();
+}
+
+void ChapterListModel::setShownLabels(const QStringList& labels)
+{
+    m_shownLabels = labels.size() == m_rows.size() ? labels : QStringList();
+    if (!m_rows.isEmpty())
+        emit dataChanged(index(0, LabelColumn), index(count() - 1, LabelColumn), {Qt::DisplayRole, Qt::ToolTipRole});
 }
 
 void ChapterListModel::markNowChapter(int row)
@@ -90,12 +98,12 @@ QVariant ChapterListModel::data(const QModelIndex& index, int role) const
         case RangeColumn:
             return row.range();
         case LabelColumn:
-            return row.label;
+            return m_shownLabels.isEmpty() ? row.label : m_shownLabels[index.row()];
         }
         return {};
     case Qt::ToolTipRole:
         // The list's tool tip is the label of the row under the pointer.
-        return row.label;
+        return m_shownLabels.isEmpty() ? row.label : m_shownLabels[index.row()];
     case Qt::DecorationRole:
         if (index.column() == IdColumn)
             return index.row() == m_now ? m_nowIcon : m_spaceIcon;

@@ -20,7 +20,11 @@ public:
     void clear();
     const QList<ChapterRow>& rows() const { return m_rows; }
     int count() const { return static_cast<int>(m_rows.size()); }
+    // The label as the file has it (what bookmarks hold), whatever the list shows.
     QString label(int row) const;
+    // Labels shown instead, one a row (a book shown in other characters); empty: the
+    // labels themselves. Dropped by setRows().
+    void setShownLabels(const QStringList& labels);
 
     // MarkNowChapter: `row` (0-based) becomes the one marked "NowChapter"; -1 marks none.
     void markNowChapter(int row);
@@ -33,6 +37,7 @@ public:
 
 private:
     QList<ChapterRow> m_rows;
+    QStringList m_shownLabels;
     int m_now = -1;
     QIcon m_nowIcon;
     QIcon m_spaceIcon;

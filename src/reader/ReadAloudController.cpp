@@ -1,5 +1,6 @@
 #include "reader/ReadAloudController.h"
 
+#include "app/LibraryDatabase.h"
 #include "platform/DesktopLauncher.h"
 #include "platform/SpeechEngine.h"
 #include "reader/SpokenPage.h"
@@ -9,9 +10,19 @@
 #include <QPointer>
 #include <QUrl>
 
+#include <algorithm>
+
+namespace {
+
+const QString kRateOption = QStringLiteral("voiceRate");
+const QString kVolumeOption = QStringLiteral("voiceVolume");
+
+} // namespace
+
 ReadAloudController::ReadAloudController(SpeechEngine& engine, SpokenPage& page, DesktopLauncher& desktop,
-                                         const QString& helpFile, QObject* parent)
-    : QObject(parent), m_engine(engine), m_page(page), m_desktop(desktop), m_helpFile(helpFile)
+                                         const QString& helpFile, LibraryDatabase* library, QObject* parent)
+    : QObject(parent), m_engine(engine), m_page(page), m_desktop(desktop), m_helpFile(helpFile), m_library(library),
+      m_rate(SpeechEngine::NormalRate), m_volume(SpeechEngine::FullVolume)
 {
     connect(&m_engine, &SpeechEngine::voicesChanged, this, &ReadAloudController::refreshVoices);
     connect(&m_engine, &SpeechEngine::word, this, &ReadAloudController::onWord);
@@ -64,7 +75,40 @@ void ReadAloudController::setPanelVisible(bool visible)
 void ReadAloudController::load()
 {
     m_loaded = true;
+    // A value unreadable or out of range (a hand-edited database) is brought back inside.
+    const auto stored = [this](const QString& name, int fallback, int low, int high) {
+        bool ok = false;
+        const int value = m_library ? m_library->option(name).value_or(QString()).toInt(&ok) : 0;
+        return ok ? std::clamp(value, low, high) : fallback;
+    };
+    m_rate = stored(kRateOption, SpeechEngine::NormalRate, SpeechEngine::RateMin, SpeechEngine::RateMax);
+    m_volume = stored(kVolumeOption, SpeechEngine::FullVolume, 0, SpeechEngine::FullVolume);
+    m_engine.setRate(m_rate);
+    m_engine.setVolume(m_volume);
+    emit rateVolumeChanged();
     refreshVoices();
+}
+
+void ReadAloudController::rateChosen(int percent)
+{
+    percent = std::clamp(percent, SpeechEngine::RateMin, SpeechEngine::RateMax);
+    if (percent == m_rate)
+        return;
+    m_rate = percent;
+    m_engine.setRate(percent);
+    if (m_library)
+        m_library->setOption(kRateOption, QString::number(percent));
+}
+
+void ReadAloudController::volumeChosen(int percent)
+{
+    percent = std::clamp(percent, 0, SpeechEngine::FullVolume);
+    if (percent == m_volume)
+        return;
+    m_volume = percent;
+    m_engine.setVolume(percent);
+    if (m_library)
+        m_library->setOption(kVolumeOption, QString::number(percent));
 }
 
 void ReadAloudController::refreshVoices()

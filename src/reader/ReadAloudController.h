@@ -7,6 +7,7 @@
 #include <QStringList>
 
 class DesktopLauncher;
+class LibraryDatabase;
 class SpeechEngine;
 class SpokenPage;
 
@@ -26,10 +27,11 @@ public:
     static constexpr int ImagePause = 9;
 
     ReadAloudController(SpeechEngine& engine, SpokenPage& page, DesktopLauncher& desktop, const QString& helpFile,
-                        QObject* parent = nullptr);
+                        LibraryDatabase* library = nullptr, QObject* parent = nullptr);
 
     // Form_Load step 7: lists the voices in Combo1 and makes the starting voice current,
-    // now or as soon as the engine has listed its voices.
+    // now or as soon as the engine has listed its voices. The stored speed and volume
+    // are handed to the engine.
     void load();
 
     // Toolbar2 buttons 11 to 14 ("语音朗读" in the reading menu does what 11 does).
@@ -40,6 +42,12 @@ public:
     // Combo1_Click with the chosen entry; Combo1 losing the focus.
     void voiceChosen(int entry);
     void voiceListLostFocus();
+    // The voice panel's speed (percent of normal) and volume sliders: used from the next
+    // text handed to the engine on, and kept for the next start.
+    void rateChosen(int percent);
+    void volumeChosen(int percent);
+    int rate() const { return m_rate; }
+    int volume() const { return m_volume; }
     // The boss key hid (true) or brought back (false) the windows: speech pauses meanwhile.
     void setWindowsHidden(bool hidden);
 
@@ -62,6 +70,8 @@ signals:
     void voiceListFocusRequested();
     // Combo1 is to be filled again (entries and current entry).
     void voiceEntriesChanged();
+    // The stored speed and volume were loaded.
+    void rateVolumeChanged();
     // Button 14 found no browser to show the help page `file`: it is for a window of the
     // reader's own.
     void helpPageUnopened(const QString& file);
@@ -79,6 +89,9 @@ private:
     SpokenPage& m_page;
     DesktopLauncher& m_desktop;
     QString m_helpFile;
+    LibraryDatabase* m_library;
+    int m_rate;
+    int m_volume;
     State m_state = State::Idle;
     VoiceChoice m_voices; // Combo1's entries and the engine's voice of each
     bool m_loaded = false;

@@ -75,7 +75,17 @@ void ReadingController::onScanned(quint64 generation, const ChapterScan& scan, c
     // chapter change never mixes the labels of one book with the row of another.
     m_scan = scan;
     m_state.currentBookPath = scan.path;
+    ChineseConversion::Mode mode = ChineseConversion::Mode::None;
+    if (m_state.library) {
+        mode = ChineseConversion::modeFromName(
+            m_state.library->option(conversionOptionName(scan.path)).value_or(QString()));
+    }
+    if (mode != m_mode) {
+        m_mode = mode;
+        emit conversionModeChanged(mode);
+    }
     m_model.setRows(m_scan.rows);
+    showLabels();
     emit chapterListFilled();
 
     int row = 0;
@@ -110,9 +120,57 @@ void ReadingController::showSelected()
         return;
     m_model.markNowChapter(m_selected);
     emit selectedRowChanged(m_selected); // the list scrolls the row into view
-    const QString text = readChapterHtml(m_scan, m_selected);
+    const QString text = shownText(readChapterHtml(m_scan, m_selected));
     m_display.showChapterHtml(m_state.chapterHeaderHtml + text + m_state.chapterFooterHtml, m_state.bannerHtml);
     emit chapterShown(m_selected);
+}
+
+QString ReadingController::conversionOptionName(const QString& bookPath)
+{
+    return QStringLiteral("convert:") + bookPath;
+}
+
+QString ReadingController::shownText(const QString& text)
+{
+    if (m_mode == ChineseConversion::Mode::None)
+        return text;
+    if (!m_conversion)
+        m_conversion = std::make_unique<ChineseConversion>();
+    const QString shown = m_conversion->convert(text, m_mode);
+    const QString problem = m_conversion->takeProblem();
+    if (!problem.isEmpty())
+        m_dialogs.message(problem, Dialogs::programTitle(), Dialogs::Exclamation);
+    return shown;
+}
+
+void ReadingController::setConversionMode(ChineseConversion::Mode mode)
+{
+    if (m_scan.path.isEmpty()) {
+        emit conversionModeChanged(m_mode); // no book listed: the menu shows what holds
+        return;
+    }
+    if (mode == m_mode)
+        return;
+    m_mode = mode;
+    if (m_state.library)
+        m_state.library->setOption(conversionOptionName(m_scan.path), ChineseConversion::modeName(mode));
+    emit conversionModeChanged(mode);
+    showLabels();
+    showSelected();
+}
+
+void ReadingController::showLabels()
+{
+    if (m_mode == ChineseConversion::Mode::None) {
+        m_model.setShownLabels({});
+        return;
+    }
+    // One conversion for the whole list: a label is one line of the file.
+    QStringList labels;
+    labels.reserve(m_scan.rows.size());
+    for (const ChapterRow& row : m_scan.rows)
+        labels.append(row.label);
+    m_model.setShownLabels(shownText(labels.join(QLatin1Char('\n'))).split(QLatin1Char('\n')));
 }
 
 void ReadingController::changeChapter(int keyCode)

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "reader/ChineseConversion.h"
 #include "reader/text/ChapterScan.h"
 
 #include <QObject>
 #include <QString>
+
+#include <memory>
 
 class ChapterDisplay;
 class ChapterListModel;
@@ -46,6 +49,15 @@ public:
     QString bookPath() const { return m_scan.path; }
     const ChapterScan& scan() const { return m_scan; }
 
+    // The listed book shown in simplified or traditional characters (the page's text, so
+    // also what is searched and read aloud). Kept per book; chapter labels stay as the
+    // file has them, so a bookmark finds its chapter in any mode.
+    ChineseConversion::Mode conversionMode() const { return m_mode; }
+    void setConversionMode(ChineseConversion::Mode mode);
+    // A label (or any text) in the characters the book is shown in.
+    QString shownText(const QString& text);
+    static QString conversionOptionName(const QString& bookPath);
+
 signals:
     void scanningChanged(bool scanning, const QString& path);
     // The chapter list was refilled: the page shows the list pane (splitter action 1).
@@ -54,8 +66,10 @@ signals:
     void selectedRowChanged(int row);
     // The row handed to the page (before the page has finished drawing it).
     void chapterShown(int row);
+    void conversionModeChanged(ChineseConversion::Mode mode);
 
 private:
+    void showLabels();
     void onScanned(quint64 generation, const ChapterScan& scan, const QString& bookmark);
 
     AppState& m_state;
@@ -63,6 +77,8 @@ private:
     ChapterListModel& m_model;
     ChapterDisplay& m_display;
     ChapterScan m_scan;
+    std::unique_ptr<ChineseConversion> m_conversion; // made when first needed
+    ChineseConversion::Mode m_mode = ChineseConversion::Mode::None;
     int m_selected = -1;
     quint64 m_generation = 0;
     bool m_scanning = false;

@@ -19,6 +19,7 @@
 #include "reader/WebSpokenPage.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QFrame>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -48,7 +49,8 @@ ReadingPage::ReadingPage(AppServices& services, ReaderNavigator& navigator, QWid
     m_opener = std::make_unique<BookOpener>(services, navigator);
     m_spoken = std::make_unique<WebSpokenPage>(m_view);
     m_readAloud = std::make_unique<ReadAloudController>(services.speech, *m_spoken, services.desktop,
-                                                        ReadAloudController::helpFileIn(services.state.programFolder));
+                                                        ReadAloudController::helpFileIn(services.state.programFolder),
+                                                        services.state.library);
 
     buildMenus();
     buildToolbar();
@@ -133,6 +135,7 @@ void ReadingPage::buildMenus()
         QAction* action = m_readMenu->addAction(QString::fromUtf8(item.caption));
         action->setObjectName(QString::fromLatin1(item.name));
     }
+    buildConversionMenu();
     // "共享本书到网络" is wired by sharing.
     connect(m_readMenu->findChild<QAction*>(QStringLiteral("Menue_VoiceRead")), &QAction::triggered, this,
             [this] { toolbarButtonClick(11); });
@@ -142,6 +145,32 @@ void ReadingPage::buildMenus()
             &ReadingPage::gotoBookmark);
     connect(m_readMenu->findChild<QAction*>(QStringLiteral("Menue_Find")), &QAction::triggered, this,
             &ReadingPage::openFind);
+}
+
+void ReadingPage::buildConversionMenu()
+{
+    QMenu* menu = m_readMenu->addMenu(QStringLiteral("繁简转换"));
+    menu->setObjectName(QStringLiteral("Menue_Convert"));
+    menu->menuAction()->setObjectName(QStringLiteral("Menue_Convert"));
+    auto* group = new QActionGroup(menu);
+    const struct {
+        const char* name;
+        const char* caption;
+        ChineseConversion::Mode mode;
+    } items[] = {{"Menue_ConvertNone", "不转换", ChineseConversion::Mode::None},
+                 {"Menue_ConvertSimplified", "转为简体", ChineseConversion::Mode::ToSimplified},
+                 {"Menue_ConvertTraditional", "转为繁体", ChineseConversion::Mode::ToTraditional}};
+    for (const auto& item : items) {
+        QAction* action = menu->addAction(QString::fromUtf8(item.caption));
+        action->setObjectName(QString::fromLatin1(item.name));
+        action->setCheckable(true);
+        action->setChecked(item.mode == ChineseConversion::Mode::None);
+        group->addAction(action);
+        const ChineseConversion::Mode mode = item.mode;
+        connect(action, &QAction::triggered, this, [this, mode] { m_controller->setConversionMode(mode); });
+        connect(m_controller.get(), &ReadingController::conversionModeChanged, action,
+                [action, mode](ChineseConversion::Mode now) { action->setChecked(now == mode); });
+    }
 }
 
 void ReadingPage::buildToolbar()

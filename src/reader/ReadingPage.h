@@ -85,6 +85,7 @@ protected:
 private:
     void buildToolbar();
     void buildMenus();
+    void buildConversionMenu();
     void buildList();
     void bindReadAloud();
     void placeVoicePanel();

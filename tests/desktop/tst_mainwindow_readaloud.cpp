@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QSlider>
 #include <QtTest>
 
 // Reading aloud in the main window: the voice list filled at load, and the boss key
@@ -24,6 +25,7 @@ private Q_SLOTS:
     void cleanup();
     void loadListsVoicesWithMandarinCurrent();
     void bossKeyPausesAndResumesSpeech();
+    void rateAndVolumeReachTheEngineAndAreKept();
 
 private:
     std::unique_ptr<ReadingFixture> m_fx;
@@ -85,6 +87,21 @@ void TestMainWindowReadAloud::bossKeyPausesAndResumesSpeech()
     QCOMPARE(m_fx->speech.pauses, 1);
     QCOMPARE(m_fx->speech.resumes, 1);
     QCOMPARE(page->toolbarButton(11)->toolTip(), QStringLiteral("暂停朗读"));
+}
+
+void TestMainWindowReadAloud::rateAndVolumeReachTheEngineAndAreKept()
+{
+    // A library without stored values starts at the normal speed and full volume.
+    QCOMPARE(m_fx->speech.rates, QList<int>{100});
+    QCOMPARE(m_fx->speech.volumes, QList<int>{100});
+    VoicePanel* panel = m_window->readingPage()->voicePanel();
+    QCOMPARE(panel->rateSlider()->value(), 100);
+    panel->rateSlider()->setValue(150);
+    panel->volumeSlider()->setValue(40);
+    QCOMPARE(m_fx->speech.rates.last(), 150);
+    QCOMPARE(m_fx->speech.volumes.last(), 40);
+    QCOMPARE(m_fx->library.option(QStringLiteral("voiceRate")).value_or(QString()), QStringLiteral("150"));
+    QCOMPARE(m_fx->library.option(QStringLiteral("voiceVolume")).value_or(QString()), QStringLiteral("40"));
 }
 
 QTEST_MAIN(TestMainWindowReadAloud)

@@ -28,6 +28,8 @@ public:
         voiceChanges.append(index);
         return true;
     }
+    void setRate(int percent) override { rates.append(percent); }
+    void setVolume(int percent) override { volumes.append(percent); }
     int speak(const QString& text, int flags) override
     {
         if (flags & PurgeBeforeSpeak)
@@ -84,6 +86,8 @@ public:
 
     QList<Call> calls;
     QList<int> voiceChanges;
+    QList<int> rates;
+    QList<int> volumes;
     int purges = 0;
     int pauses = 0;
     int resumes = 0;

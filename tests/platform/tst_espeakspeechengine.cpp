@@ -35,6 +35,7 @@ private Q_SLOTS:
     void purgeEndsTheStream();
     void streamsEndInTurnEmptyAtOnce();
     void voiceChangeReachesSynthesis();
+    void rateReachesSynthesis();
     void closingWhileSpeakingIsPrompt();
 
 private:
@@ -373,6 +374,31 @@ void TestEspeakSpeechEngine::voiceChangeReachesSynthesis()
     for (const QList<QVariant>& w : heard)
         spoken << text.mid(w.at(1).toInt(), w.at(2).toInt());
     QCOMPARE(spoken, (QStringList{"read", "this"}));
+}
+
+void TestEspeakSpeechEngine::rateReachesSynthesis()
+{
+    auto engine = makeEngine();
+    if (!engine)
+        QSKIP("espeak-ng has no voices here");
+    engine->setCurrentVoice(voiceIndex(*engine, QStringLiteral("sit/cmn")));
+    // From the first word to the last, at the slowest and then the fastest speed.
+    const auto span = [&engine](int rate) -> qint64 {
+        engine->setRate(rate);
+        QList<qint64> times;
+        QElapsedTimer clock;
+        clock.start();
+        QSignalSpy ended(engine.get(), &SpeechEngine::endStream);
+        const QMetaObject::Connection c =
+            connect(engine.get(), &SpeechEngine::word, engine.get(), [&] { times << clock.elapsed(); });
+        engine->speak(QStringLiteral("一二三四五"), SpeechEngine::SpeakAsync);
+        const bool done = QTest::qWaitFor([&] { return ended.size() == 1; }, 20000);
+        disconnect(c);
+        return done && times.size() == 5 ? times.last() - times.first() : qint64(-1);
+    };
+    const qint64 slow = span(SpeechEngine::RateMin);
+    const qint64 fast = span(SpeechEngine::RateMax);
+    QVERIFY2(fast > 0 && slow > 0 && fast * 2 < slow, qPrintable(QStringLiteral("%1 %2").arg(fast).arg(slow)));
 }
 
 void TestEspeakSpeechEngine::closingWhileSpeakingIsPrompt()

@@ -1,3 +1,4 @@
+#include "app/LibraryDatabase.h"
 #include "reader/ReadAloudController.h"
 #include "reader/SpokenPage.h"
 
@@ -5,6 +6,7 @@
 #include "FakeSpeechEngine.h"
 
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -55,6 +57,8 @@ private Q_SLOTS:
     void voicesListedAfterLoad();
     void noVoicesStillEnds();
     void bossKeyPausesWhileHidden();
+    void storedRateAndVolumeAtLoad_data();
+    void storedRateAndVolumeAtLoad();
 
 private:
     // Button 11 from idle with the page answering `text`; returns the stream spoken.
@@ -338,6 +342,40 @@ void TestReadAloud::bossKeyPausesWhileHidden()
     QVERIFY(m_engine->isPaused());
     m_ctl->setWindowsHidden(false);
     QVERIFY(!m_engine->isPaused());
+}
+
+void TestReadAloud::storedRateAndVolumeAtLoad_data()
+{
+    QTest::addColumn<QString>("storedRate");
+    QTest::addColumn<QString>("storedVolume");
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("volume");
+    QTest::newRow("never stored") << QString() << QString() << 100 << 100;
+    QTest::newRow("stored") << QStringLiteral("150") << QStringLiteral("40") << 150 << 40;
+    QTest::newRow("out of range") << QStringLiteral("999") << QStringLiteral("-5") << 250 << 0;
+    QTest::newRow("not a number") << QStringLiteral("快") << QStringLiteral("") << 100 << 100;
+}
+
+void TestReadAloud::storedRateAndVolumeAtLoad()
+{
+    QFETCH(QString, storedRate);
+    QFETCH(QString, storedVolume);
+    QFETCH(int, rate);
+    QFETCH(int, volume);
+    QTemporaryDir dir;
+    LibraryDatabase library(QStringLiteral("read-aloud-options"));
+    library.open(dir.filePath(QStringLiteral("Data.db")));
+    QVERIFY(library.isOpen());
+    if (!storedRate.isNull()) {
+        QVERIFY(library.setOption(QStringLiteral("voiceRate"), storedRate));
+        QVERIFY(library.setOption(QStringLiteral("voiceVolume"), storedVolume));
+    }
+    FakeSpeechEngine engine;
+    ReadAloudController ctl(engine, *m_page, *m_desktop, QString(), &library);
+    ctl.load();
+    QCOMPARE(engine.rates, QList<int>{rate});
+    QCOMPARE(engine.volumes, QList<int>{volume});
+    QCOMPARE(ctl.rate(), rate);
 }
 
 QTEST_MAIN(TestReadAloud)

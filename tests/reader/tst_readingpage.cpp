@@ -54,6 +54,7 @@ private Q_SLOTS:
     void contentFoundInBothCases();
     void bookTextIsNotRunAsHtml();
     void splitterButtons();
+    void traditionalCharactersPerBook();
 
 private:
     void openBook(const QString& path, const QString& bookmark = QString());
@@ -151,10 +152,11 @@ void TestReadingPage::toolbarButtonsAndMenus()
         names << a->objectName();
         captions << a->text();
     }
-    QCOMPARE(names, QStringList({"Menue_VoiceRead", "Menue_InsertSQ", "Menue_GotoSQ", "Menue_Find", "ShareThisBook"}));
+    QCOMPARE(names, QStringList({"Menue_VoiceRead", "Menue_InsertSQ", "Menue_GotoSQ", "Menue_Find", "ShareThisBook",
+                                 "Menue_Convert"}));
     QCOMPARE(captions,
              QStringList({QStringLiteral("语音朗读"), QStringLiteral("添加书签"), QStringLiteral("跳转到书签"),
-                          QStringLiteral("查找内容"), QStringLiteral("共享本书到网络")}));
+                          QStringLiteral("查找内容"), QStringLiteral("共享本书到网络"), QStringLiteral("繁简转换")}));
     // The browser's own menu never shows: a right click in the page opens Menue_ReadPage.
     QCOMPARE(view()->contextMenuPolicy(), Qt::CustomContextMenu);
     emit view()->customContextMenuRequested(QPoint(20, 20));
@@ -758,6 +760,47 @@ void TestReadingPage::splitterButtons()
     QVERIFY(m_page->chapterList()->isVisible());
     QCOMPARE(view()->width(), withList);
     QVERIFY(!show->isVisible());
+}
+
+void TestReadingPage::traditionalCharactersPerBook()
+{
+    const QString path = m_fx->writeBook(QStringLiteral("convert.txt"),
+                                         QStringLiteral("书\n第1章 开始\n汉字\n第2章 头发\n以后他的头发白了\n"));
+    m_fx->library.insertBook(QStringLiteral("其他分类"), QStringLiteral("书"), QStringLiteral("佚名"), path);
+    m_fx->library.setBookmark(path, QStringLiteral("第2章 头发"));
+    openBook(path, QStringLiteral("第2章 头发"));
+    waitShown(2);
+    auto* menu = m_page->readMenu()->findChild<QMenu*>(QStringLiteral("Menue_Convert"));
+    QVERIFY(menu);
+    QVERIFY(menu->findChild<QAction*>(QStringLiteral("Menue_ConvertNone"))->isChecked());
+
+    QSignalSpy shown(&controller(), &ReadingController::chapterShown);
+    menu->findChild<QAction*>(QStringLiteral("Menue_ConvertTraditional"))->trigger();
+    QCOMPARE(shown.count(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(txtHtml(view()).contains(QStringLiteral("以後他的頭髮白了")), 5000);
+    QVERIFY(menu->findChild<QAction*>(QStringLiteral("Menue_ConvertTraditional"))->isChecked());
+    // The list shows the converted label; bookmarks keep the file's own.
+    const QModelIndex label = m_page->chapterModel().index(2, ChapterListModel::LabelColumn);
+    QCOMPARE(label.data().toString(), QStringLiteral("第2章 頭髮"));
+    QCOMPARE(controller().selectedLabel(), QStringLiteral("第2章 头发"));
+    m_page->readMenu()->findChild<QAction*>(QStringLiteral("Menue_InsertSQ"))->trigger();
+    QCOMPARE(m_fx->library.bookByPath(path)->marke, QStringLiteral("第2章 头发"));
+
+    // Read-aloud speaks what the page shows.
+    m_page->toolbarButton(11)->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(m_fx->speech.calls.size(), 1, 5000);
+    QVERIFY(m_fx->speech.lastCall().text.contains(QStringLiteral("頭髮")));
+
+    // Another book is shown as its file has it; reopening the first brings the choice
+    // back, and its bookmark still finds its chapter.
+    openBook(m_fx->writeChapters(QStringLiteral("plain.txt"), 1));
+    QVERIFY(menu->findChild<QAction*>(QStringLiteral("Menue_ConvertNone"))->isChecked());
+    QCOMPARE(m_page->chapterModel().index(1, ChapterListModel::LabelColumn).data().toString(),
+             QStringLiteral("第1章 标题1"));
+    openBook(path, m_fx->library.bookByPath(path)->marke);
+    QCOMPARE(controller().selectedRow(), 2);
+    QTRY_VERIFY_WITH_TIMEOUT(txtHtml(view()).contains(QStringLiteral("以後他的頭髮白了")), 5000);
+    QVERIFY(menu->findChild<QAction*>(QStringLiteral("Menue_ConvertTraditional"))->isChecked());
 }
 
 QTEST_MAIN(TestReadingPage)

@@ -43,6 +43,7 @@ private Q_SLOTS:
     void refusedLists();
     void namesLikeTheStagingNames_data();
     void namesLikeTheStagingNames();
+    void unwritableInstallChangesNothing();
     void window();
 
 private:
@@ -479,6 +480,30 @@ void TestUpdater::namesLikeTheStagingNames()
         QCOMPARE(readAll(home(name)), "new " + name.toUtf8());
     names.sort();
     QCOMPARE(QDir(m_home->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), names);
+}
+
+// An installed reader the user may not change: the updater names the folder it may not write
+// (for a folder still to be made, the nearest one that exists) and neither downloads nor
+// touches a file, not even those it could write. (As root every folder is writable, so the
+// check is told which one is not.)
+void TestUpdater::unwritableInstallChangesNothing()
+{
+    QVERIFY(QDir(m_home->path()).mkpath(QStringLiteral("lib")));
+    setLists(m_server->base() + "/files/update/x.txt||" + m_server->base() + "/files/update/y.txt", "\\||\\lib\\new\\");
+    auto updater = controller();
+    const QString locked = home("lib");
+    updater->setWritableCheck([&](const QString& path) { return QDir::cleanPath(path) != locked; });
+    updater->start();
+    QTRY_COMPARE_WITH_TIMEOUT(updater->commandCaption(), QStringLiteral("开始更新"), 10000);
+    QCOMPARE(updater->log().mid(1),
+             QStringList({QStringLiteral("共检查到：2个更新!"), QStringLiteral("没有写入权限：") + locked,
+                          QStringLiteral("当前用户不能修改软件所在的目录，无法自动更新，没有下载任何文件。"
+                                         "请通过系统的软件包管理器更新，或由有权限的用户运行升级程序。")}));
+    QVERIFY(updater->rows().isEmpty());
+    QCOMPARE(m_dialogs.count(), 0);
+    QCOMPARE(leftovers(), QStringList());
+    QCOMPARE(QDir(m_home->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList{QStringLiteral("lib")});
 }
 
 void TestUpdater::window()

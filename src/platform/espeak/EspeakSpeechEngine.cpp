@@ -8,6 +8,8 @@
 #include <QMediaDevices>
 #include <QMetaObject>
 
+#include <algorithm>
+
 namespace {
 // How far synthesis may run ahead of playback: enough to ride out a busy moment, small
 // enough that a long chapter never sits in memory as sound.
@@ -78,6 +80,22 @@ bool EspeakSpeechEngine::setCurrentVoice(int index)
     QMetaObject::invokeMethod(
         synthesizer, [synthesizer, id] { synthesizer->setVoice(id); }, Qt::QueuedConnection);
     return true;
+}
+
+void EspeakSpeechEngine::setRate(int percent)
+{
+    EspeakSynthesizer* synthesizer = m_synthesizer;
+    const int rate = std::clamp(percent, RateMin, RateMax);
+    QMetaObject::invokeMethod(
+        synthesizer, [synthesizer, rate] { synthesizer->setRate(rate); }, Qt::QueuedConnection);
+}
+
+void EspeakSpeechEngine::setVolume(int percent)
+{
+    EspeakSynthesizer* synthesizer = m_synthesizer;
+    const int volume = std::clamp(percent, 0, FullVolume);
+    QMetaObject::invokeMethod(
+        synthesizer, [synthesizer, volume] { synthesizer->setVolume(volume); }, Qt::QueuedConnection);
 }
 
 int EspeakSpeechEngine::speak(const QString& text, int flags)

@@ -27,6 +27,8 @@ public:
     QList<SpeechVoice> voices() const override { return m_voices; }
     int currentVoice() const override { return m_current; }
     bool setCurrentVoice(int index) override;
+    void setRate(int percent) override;
+    void setVolume(int percent) override;
     int speak(const QString& text, int flags) override;
     void purge() override;
     void pause() override;

@@ -14,6 +14,9 @@
 
 namespace {
 
+// The library's own speed for a voice at its normal rate.
+constexpr int kNormalWordsPerMinute = 175;
+
 // The library keeps one global state: every call goes through this lock, and the callback
 // finds the synthesis it belongs to here.
 std::mutex& libraryLock()
@@ -219,6 +222,9 @@ void EspeakSynthesizer::synthesize(quint64 generation, int stream, const QString
             s.words = &words;
             s.firstSamples = &firstSamples;
             std::lock_guard lock(libraryLock());
+            // Set for every piece: another voice chosen meanwhile brings its own defaults.
+            espeak_SetParameter(espeakRATE, kNormalWordsPerMinute * m_rate / 100, 0);
+            espeak_SetParameter(espeakVOLUME, m_volume, 0);
             g_current = &s;
             // Each piece ends a sentence or a clause: keep the pause after it.
             espeak_Synth(utf8.constData(), utf8.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8 | espeakENDPAUSE,

@@ -33,6 +33,9 @@ public slots:
     // Loads the library's data and lists its voices (voicesListed, also on failure).
     void initialize();
     void setVoice(const QString& id);
+    // Percent of the normal speed and of full volume, for the pieces synthesised next.
+    void setRate(int percent) { m_rate = percent; }
+    void setVolume(int percent) { m_volume = percent; }
     // Speaks `text` into the timeline as `stream`, then marks the stream's end there. A
     // stale `generation` (purged meanwhile) is skipped; a purge during synthesis stops it.
     void synthesize(quint64 generation, int stream, const QString& text);
@@ -45,4 +48,6 @@ signals:
 private:
     SpeechTimeline& m_timeline;
     bool m_ready = false;
+    int m_rate = 100;
+    int m_volume = 100;
 };

@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QHash>
 
+#include <unistd.h>
+
 namespace {
 
 // Why an entry may not be used, or an empty text when it may.
@@ -93,4 +95,28 @@ UpdatePlan UpdatePlan::make(const QString& programFolder, const QString& downloa
         }
     }
     return plan;
+}
+
+bool UpdatePlan::folderWritable(const QString& folder)
+{
+    return ::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0;
+}
+
+QStringList UpdatePlan::unwritableFolders(const QString& programFolder, const QList<UpdateFile>& files,
+                                          const std::function<bool(const QString&)>& writable)
+{
+    const QString root = QDir::cleanPath(programFolder);
+    QStringList folders{root};
+    for (const UpdateFile& file : files) {
+        QString dir = QFileInfo(file.target).path();
+        while (dir.size() > root.size() && !QFileInfo(dir).isDir())
+            dir = QFileInfo(dir).path();
+        if (!folders.contains(dir))
+            folders.append(dir);
+    }
+    QStringList refused;
+    for (const QString& folder : std::as_const(folders))
+        if (!writable(folder))
+            refused.append(folder);
+    return refused;
 }

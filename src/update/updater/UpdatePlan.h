@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // One file the service lists: where it comes from and where it goes.
 struct UpdateFile {
     QString url;
@@ -32,6 +34,14 @@ struct UpdatePlan {
     bool usable() const { return listsMatch() && !tooLong() && refused.isEmpty(); }
 
     static UpdatePlan make(const QString& programFolder, const QString& downloadlist, const QString& savepathlist);
+    // The folders this update would have to change and this user may not write, the program
+    // folder first (the staging folder lives there): for each target, the nearest folder that
+    // exists on its way. An installed reader under /usr is the usual case; its user is told and
+    // nothing is downloaded. `writable` is folderWritable unless a test says otherwise.
+    static QStringList unwritableFolders(const QString& programFolder, const QList<UpdateFile>& files,
+                                         const std::function<bool(const QString&)>& writable = folderWritable);
+    // access(2): what this user may do, a read-only mount included.
+    static bool folderWritable(const QString& folder);
     // Entries of a "||" list; an empty list has none.
     static QStringList entries(const QString& list);
     // GetFileName: the part after the last "/".

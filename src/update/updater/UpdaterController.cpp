@@ -9,6 +9,7 @@
 #include "update/UpdateInfo.h"
 #include "update/updater/UpdatePlan.h"
 
+#include <QDir>
 #include <QtConcurrent/QtConcurrentRun>
 
 UpdaterController::UpdaterController(QNetworkAccessManager& network, Dialogs& dialogs, Clock& clock,
@@ -138,6 +139,15 @@ void UpdaterController::getNetInfo(const ServiceReply& reply)
     }
     if (plan.files.isEmpty()) {
         onAllComplete({QString()});
+        return;
+    }
+    const QStringList locked = UpdatePlan::unwritableFolders(m_programFolder, plan.files, m_writable);
+    if (!locked.isEmpty()) {
+        for (const QString& folder : locked)
+            append(QStringLiteral("没有写入权限：%1").arg(QDir::toNativeSeparators(folder)));
+        append(QStringLiteral("当前用户不能修改软件所在的目录，无法自动更新，没有下载任何文件。"
+                              "请通过系统的软件包管理器更新，或由有权限的用户运行升级程序。"));
+        stopped();
         return;
     }
     if (!m_staging.open()) {

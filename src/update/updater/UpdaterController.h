@@ -1,6 +1,7 @@
 #pragma once
 
 #include "update/UpdateStaging.h"
+#include "update/updater/UpdatePlan.h"
 
 #include <QFutureWatcher>
 #include <QHash>
@@ -8,6 +9,8 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 class Clock;
 class Dialogs;
@@ -42,6 +45,9 @@ public:
     void start();
     // Command1_Click: "取消更新" cancels every download; "开始更新" checks again.
     void command1Click();
+
+    // Whether this user may change a folder; UpdatePlan::folderWritable unless a test says otherwise.
+    void setWritableCheck(std::function<bool(const QString&)> check) { m_writable = std::move(check); }
 
     QString commandCaption() const { return m_caption; }
     bool commandEnabled() const { return m_enabled; }
@@ -101,6 +107,7 @@ private:
     QString m_programFolder;
     QString m_serviceBase;
     QString m_commandLine;
+    std::function<bool(const QString&)> m_writable = UpdatePlan::folderWritable;
     RequestSlot* m_request = nullptr;
     Downloader* m_downloader = nullptr;
     UpdateStaging m_staging;
