@@ -4,6 +4,7 @@
 #include "FuzzCheck.h"
 #include "reader/text/ChapterListing.h"
 #include "reader/text/ChapterScan.h"
+#include "reader/text/EncodingDetector.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -82,13 +83,13 @@ Lines countLines(const QByteArray& bytes, qint64 start, int unit, bool bigEndian
 
 // The book with every LF unit made a CR, as old Mac files end their lines; empty when the book
 // has no LF or a CR of its own.
-QByteArray crForLf(const QByteArray& bytes, TextEncoding encoding)
+QByteArray crForLf(const QByteArray& bytes, TextEncoding encoding, qint64 start)
 {
     const int unit = lineUnitSize(encoding);
     const bool bigEndian = encoding == TextEncoding::Utf16BE;
     QByteArray out = bytes;
     bool changed = false;
-    for (qint64 i = bomLength(encoding); i + unit <= out.size(); i += unit) {
+    for (qint64 i = start; i + unit <= out.size(); i += unit) {
         if (unitIs(out, i, unit, bigEndian, '\r'))
             return {};
         if (unitIs(out, i, unit, bigEndian, '\n')) {
@@ -109,7 +110,7 @@ qint64 units(const QStringList& lines)
 
 void checkWholeRows(const QByteArray& bytes, const ChapterScan& scan)
 {
-    const qint64 start = bomLength(scan.encoding);
+    const qint64 start = EncodingDetector::detect(bytes).start; // past a byte-order mark
     const Lines lines = countLines(bytes, start, lineUnitSize(scan.encoding), scan.encoding == TextEncoding::Utf16BE);
     FUZZ_CHECK(scan.lineCount == lines.count, "lines counted as the file has them");
     FUZZ_CHECK(scan.rows.isEmpty() == (lines.count == 0), "rows exactly when there are lines");
@@ -224,7 +225,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (encodingFromBom(bytes.constData(), bytes.size(), bomEncoding))
         FUZZ_CHECK(scan.encoding == bomEncoding, "a byte-order mark names the encoding");
     else
-        FUZZ_CHECK(scan.encoding == detectEncoding(bytes), "streamed and whole-file detection agree");
+        FUZZ_CHECK(scan.encoding == EncodingDetector::detect(bytes).encoding,
+                   "streamed and whole-file detection agree");
     checkWholeRows(bytes, scan);
 
     // A small line buffer gives the same rows; only row 1's label, the start of line 0, is
@@ -249,7 +251,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     checkParts(bytes, scan, parts, small.partBytes);
 
     // Old Mac line ends: the book with every LF made a CR has the same rows, parts and text.
-    const QByteArray crCopy = crForLf(bytes, scan.encoding);
+    const QByteArray crCopy = crForLf(bytes, scan.encoding, EncodingDetector::detect(bytes).start);
     if (!crCopy.isEmpty()) {
         const QList<QStringList> wholeText = firstRowsText(scan);
         const QList<QStringList> partsText = firstRowsText(parts);

@@ -699,3 +699,51 @@ QString LibraryDatabase::shelfTimeText(const QDateTime& when)
         return QString();
     return when.toString(QStringLiteral("yyyy/M/d hh:mm"));
 }
+
+// --- BookEncoding ---
+
+std::optional<QString> LibraryDatabase::bookEncoding(const QString& path)
+{
+    beginCall();
+    QSqlQuery q(connection());
+    // A library from before the table: no book has a choice yet.
+    if (!q.prepare(QStringLiteral("SELECT Encoding FROM BookEncoding WHERE Path = ?"))) {
+        if (!q.lastError().text().contains(QLatin1String("no such table")))
+            fail(q);
+        return std::nullopt;
+    }
+    q.addBindValue(text(path));
+    if (!q.exec()) {
+        fail(q);
+        return std::nullopt;
+    }
+    if (!q.next()) {
+        if (q.lastError().isValid())
+            fail(q);
+        return std::nullopt;
+    }
+    return q.value(0).toString();
+}
+
+bool LibraryDatabase::setBookEncoding(const QString& path, const QString& encoding)
+{
+    beginCall();
+    if (!mayWrite())
+        return false;
+    QSqlDatabase db = connection();
+    QSqlQuery create(db);
+    if (!create.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS BookEncoding ("
+                                    "Path TEXT PRIMARY KEY NOT NULL, Encoding TEXT NOT NULL DEFAULT '')")))
+        return fail(create);
+    QSqlQuery q(db);
+    if (encoding.isEmpty()) {
+        q.prepare(QStringLiteral("DELETE FROM BookEncoding WHERE Path = ?"));
+        q.addBindValue(text(path));
+    } else {
+        q.prepare(QStringLiteral("INSERT INTO BookEncoding (Path, Encoding) VALUES (?, ?) "
+                                 "ON CONFLICT(Path) DO UPDATE SET Encoding = excluded.Encoding"));
+        q.addBindValue(text(path));
+        q.addBindValue(text(encoding));
+    }
+    return q.exec() || fail(q);
+}

@@ -96,6 +96,12 @@ public:
 
     QSqlDatabase connection() const;
 
+    // --- BookEncoding: the text encoding the user chose for a book, by path ---
+    // Made by the first write, as ReaderOption is, so a library of an earlier release opens
+    // unchanged. Nothing for a book without a choice; an empty `encoding` drops the choice.
+    std::optional<QString> bookEncoding(const QString& path);
+    bool setBookEncoding(const QString& path, const QString& encoding);
+
 private:
     OpenResult createFromSchema(const QString& filePath);
     OpenResult checkTables();

@@ -5,6 +5,7 @@
 #include "platform/Dialogs.h"
 #include "reader/ChapterDisplay.h"
 #include "reader/ChapterListModel.h"
+#include "reader/text/EncodingDetector.h"
 
 #include <QFileInfo>
 #include <QFutureWatcher>
@@ -36,7 +37,15 @@ void ReadingController::getChapter(const QString& path, const QString& bookmark)
     });
     // A 60 MB book takes a noticeable while to scan: the window stays responsive and the
     // rows arrive when the scan is done.
-    watcher->setFuture(QtConcurrent::run([path] { return getChapterRows(path); }));
+    // A book the user chose an encoding for is read in it; any other is detected.
+    ScanLimits limits;
+    TextEncoding chosen = TextEncoding::Utf8;
+    if (m_state.library) {
+        if (const std::optional<QString> name = m_state.library->bookEncoding(path);
+            name && EncodingDetector::fromName(*name, chosen))
+            limits.encoding = chosen;
+    }
+    watcher->setFuture(QtConcurrent::run([path, limits] { return getChapterRows(path, limits); }));
 }
 
 void ReadingController::onScanned(quint64 generation, const ChapterScan& scan, const QString& bookmark)

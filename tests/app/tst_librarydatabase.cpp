@@ -411,8 +411,8 @@ void TestLibraryDatabase::settingsRoundTrip()
     QCOMPARE(q.value(0).toInt(), 1);
 }
 
-// A library of today's shape opens unchanged; the first option written adds its table and
-// every row of BookList and SysSet is still there, in a later opening as well.
+// A library of today's shape opens unchanged; the first option or book encoding written adds
+// its table and every row of BookList and SysSet is still there, in a later opening as well.
 void TestLibraryDatabase::readerOptionsKeepTodaysLibrary()
 {
     QDir().mkpath(m_dir->path() + QStringLiteral("/DataFile"));
@@ -432,8 +432,14 @@ void TestLibraryDatabase::readerOptionsKeepTodaysLibrary()
         LibraryDatabase db(QStringLiteral("today"));
         QCOMPARE(db.open(dbPath()), LibraryDatabase::OpenResult::Opened);
         QCOMPARE(db.option(QStringLiteral("ReadingTheme")), std::nullopt);
+        QCOMPARE(db.bookEncoding(QStringLiteral("/b/1.txt")), std::nullopt);
         QCOMPARE(db.lastFailure(), LibraryDatabase::Failure::None);
         QCOMPARE(digestOf(dbPath()), before);
+
+        QVERIFY(db.setBookEncoding(QStringLiteral("/b/1.txt"), QStringLiteral("GB18030")));
+        QVERIFY(db.setBookEncoding(QStringLiteral("/b/1.txt"), QStringLiteral("BIG5")));
+        QVERIFY(db.setBookEncoding(QStringLiteral("/b/2.txt"), QStringLiteral("UTF-16LE")));
+        QVERIFY(db.setBookEncoding(QStringLiteral("/b/2.txt"), QString()));
 
         QVERIFY(db.setOption(QStringLiteral("ReadingTheme"), QStringLiteral("night")));
         QVERIFY(db.setOption(QStringLiteral("ReadingTheme"), QStringLiteral("夜间's")));
@@ -442,6 +448,8 @@ void TestLibraryDatabase::readerOptionsKeepTodaysLibrary()
     LibraryDatabase again(QStringLiteral("later"));
     QCOMPARE(again.open(dbPath()), LibraryDatabase::OpenResult::Opened);
     QCOMPARE(again.option(QStringLiteral("ReadingTheme")), QStringLiteral("夜间's"));
+    QCOMPARE(again.bookEncoding(QStringLiteral("/b/1.txt")), QStringLiteral("BIG5"));
+    QCOMPARE(again.bookEncoding(QStringLiteral("/b/2.txt")), std::nullopt);
     const SettingsRow row = *again.settings();
     QCOMPARE(row.downSavePath, QStringLiteral("/d"));
     QCOMPARE(row.bossKey, QStringLiteral("Alt|Q"));

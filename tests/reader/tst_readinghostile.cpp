@@ -1,11 +1,13 @@
 // The reading page against hostile and outsized input: HTML from the service that tries to
-// run script, and a chapter of megabytes shown in parts that bookmarks find again.
+// run script, a chapter of megabytes shown in parts that bookmarks find again, and books in
+// encodings other than UTF-8 and GBK.
 #include "ReadingFixture.h"
 
 #include "reader/ChapterListModel.h"
 #include "reader/ReadingController.h"
 #include "reader/ReadingPage.h"
 #include "reader/ReadingView.h"
+#include "reader/text/TextDecoder.h"
 #include "web/WebGuard.h"
 
 #include <QSignalSpy>
@@ -27,6 +29,7 @@ private Q_SLOTS:
     void userClickOnLinkOpensBrowser();
     void longChapterShownInParts();
     void bookmarkFindsItsPart();
+    void big5BookAndStoredEncoding();
 
 private:
     ReadingController& controller() { return m_page->controller(); }
@@ -273,6 +276,29 @@ void TestReadingHostile::bookmarkFindsItsPart()
     controller().showFirst();
     m_page->gotoBookmark();
     QCOMPARE(controller().selectedRow(), 3);
+}
+
+// A Big5 book reads without help; a book the user chose an encoding for is read in it.
+void TestReadingHostile::big5BookAndStoredEncoding()
+{
+    const QString text =
+        QStringLiteral("繁體之書\n第一回　開卷\n話說天下大勢，分久必合，合久必分。\n第二回　續篇\n乙\n");
+    const QString path = m_fx->writeBook(QStringLiteral("big5.txt"), QString());
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(encodeText(text, TextEncoding::Big5)) > 0);
+    }
+    openBook(path);
+    QCOMPARE(m_page->chapterModel().label(1), QStringLiteral("第一回　開卷"));
+    QCOMPARE(m_page->chapterModel().label(0), QStringLiteral("繁體之書"));
+    controller().setSelectedRow(1);
+    controller().showSelected();
+    QTRY_VERIFY_WITH_TIMEOUT(txtHtml(view()).contains(QStringLiteral("話說天下大勢")), 10000);
+
+    QVERIFY(m_fx->library.setBookEncoding(path, QStringLiteral("GB18030")));
+    openBook(path);
+    QCOMPARE(int(controller().scan().encoding), int(TextEncoding::Gb18030));
+    QVERIFY(m_page->chapterModel().label(1) != QStringLiteral("第一回　開卷"));
 }
 
 QTEST_MAIN(TestReadingHostile)

@@ -38,6 +38,10 @@ const HeadingPrefilter& prefilterFor(TextEncoding encoding)
     static const HeadingPrefilter utf16le(TextEncoding::Utf16LE);
     static const HeadingPrefilter utf16be(TextEncoding::Utf16BE);
     switch (encoding) {
+    case TextEncoding::Big5: {
+        static const HeadingPrefilter big5(TextEncoding::Big5); // rare: built only when met
+        return big5;
+    }
     case TextEncoding::Gb18030:
         return gb18030;
     case TextEncoding::Utf16LE:

@@ -84,6 +84,26 @@ qint64 gb18030Boundary(const char* window, qint64 size, qint64 limit)
     return pos;
 }
 
+// Big5 trail bytes start at 0x40, so a cut after any lower byte is safe; otherwise the
+// characters are walked from the part's start as the decoder takes them.
+qint64 big5Boundary(const char* window, qint64 size, qint64 limit)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(window);
+    for (qint64 i = limit - 1; i >= limit / 2; --i) {
+        if (p[i] < 0x40)
+            return i + 1;
+    }
+    const char16_t* table = big5TwoByteTable();
+    qint64 pos = 0;
+    while (pos < limit) {
+        const int length = pos + 1 < size && p[pos] >= 0x81 && table[p[pos] << 8 | p[pos + 1]] != 0 ? 2 : 1;
+        if (pos + length > limit)
+            break;
+        pos += length;
+    }
+    return pos;
+}
+
 } // namespace
 
 int gb18030UnitLength(const unsigned char* p, qint64 avail)
@@ -138,6 +158,8 @@ qint64 partLength(const char* window, qint64 size, qint64 limit, TextEncoding en
     }
     case TextEncoding::Gb18030:
         return gb18030Boundary(window, size, limit);
+    case TextEncoding::Big5:
+        return big5Boundary(window, size, limit);
     }
     return limit;
 }

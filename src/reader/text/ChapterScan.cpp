@@ -1,6 +1,7 @@
 #include "reader/text/ChapterScan.h"
 
 #include "reader/text/ChapterParts.h"
+#include "reader/text/EncodingDetector.h"
 #include "reader/text/HeadingMatcher.h"
 #include "reader/text/LineReader.h"
 
@@ -40,6 +41,10 @@ const HeadingPrefilter& prefilterFor(TextEncoding encoding)
     static const HeadingPrefilter utf16le(TextEncoding::Utf16LE);
     static const HeadingPrefilter utf16be(TextEncoding::Utf16BE);
     switch (encoding) {
+    case TextEncoding::Big5: {
+        static const HeadingPrefilter big5(TextEncoding::Big5); // rare: built only when met
+        return big5;
+    }
     case TextEncoding::Gb18030:
         return gb18030;
     case TextEncoding::Utf16LE:
@@ -55,16 +60,15 @@ const HeadingPrefilter& prefilterFor(TextEncoding encoding)
 
 enum class PassResult { Done, NotUtf8, ReadError };
 
-// One pass over the file in the given encoding. With checkUtf8 the pass gives up as soon
-// as a byte shows the file is not UTF-8, and the caller starts again in GB18030: a GBK book
-// shows that within its first Chinese character.
+// One pass over the file in the given encoding, from byte `start`. With checkUtf8 the pass
+// gives up as soon as a byte shows the file is not UTF-8, and the caller starts again in the
+// legacy encoding: a GBK book shows that within its first Chinese character.
 template <typename Policy>
-PassResult scanPass(QFile& file, TextEncoding encoding, bool checkUtf8, qint64 bufferBytes, ChapterScan& scan,
-                    Policy& policy)
+PassResult scanPass(QFile& file, TextEncoding encoding, qint64 start, bool checkUtf8, qint64 bufferBytes,
+                    ChapterScan& scan, Policy& policy)
 {
     scan.rows.clear();
     scan.lineCount = 0;
-    const qint64 start = bomLength(encoding);
     if (!file.seek(start))
         return PassResult::ReadError;
     LineReader reader(file, encoding, start, checkUtf8, bufferBytes);
@@ -249,19 +253,25 @@ ChapterScan scanFile(const QString& path, const ScanLimits& limits, Policy& poli
     scan.modified = info.lastModified();
 
     char head[3] = {};
-    const qint64 got = file.read(head, sizeof head);
-    if (got < 0) {
+    if (file.read(head, sizeof head) < 0) {
         scan.error = unreadable;
         return scan;
     }
-    TextEncoding encoding = TextEncoding::Utf8;
-    const bool hasBom = encodingFromBom(head, got, encoding);
+    // A byte-order mark, UTF-16 or the caller's choice decide at once; a plain file is read
+    // as UTF-8 until a byte proves otherwise, and the samples then tell GB18030 from Big5.
+    DetectedEncoding detected;
+    bool decided = true;
+    if (limits.encoding)
+        detected = EncodingDetector::withEncoding(file, *limits.encoding);
+    else
+        decided = EncodingDetector::detectBeforeScan(file, detected);
+    TextEncoding encoding = detected.encoding;
     // The buffer holds at least the longest heading, which must never be cut off.
     const qint64 bufferBytes = std::max<qint64>(limits.bufferBytes, ScanLimits::kMinBufferBytes);
-    PassResult result = scanPass(file, encoding, !hasBom, bufferBytes, scan, policy);
+    PassResult result = scanPass(file, encoding, detected.start, !decided, bufferBytes, scan, policy);
     if (result == PassResult::NotUtf8) {
-        encoding = TextEncoding::Gb18030;
-        result = scanPass(file, encoding, false, bufferBytes, scan, policy);
+        encoding = EncodingDetector::legacyEncoding(file);
+        result = scanPass(file, encoding, 0, false, bufferBytes, scan, policy);
     }
     scan.encoding = encoding;
     if (result == PassResult::Done && rowsFound)

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <optional>
+
 // One row of the chapter list: number, line range "a,b" and label. The chapter's text
 // is lines a+1..b (zero-based); a is the last line of the previous chapter, 0 for row 1.
 // Line numbers and byte offsets are 64-bit: a book may pass 2 GiB and two billion lines.
@@ -57,6 +59,9 @@ struct ScanLimits {
     // is the start of a longer first line, and no such line is a heading.
     qint64 bufferBytes = qint64(1) << 20;
     qint64 partBytes = kDefaultPartBytes; // kept between 64 and kMaxReadBackBytes
+    // Read the book in this encoding rather than the one detected (a byte-order mark of the
+    // same encoding is still skipped).
+    std::optional<TextEncoding> encoding;
 };
 
 // The scan of getChapter: line 0 labels row 1 (or "正文"), every later line matching

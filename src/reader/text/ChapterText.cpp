@@ -3,6 +3,7 @@
 #include "reader/text/ChapterScan.h"
 
 #include "reader/text/ChapterParts.h"
+#include "reader/text/EncodingDetector.h"
 #include "reader/text/LineReader.h"
 
 #include <QFile>
@@ -21,11 +22,11 @@ struct LineSpan {
 
 enum class SpanResult { Found, NotUtf8, Failed };
 
-SpanResult locatePass(QFile& file, TextEncoding encoding, bool checkUtf8, qint64 first, qint64 last, LineSpan& span)
+SpanResult locatePass(QFile& file, TextEncoding encoding, qint64 start, bool checkUtf8, qint64 first, qint64 last,
+                      LineSpan& span)
 {
     span = LineSpan();
     span.encoding = encoding;
-    const qint64 start = bomLength(encoding);
     if (!file.seek(start))
         return SpanResult::Failed;
     LineReader reader(file, encoding, start, checkUtf8);
@@ -55,14 +56,13 @@ SpanResult locatePass(QFile& file, TextEncoding encoding, bool checkUtf8, qint64
 bool locateLines(QFile& file, qint64 first, qint64 last, LineSpan& span)
 {
     char head[3] = {};
-    const qint64 got = file.read(head, sizeof head);
-    if (got < 0)
+    if (file.read(head, sizeof head) < 0)
         return false;
-    TextEncoding encoding = TextEncoding::Utf8;
-    const bool hasBom = encodingFromBom(head, got, encoding);
-    SpanResult result = locatePass(file, encoding, !hasBom, first, last, span);
+    DetectedEncoding detected;
+    const bool decided = EncodingDetector::detectBeforeScan(file, detected);
+    SpanResult result = locatePass(file, detected.encoding, detected.start, !decided, first, last, span);
     if (result == SpanResult::NotUtf8)
-        result = locatePass(file, TextEncoding::Gb18030, false, first, last, span);
+        result = locatePass(file, EncodingDetector::legacyEncoding(file), 0, false, first, last, span);
     return result == SpanResult::Found;
 }
 

@@ -146,6 +146,8 @@ HeadingPrefilter::HeadingPrefilter(TextEncoding encoding) : m_encoding(encoding)
     }
     if (encoding == TextEncoding::Gb18030)
         gb18030TwoByteTable(); // built now rather than in the middle of the first scan
+    if (encoding == TextEncoding::Big5)
+        big5TwoByteTable();
 }
 
 bool HeadingPrefilter::numeralStart(const unsigned char* p, qint64 size) const
@@ -229,6 +231,23 @@ HeadingPrefilter::ShortText HeadingPrefilter::decodeShort(const char* data, qint
                 return ShortText::TooLong;
         }
         return ShortText::Decoded;
+    case TextEncoding::Big5: {
+        const char16_t* table = big5TwoByteTable();
+        while (i < size) {
+            const unsigned char c = p[i];
+            char16_t u = c;
+            if (c >= 0x80) {
+                u = c >= 0x81 && i + 1 < size ? table[c << 8 | p[i + 1]] : 0;
+                if (u == 0)
+                    return ShortText::Unsure;
+                ++i;
+            }
+            ++i;
+            if (!push(u))
+                return ShortText::TooLong;
+        }
+        return ShortText::Decoded;
+    }
     case TextEncoding::Gb18030: {
         const char16_t* table = gb18030TwoByteTable();
         while (i < size) {

@@ -4,6 +4,7 @@
 
 #include <iconv.h>
 
+#include <QSysInfo>
 #include <QtEndian>
 
 #include <cerrno>
@@ -43,6 +44,7 @@ int bomLength(TextEncoding encoding)
         return 2;
     case TextEncoding::Utf8:
     case TextEncoding::Gb18030:
+    case TextEncoding::Big5:
         break;
     }
     return 0;
@@ -86,8 +88,8 @@ qint64 decodedUnitsBound(qint64 bytes, TextEncoding encoding)
 
 TextDecoder::TextDecoder(TextEncoding encoding) : m_encoding(encoding)
 {
-    if (encoding == TextEncoding::Gb18030) {
-        iconv_t cd = iconv_open("UTF-16LE", "GB18030");
+    if (encoding == TextEncoding::Gb18030 || encoding == TextEncoding::Big5) {
+        iconv_t cd = iconv_open("UTF-16LE", encoding == TextEncoding::Big5 ? big5CharsetName() : "GB18030");
         m_iconv = cd == kNoIconv ? nullptr : cd;
     }
 }
@@ -111,7 +113,8 @@ QString TextDecoder::decode(const char* data, qint64 size)
     case TextEncoding::Utf16BE:
         return decodeUtf16(data, size, true);
     case TextEncoding::Gb18030:
-        return decodeGb18030(data, size);
+    case TextEncoding::Big5:
+        return decodeIconv(data, size);
     }
     return {};
 }
@@ -187,8 +190,10 @@ QString TextDecoder::decodeUtf8(const char* data, qint64 size)
     return text;
 }
 
-QString TextDecoder::decodeGb18030(const char* data, qint64 size)
+QString TextDecoder::decodeIconv(const char* data, qint64 size)
 {
+    if (!m_iconv && m_encoding == TextEncoding::Big5)
+        return QString(static_cast<qsizetype>(size), QChar(0xFFFD));
     if (!m_iconv)
         return AnsiCodePage::decode(QByteArray(data, static_cast<qsizetype>(size)));
     auto cd = static_cast<iconv_t>(m_iconv);
@@ -223,6 +228,40 @@ QString TextDecoder::decodeGb18030(const char* data, qint64 size)
         u[i] = qFromLittleEndian(u[i]);
     return text;
 }
+
+namespace {
+
+// Big5's two-byte codes as iconv decodes them, one pair at a time: a code iconv refuses
+// leaves its own entry zero and no other.
+std::vector<char16_t> big5Table()
+{
+    std::vector<char16_t> t(65536, 0);
+    iconv_t cd = iconv_open("UTF-16LE", big5CharsetName());
+    if (cd == kNoIconv)
+        return t;
+    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+        for (int trail = 0x40; trail <= 0xFE; ++trail) {
+            if (trail > 0x7E && trail < 0xA1)
+                continue;
+            char input[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+            char output[8];
+            char* in = input;
+            size_t inLeft = 2;
+            char* out = output;
+            size_t outLeft = sizeof output;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+            if (iconv(cd, &in, &inLeft, &out, &outLeft) == static_cast<size_t>(-1) || inLeft != 0 || out - output != 2)
+                continue; // refused, or outside the BMP: left to the full decoder
+            char16_t unit;
+            std::memcpy(&unit, output, 2);
+            t[size_t(lead << 8 | trail)] = qFromLittleEndian(unit);
+        }
+    }
+    iconv_close(cd);
+    return t;
+}
+
+} // namespace
 
 const char16_t* gb18030TwoByteTable()
 {
@@ -271,6 +310,24 @@ const char16_t* gb18030TwoByteTable()
     return table.data();
 }
 
+const char16_t* big5TwoByteTable()
+{
+    static const std::vector<char16_t> table = big5Table();
+    return table.data();
+}
+
+const char* big5CharsetName()
+{
+    static const char* const name = [] {
+        iconv_t cd = iconv_open("UTF-16LE", "CP950");
+        if (cd == kNoIconv)
+            return "BIG5";
+        iconv_close(cd);
+        return "CP950";
+    }();
+    return name;
+}
+
 QByteArray encodeText(const QString& text, TextEncoding encoding)
 {
     switch (encoding) {
@@ -290,6 +347,25 @@ QByteArray encodeText(const QString& text, TextEncoding encoding)
     }
     case TextEncoding::Gb18030:
         return AnsiCodePage::encode(text);
+    case TextEncoding::Big5: {
+        iconv_t cd = iconv_open(big5CharsetName(), "UTF-16LE");
+        if (cd == kNoIconv)
+            return {};
+        QByteArray input(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+        if (QSysInfo::ByteOrder == QSysInfo::BigEndian)
+            input = encodeText(text, TextEncoding::Utf16LE);
+        QByteArray bytes(text.size() * 2 + 4, '\0');
+        char* in = input.data();
+        size_t inLeft = size_t(input.size());
+        char* out = bytes.data();
+        size_t outLeft = size_t(bytes.size());
+        const size_t result = iconv(cd, &in, &inLeft, &out, &outLeft);
+        iconv_close(cd);
+        if (result == static_cast<size_t>(-1) || inLeft != 0)
+            return {};
+        bytes.truncate(out - bytes.data());
+        return bytes;
+    }
     }
     return {};
 }

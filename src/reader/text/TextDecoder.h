@@ -8,9 +8,9 @@
 #include <cstdint>
 
 // How a book file's bytes are turned into text.
-enum class TextEncoding { Utf8, Utf8Bom, Utf16LE, Utf16BE, Gb18030 };
+enum class TextEncoding { Utf8, Utf8Bom, Utf16LE, Utf16BE, Gb18030, Big5 };
 
-// Bytes of the byte-order mark the encoding implies (0 for plain UTF-8 and GB18030).
+// Bytes of the byte-order mark the encoding implies (0 for plain UTF-8, GB18030 and Big5).
 int bomLength(TextEncoding encoding);
 
 // Bytes per text unit where lines are split: 2 for UTF-16, 1 otherwise.
@@ -34,8 +34,8 @@ qint64 decodedUnitsBound(qint64 bytes, TextEncoding encoding);
 
 // Turns complete runs of a file's bytes (whole lines, a chapter part) into text. Nothing is
 // read as a byte-order mark: a U+FEFF or U+FFFE inside the run is kept as the character it is.
-// UTF-8 faults become one U+FFFD each (see Utf8Validator); GB18030 goes through iconv, a byte
-// iconv cannot place becomes U+FFFD and decoding goes on after it. Runs over kMaxDecodeBytes
+// UTF-8 faults become one U+FFFD each (see Utf8Validator); GB18030 and Big5 go through iconv,
+// a byte iconv cannot place becomes U+FFFD and decoding goes on after it. Runs over kMaxDecodeBytes
 // are refused (the empty text): the reader shows long chapters in parts far below it.
 // One object per thread: it holds the iconv descriptor.
 class TextDecoder {
@@ -52,7 +52,7 @@ public:
     TextEncoding encoding() const { return m_encoding; }
 
 private:
-    QString decodeGb18030(const char* data, qint64 size);
+    QString decodeIconv(const char* data, qint64 size);
     static QString decodeUtf8(const char* data, qint64 size);
 
     TextEncoding m_encoding;
@@ -65,6 +65,14 @@ private:
 // iconv call; all zero if iconv cannot do GB18030.
 const char16_t* gb18030TwoByteTable();
 
+// The same for Big5 (lead 0x81..0xFE, trail 0x40..0x7E or 0xA1..0xFE); Big5 has no longer
+// codes, so a byte pair missing here is a fault the decoder replaces byte by byte.
+const char16_t* big5TwoByteTable();
+
+// The iconv name Big5 text is read with: Windows' code page 950, the Big5 of Taiwanese TXT
+// files, where iconv has it.
+const char* big5CharsetName();
+
 // Text to the bytes the encoding gives it (no byte-order mark). Used to learn how the
-// heading keywords look in a file's own bytes.
+// heading keywords look in a file's own bytes. Big5 gives nothing for a text it cannot hold.
 QByteArray encodeText(const QString& text, TextEncoding encoding);
