@@ -30,31 +30,6 @@ bool isBlank(char16_t c)
 
 std::vector<bool> untidyHeadings(const QList<HeadingSample>& headings);
 
-// The built-in test's prefilter, built once per encoding (it encodes its keywords).
-const HeadingPrefilter& prefilterFor(TextEncoding encoding)
-{
-    static const HeadingPrefilter utf8(TextEncoding::Utf8);
-    static const HeadingPrefilter gb18030(TextEncoding::Gb18030);
-    static const HeadingPrefilter utf16le(TextEncoding::Utf16LE);
-    static const HeadingPrefilter utf16be(TextEncoding::Utf16BE);
-    switch (encoding) {
-    case TextEncoding::Big5: {
-        static const HeadingPrefilter big5(TextEncoding::Big5); // rare: built only when met
-        return big5;
-    }
-    case TextEncoding::Gb18030:
-        return gb18030;
-    case TextEncoding::Utf16LE:
-        return utf16le;
-    case TextEncoding::Utf16BE:
-        return utf16be;
-    case TextEncoding::Utf8:
-    case TextEncoding::Utf8Bom:
-        break;
-    }
-    return utf8;
-}
-
 bool holdsOneOf(QStringView line, const QString& characters)
 {
     if (characters.isEmpty())
@@ -115,7 +90,7 @@ public:
     void restart(TextEncoding encoding) override
     {
         m_hits.clear();
-        m_prefilter = &prefilterFor(encoding);
+        m_prefilter = &HeadingPrefilter::forEncoding(encoding);
         m_unitBytes = lineUnitSize(encoding);
         m_leadLineBytes =
             qint64(kLeadLineUnits) * (encoding == TextEncoding::Utf8 || encoding == TextEncoding::Utf8Bom ? 3 : 2);

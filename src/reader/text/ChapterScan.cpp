@@ -33,31 +33,6 @@ bool isTrimmed(char16_t c)
     }
 }
 
-const HeadingPrefilter& prefilterFor(TextEncoding encoding)
-{
-    // Built once per encoding: it encodes the keywords through iconv.
-    static const HeadingPrefilter utf8(TextEncoding::Utf8);
-    static const HeadingPrefilter gb18030(TextEncoding::Gb18030);
-    static const HeadingPrefilter utf16le(TextEncoding::Utf16LE);
-    static const HeadingPrefilter utf16be(TextEncoding::Utf16BE);
-    switch (encoding) {
-    case TextEncoding::Big5: {
-        static const HeadingPrefilter big5(TextEncoding::Big5); // rare: built only when met
-        return big5;
-    }
-    case TextEncoding::Gb18030:
-        return gb18030;
-    case TextEncoding::Utf16LE:
-        return utf16le;
-    case TextEncoding::Utf16BE:
-        return utf16be;
-    case TextEncoding::Utf8:
-    case TextEncoding::Utf8Bom:
-        break;
-    }
-    return utf8;
-}
-
 enum class PassResult { Done, NotUtf8, ReadError };
 
 // One pass over the file in the given encoding, from byte `start`. With checkUtf8 the pass
@@ -167,7 +142,7 @@ class DefaultHeadings {
 public:
     void restart(TextEncoding encoding, TextDecoder& decoder)
     {
-        m_prefilter = &prefilterFor(encoding);
+        m_prefilter = &HeadingPrefilter::forEncoding(encoding);
         m_decoder = &decoder;
     }
     bool isHeading(const RawLine& line, qint64 /*index*/, QString& text)
@@ -203,7 +178,7 @@ public:
     explicit OtherHeadings(HeadingTest& test) : m_test(test) {}
     void restart(TextEncoding encoding, TextDecoder& decoder)
     {
-        m_prefilter = &prefilterFor(encoding);
+        m_prefilter = &HeadingPrefilter::forEncoding(encoding);
         m_decoder = &decoder;
         m_test.restart(encoding);
     }

@@ -116,6 +116,30 @@ bool isHeadingLine(QStringView line)
     return n - (m + 1) <= kMaxAfterNumber && lastLf <= m;
 }
 
+const HeadingPrefilter& HeadingPrefilter::forEncoding(TextEncoding encoding)
+{
+    static const HeadingPrefilter utf8(TextEncoding::Utf8);
+    static const HeadingPrefilter gb18030(TextEncoding::Gb18030);
+    static const HeadingPrefilter utf16le(TextEncoding::Utf16LE);
+    static const HeadingPrefilter utf16be(TextEncoding::Utf16BE);
+    switch (encoding) {
+    case TextEncoding::Big5: {
+        static const HeadingPrefilter big5(TextEncoding::Big5); // rare: built only when met
+        return big5;
+    }
+    case TextEncoding::Gb18030:
+        return gb18030;
+    case TextEncoding::Utf16LE:
+        return utf16le;
+    case TextEncoding::Utf16BE:
+        return utf16be;
+    case TextEncoding::Utf8:
+    case TextEncoding::Utf8Bom:
+        break;
+    }
+    return utf8;
+}
+
 HeadingPrefilter::HeadingPrefilter(TextEncoding encoding) : m_encoding(encoding)
 {
     const int bytesPerUnit = lineUnitSize(encoding) == 2 ? 2 : 4;

@@ -29,6 +29,9 @@ constexpr int kMaxHeadingUnits = 6 + 3 + 30;
 class HeadingPrefilter {
 public:
     explicit HeadingPrefilter(TextEncoding encoding);
+    // One shared prefilter per encoding, built when first asked for (it encodes its keywords
+    // through iconv, too slow to repeat for every scan).
+    static const HeadingPrefilter& forEncoding(TextEncoding encoding);
 
     // False only for a line that cannot be a heading; lines longer than four bytes per
     // unit of the longest heading never are.
