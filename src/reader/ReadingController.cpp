@@ -6,6 +6,7 @@
 #include "reader/ChapterDisplay.h"
 #include "reader/ChapterListModel.h"
 #include "reader/text/EncodingDetector.h"
+#include "reader/text/HardWrapJoin.h"
 
 #include <QFileInfo>
 #include <QFutureWatcher>
@@ -84,6 +85,12 @@ void ReadingController::onScanned(quint64 generation, const ChapterScan& scan, c
         m_mode = mode;
         emit conversionModeChanged(mode);
     }
+    const bool join = m_state.library &&
+                      m_state.library->option(unwrapOptionName(scan.path)).value_or(QString()) == QLatin1String("1");
+    if (join != m_joinWrapped) {
+        m_joinWrapped = join;
+        emit joinWrappedLinesChanged(join);
+    }
     m_model.setRows(m_scan.rows);
     showLabels();
     emit chapterListFilled();
@@ -120,7 +127,9 @@ void ReadingController::showSelected()
         return;
     m_model.markNowChapter(m_selected);
     emit selectedRowChanged(m_selected); // the list scrolls the row into view
-    const QString text = shownText(readChapterHtml(m_scan, m_selected));
+    const QString text =
+        shownText(m_joinWrapped ? chapterLinesHtml(joinHardWrappedLines(readChapterLines(m_scan, m_selected)))
+                                : readChapterHtml(m_scan, m_selected));
     m_display.showChapterHtml(m_state.chapterHeaderHtml + text + m_state.chapterFooterHtml, m_state.bannerHtml);
     emit chapterShown(m_selected);
 }
@@ -156,6 +165,26 @@ void ReadingController::setConversionMode(ChineseConversion::Mode mode)
         m_state.library->setOption(conversionOptionName(m_scan.path), ChineseConversion::modeName(mode));
     emit conversionModeChanged(mode);
     showLabels();
+    showSelected();
+}
+
+QString ReadingController::unwrapOptionName(const QString& bookPath)
+{
+    return QStringLiteral("unwrap:") + bookPath;
+}
+
+void ReadingController::setJoinWrappedLines(bool join)
+{
+    if (m_scan.path.isEmpty()) {
+        emit joinWrappedLinesChanged(m_joinWrapped); // no book listed: the menu shows what holds
+        return;
+    }
+    if (join == m_joinWrapped)
+        return;
+    m_joinWrapped = join;
+    if (m_state.library)
+        m_state.library->setOption(unwrapOptionName(m_scan.path), join ? QStringLiteral("1") : QStringLiteral("0"));
+    emit joinWrappedLinesChanged(join);
     showSelected();
 }
 

@@ -58,6 +58,12 @@ public:
     QString shownText(const QString& text);
     static QString conversionOptionName(const QString& bookPath);
 
+    // The listed book's hard-wrapped lines joined into paragraphs on the page, so the text
+    // flows at any width. Kept per book, off by default; labels and bookmarks stay as they are.
+    bool joinsWrappedLines() const { return m_joinWrapped; }
+    void setJoinWrappedLines(bool join);
+    static QString unwrapOptionName(const QString& bookPath);
+
 signals:
     void scanningChanged(bool scanning, const QString& path);
     // The chapter list was refilled: the page shows the list pane (splitter action 1).
@@ -67,6 +73,7 @@ signals:
     // The row handed to the page (before the page has finished drawing it).
     void chapterShown(int row);
     void conversionModeChanged(ChineseConversion::Mode mode);
+    void joinWrappedLinesChanged(bool join);
 
 private:
     void showLabels();
@@ -79,6 +86,7 @@ private:
     ChapterScan m_scan;
     std::unique_ptr<ChineseConversion> m_conversion; // made when first needed
     ChineseConversion::Mode m_mode = ChineseConversion::Mode::None;
+    bool m_joinWrapped = false;
     int m_selected = -1;
     quint64 m_generation = 0;
     bool m_scanning = false;

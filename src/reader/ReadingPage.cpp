@@ -139,6 +139,11 @@ void ReadingPage::buildMenus()
         action->setObjectName(QString::fromLatin1(item.name));
     }
     buildConversionMenu();
+    QAction* unwrap = m_readMenu->addAction(QStringLiteral("合并硬换行"));
+    unwrap->setObjectName(QStringLiteral("Menue_Unwrap"));
+    unwrap->setCheckable(true);
+    connect(unwrap, &QAction::triggered, this, [this](bool on) { m_controller->setJoinWrappedLines(on); });
+    connect(m_controller.get(), &ReadingController::joinWrappedLinesChanged, unwrap, &QAction::setChecked);
     // "共享本书到网络" is wired by sharing.
     connect(m_readMenu->findChild<QAction*>(QStringLiteral("Menue_VoiceRead")), &QAction::triggered, this,
             [this] { toolbarButtonClick(11); });
@@ -240,11 +245,18 @@ void ReadingPage::buildList()
     m_list->setAllColumnsShowFocus(true);
     m_list->setIconSize(QSize(12, 12));
     m_list->setColumnHidden(ChapterListModel::RangeColumn, true);
-    m_list->header()->setStretchLastSection(true);
+    m_list->header()->setStretchLastSection(false);
     m_list->header()->setSectionsMovable(false);
     m_list->setColumnWidth(ChapterListModel::IdColumn, 56);
     SetStripedBackground(m_list, stripeFirstColor(), stripeSecondColor());
     m_list->installEventFilter(this);
+    m_list->viewport()->installEventFilter(this);
+    connect(m_model.get(), &QAbstractItemModel::modelReset, this, &ReadingPage::fitLabelColumn);
+    connect(m_model.get(), &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& first, const QModelIndex& last) {
+                if (first.column() <= ChapterListModel::LabelColumn && last.column() >= ChapterListModel::LabelColumn)
+                    fitLabelColumn();
+            });
 
     connect(m_list, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
         m_controller->setSelectedRow(index.row());
@@ -257,8 +269,21 @@ void ReadingPage::buildList()
             });
 }
 
+// Whole titles: the label column is as wide as its longest title, the list scrolling
+// sideways when the pane is narrower, and never narrower than the pane.
+void ReadingPage::fitLabelColumn()
+{
+    const int pane = m_list->viewport()->width() - m_list->header()->sectionPosition(ChapterListModel::LabelColumn);
+    m_list->resizeColumnToContents(ChapterListModel::LabelColumn);
+    const int titles = m_list->columnWidth(ChapterListModel::LabelColumn);
+    if (titles < pane)
+        m_list->setColumnWidth(ChapterListModel::LabelColumn, pane);
+}
+
 bool ReadingPage::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_list->viewport() && event->type() == QEvent::Resize)
+        fitLabelColumn();
     if (watched == m_list && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {

@@ -87,6 +87,7 @@ private:
     void buildMenus();
     void buildConversionMenu();
     void buildList();
+    void fitLabelColumn();
     void bindReadAloud();
     void placeVoicePanel();
     QStringList chapterLabels() const;

@@ -55,6 +55,8 @@ private Q_SLOTS:
     void bookTextIsNotRunAsHtml();
     void splitterButtons();
     void traditionalCharactersPerBook();
+    void hardWrappedLinesJoinedPerBook();
+    void wholeChapterTitles();
 
 private:
     void openBook(const QString& path, const QString& bookmark = QString());
@@ -153,10 +155,11 @@ void TestReadingPage::toolbarButtonsAndMenus()
         captions << a->text();
     }
     QCOMPARE(names, QStringList({"Menue_VoiceRead", "Menue_InsertSQ", "Menue_GotoSQ", "Menue_Find", "ShareThisBook",
-                                 "Menue_Convert"}));
+                                 "Menue_Convert", "Menue_Unwrap"}));
     QCOMPARE(captions,
              QStringList({QStringLiteral("语音朗读"), QStringLiteral("添加书签"), QStringLiteral("跳转到书签"),
-                          QStringLiteral("查找内容"), QStringLiteral("共享本书到网络"), QStringLiteral("繁简转换")}));
+                          QStringLiteral("查找内容"), QStringLiteral("共享本书到网络"), QStringLiteral("繁简转换"),
+                          QStringLiteral("合并硬换行")}));
     // The browser's own menu never shows: a right click in the page opens Menue_ReadPage.
     QCOMPARE(view()->contextMenuPolicy(), Qt::CustomContextMenu);
     emit view()->customContextMenuRequested(QPoint(20, 20));
@@ -801,6 +804,53 @@ void TestReadingPage::traditionalCharactersPerBook()
     QCOMPARE(controller().selectedRow(), 2);
     QTRY_VERIFY_WITH_TIMEOUT(txtHtml(view()).contains(QStringLiteral("以後他的頭髮白了")), 5000);
     QVERIFY(menu->findChild<QAction*>(QStringLiteral("Menue_ConvertTraditional"))->isChecked());
+}
+
+void TestReadingPage::hardWrappedLinesJoinedPerBook()
+{
+    const QString a = QStringLiteral("　　天色渐渐暗了下来他走");
+    const QString b = QStringLiteral("在回家的路上心里想着今天");
+    const QString c = QStringLiteral("发生的事情。");
+    const QString d = QStringLiteral("　　又一段的开头也很长很");
+    const QString e = QStringLiteral("长一直写到这一行的最后面");
+    const QString path =
+        m_fx->writeBook(QStringLiteral("wrapped.txt"), QStringLiteral("书\n第1章 雨夜\n") + a + "\n" + b + "\n" + c +
+                                                           "\n" + d + "\n" + e + QStringLiteral("\n才结束。\n"));
+    m_fx->library.insertBook(QStringLiteral("其他分类"), QStringLiteral("书"), QStringLiteral("佚名"), path);
+    openBook(path, QStringLiteral("第1章 雨夜"));
+    waitShown(1); // off by default: every line of the file is a line of the page
+    QAction* unwrap = m_page->readMenu()->findChild<QAction*>(QStringLiteral("Menue_Unwrap"));
+    QVERIFY(unwrap);
+    QVERIFY(unwrap->isCheckable() && !unwrap->isChecked());
+
+    QSignalSpy shown(&controller(), &ReadingController::chapterShown);
+    unwrap->trigger();
+    QCOMPARE(shown.count(), 1);
+
+    QTRY_VERIFY_WITH_TIMEOUT(txtHtml(view()).contains(a + b + c + QStringLiteral("<br>") + d + e), 5000);
+    QVERIFY(unwrap->isChecked());
+    m_page->readMenu()->findChild<QAction*>(QStringLiteral("Menue_InsertSQ"))->trigger();
+    QCOMPARE(m_fx->library.bookByPath(path)->marke, QStringLiteral("第1章 雨夜"));
+
+    openBook(m_fx->writeChapters(QStringLiteral("plain.txt"), 1));
+    QVERIFY(!unwrap->isChecked());
+    openBook(path, m_fx->library.bookByPath(path)->marke);
+    QCOMPARE(controller().selectedRow(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(txtHtml(view()).contains(a + b + c), 5000);
+    QVERIFY(unwrap->isChecked());
+}
+
+void TestReadingPage::wholeChapterTitles()
+{
+    const QString title = QStringLiteral("第1章 一个很长很长的章节标题长到窗格放不下它");
+    openBook(m_fx->writeBook(QStringLiteral("long.txt"), QStringLiteral("书\n") + title + QStringLiteral("\n内容\n")));
+    QTreeView* list = m_page->chapterList();
+    const QModelIndex label = m_page->chapterModel().index(1, ChapterListModel::LabelColumn);
+    QCOMPARE(label.data().toString(), title);
+    QCOMPARE(label.data(Qt::ToolTipRole).toString(), title);
+    QVERIFY(list->fontMetrics().horizontalAdvance(title) > list->viewport()->width());
+    // The column holds the whole title; the list scrolls sideways to it.
+    QTRY_VERIFY(list->columnWidth(ChapterListModel::LabelColumn) >= list->fontMetrics().horizontalAdvance(title));
 }
 
 QTEST_MAIN(TestReadingPage)

@@ -131,6 +131,8 @@ QStringList readChapterLines(const ChapterScan& scan, int rowIndex);
 // Row `rowIndex` (0-based) of `scan` as ReadSplitContent would give it for lines a+1..b,
 // by the rule of readChapterLines.
 QString readChapterHtml(const ChapterScan& scan, int rowIndex);
+// Lines as readChapterHtml shows them: each escaped and followed by <br>.
+QString chapterLinesHtml(const QStringList& lines);
 
 // Book text is data: "<", ">" and "&" are escaped so that no line can become markup.
 void appendEscapedLine(QString& html, QStringView line);

@@ -214,3 +214,8 @@ QString readChapterHtml(const ChapterScan& scan, int rowIndex)
 {
     return toHtml(readChapterLines(scan, rowIndex));
 }
+
+QString chapterLinesHtml(const QStringList& lines)
+{
+    return toHtml(lines);
+}
