@@ -402,19 +402,19 @@ bool LibraryDatabase::setReadingColors(const QString& txtColor, const QString& b
     return q.exec() || fail(q);
 }
 
-// --- ReaderOption ---
+// --- Tables added after the first release ---
+// A library of an earlier release has none of them until the first write creates one, so the
+// file opens unchanged; reading from a table that is not there yet finds nothing, no failure.
 
-std::optional<QString> LibraryDatabase::option(const QString& name)
+std::optional<QString> LibraryDatabase::valueOfTableAddedLater(const QString& select, const QString& key)
 {
-    beginCall();
     QSqlQuery q(connection());
-    // A library from before the table: no option has been written yet.
-    if (!q.prepare(QStringLiteral("SELECT Value FROM ReaderOption WHERE Name = ?"))) {
+    if (!q.prepare(select)) {
         if (!q.lastError().text().contains(QLatin1String("no such table")))
             fail(q);
         return std::nullopt;
     }
-    q.addBindValue(text(name));
+    q.addBindValue(text(key));
     if (!q.exec()) {
         fail(q);
         return std::nullopt;
@@ -427,17 +427,29 @@ std::optional<QString> LibraryDatabase::option(const QString& name)
     return q.value(0).toString();
 }
 
+bool LibraryDatabase::createTableAddedLater(const QString& create)
+{
+    QSqlQuery q(connection());
+    return q.exec(create) || fail(q);
+}
+
+// --- ReaderOption ---
+
+std::optional<QString> LibraryDatabase::option(const QString& name)
+{
+    beginCall();
+    return valueOfTableAddedLater(QStringLiteral("SELECT Value FROM ReaderOption WHERE Name = ?"), name);
+}
+
 bool LibraryDatabase::setOption(const QString& name, const QString& value)
 {
     beginCall();
     if (!mayWrite())
         return false;
-    QSqlDatabase db = connection();
-    QSqlQuery create(db);
-    if (!create.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS ReaderOption ("
-                                    "Name TEXT PRIMARY KEY NOT NULL, Value TEXT NOT NULL DEFAULT '')")))
-        return fail(create);
-    QSqlQuery q(db);
+    if (!createTableAddedLater(QStringLiteral("CREATE TABLE IF NOT EXISTS ReaderOption ("
+                                              "Name TEXT PRIMARY KEY NOT NULL, Value TEXT NOT NULL DEFAULT '')")))
+        return false;
+    QSqlQuery q(connection());
     q.prepare(QStringLiteral("INSERT INTO ReaderOption (Name, Value) VALUES (?, ?) "
                              "ON CONFLICT(Name) DO UPDATE SET Value = excluded.Value"));
     q.addBindValue(text(name));
@@ -705,24 +717,7 @@ QString LibraryDatabase::shelfTimeText(const QDateTime& when)
 std::optional<QString> LibraryDatabase::bookEncoding(const QString& path)
 {
     beginCall();
-    QSqlQuery q(connection());
-    // A library from before the table: no book has a choice yet.
-    if (!q.prepare(QStringLiteral("SELECT Encoding FROM BookEncoding WHERE Path = ?"))) {
-        if (!q.lastError().text().contains(QLatin1String("no such table")))
-            fail(q);
-        return std::nullopt;
-    }
-    q.addBindValue(text(path));
-    if (!q.exec()) {
-        fail(q);
-        return std::nullopt;
-    }
-    if (!q.next()) {
-        if (q.lastError().isValid())
-            fail(q);
-        return std::nullopt;
-    }
-    return q.value(0).toString();
+    return valueOfTableAddedLater(QStringLiteral("SELECT Encoding FROM BookEncoding WHERE Path = ?"), path);
 }
 
 bool LibraryDatabase::setBookEncoding(const QString& path, const QString& encoding)
@@ -730,12 +725,10 @@ bool LibraryDatabase::setBookEncoding(const QString& path, const QString& encodi
     beginCall();
     if (!mayWrite())
         return false;
-    QSqlDatabase db = connection();
-    QSqlQuery create(db);
-    if (!create.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS BookEncoding ("
-                                    "Path TEXT PRIMARY KEY NOT NULL, Encoding TEXT NOT NULL DEFAULT '')")))
-        return fail(create);
-    QSqlQuery q(db);
+    if (!createTableAddedLater(QStringLiteral("CREATE TABLE IF NOT EXISTS BookEncoding ("
+                                              "Path TEXT PRIMARY KEY NOT NULL, Encoding TEXT NOT NULL DEFAULT '')")))
+        return false;
+    QSqlQuery q(connection());
     if (encoding.isEmpty()) {
         q.prepare(QStringLiteral("DELETE FROM BookEncoding WHERE Path = ?"));
         q.addBindValue(text(path));

@@ -116,6 +116,9 @@ private:
     std::optional<BookRow> singleBook(QSqlQuery& query);
     // " WHERE ..." of a shelf query (empty for the whole shelf, unfiltered), and its values.
     static QString shelfWhere(const ShelfQuery& query, QVariantList& values);
+    // The one value of `select` (one bound key) in a table a write creates when first needed.
+    std::optional<QString> valueOfTableAddedLater(const QString& select, const QString& key);
+    bool createTableAddedLater(const QString& create);
 
     QString m_connectionName;
     QString m_filePath;
