@@ -9,6 +9,7 @@
 //
 // The service runs as its own process on a free loopback port, so its memory is not counted.
 
+#include "BenchMeters.h"
 #include "QuietServices.h"
 #include "RarWriter.h"
 #include "app/AppServices.h"
@@ -45,18 +46,6 @@ constexpr qint64 kDownloadBytes = 50LL * 1024 * 1024;
 constexpr qint64 kRarBytes = 30LL * 1024 * 1024;
 constexpr int kRuns = 5;
 
-qint64 residentBytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong() * 1024;
-    }
-    return 0;
-}
-
 // Text of the test set's novels, repeated up to `bytes`.
 QByteArray novelText(qint64 bytes)
 {
@@ -80,48 +69,6 @@ bool writeFile(const QString& path, const QByteArray& data)
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
 }
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
-// Counts the longest gap between ticks of a 1 ms timer on this thread's event loop.
-class StallMeter : public QObject {
-public:
-    StallMeter()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(1);
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            m_longest = std::max(m_longest, now - m_last);
-            m_last = now;
-            const qint64 rss = residentBytes();
-            m_peakRss = std::max(m_peakRss, rss);
-        });
-    }
-    void start()
-    {
-        m_longest = 0;
-        m_peakRss = residentBytes();
-        m_clock.start();
-        m_last = 0;
-        m_timer.start();
-    }
-    void stop() { m_timer.stop(); }
-    double longestMs() const { return m_longest / 1e6; }
-    qint64 peakRss() const { return m_peakRss; }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_last = 0;
-    qint64 m_longest = 0;
-    qint64 m_peakRss = 0;
-};
 
 struct Service {
     QProcess process;

@@ -11,6 +11,7 @@
 //
 // The service is a plain socket loop on its own thread, so its work is not counted.
 
+#include "BenchMeters.h"
 #include "QuietServices.h"
 #include "app/AppState.h"
 #include "online/CatalogueController.h"
@@ -37,18 +38,6 @@
 #include <thread>
 
 namespace {
-
-qint64 residentBytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong() * 1024;
-    }
-    return 0;
-}
 
 // Answers every request with `head`, then `body`, then `filler` bytes of 'x' made as they go
 // out; it stops when they are sent or the client goes away.
@@ -111,41 +100,6 @@ private:
     quint16 m_port = 0;
     std::atomic<bool> m_stop{false};
     std::thread m_thread;
-};
-
-// Counts the longest gap between ticks of a 1 ms timer on this thread's event loop.
-class StallMeter : public QObject {
-public:
-    StallMeter()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(1);
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            m_longest = std::max(m_longest, now - m_last);
-            m_last = now;
-            m_peakRss = std::max(m_peakRss, residentBytes());
-        });
-    }
-    void start()
-    {
-        m_longest = 0;
-        m_baseRss = m_peakRss = residentBytes();
-        m_clock.start();
-        m_last = 0;
-        m_timer.start();
-    }
-    void stop() { m_timer.stop(); }
-    double longestMs() const { return m_longest / 1e6; }
-    double growthMb() const { return (m_peakRss - m_baseRss) / 1048576.0; }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_last = 0;
-    qint64 m_longest = 0;
-    qint64 m_baseRss = 0;
-    qint64 m_peakRss = 0;
 };
 
 struct NoStarter : ProgramStarter {

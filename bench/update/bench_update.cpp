@@ -5,6 +5,7 @@
 // grow with N and no faster. A list of 10,000 files is refused at once.
 
 #include "Admin.h"
+#include "BenchMeters.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "update/updater/UpdatePlan.h"
@@ -34,43 +35,6 @@ struct LastMessage : Dialogs {
         return Answer::Ok;
     }
     QString last;
-};
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
-// The longest gap between ticks of a 1 ms timer on this thread's event loop.
-class StallMeter : public QObject {
-public:
-    StallMeter()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(1);
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            m_longest = std::max(m_longest, now - m_last);
-            m_last = now;
-        });
-        m_clock.start();
-        m_timer.start();
-    }
-    // Counts the gap up to now too: the loop may end right after a long step.
-    void stop()
-    {
-        m_longest = std::max(m_longest, m_clock.nsecsElapsed() - m_last);
-        m_timer.stop();
-    }
-    double longestMs() const { return m_longest / 1e6; }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_last = 0;
-    qint64 m_longest = 0;
 };
 
 // One stored update file, listed `count` times under distinct names (the query makes the
@@ -140,7 +104,8 @@ void run(int count)
     window.show();
     bool finished = false;
     QEventLoop loop;
-    StallMeter meter;
+    StallMeter meter(false);
+    meter.start();
     QObject::connect(&controller, &UpdaterController::finished, &loop, [&] {
         meter.stop();
         finished = true;
