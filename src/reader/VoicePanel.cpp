@@ -39,10 +39,14 @@ VoicePanel::VoicePanel(ReadAloudController& controller, QWidget* parent)
     layout->addRow(m_list);
     for (QSlider* slider : {m_rate, m_volume}) {
         slider->installEventFilter(this);
+        // A drag reaches the engine and the library once, when the slider is let go; the
+        // figure beside it follows the drag.
+        slider->setTracking(false);
         auto* value = new QLabel(QStringLiteral("%1%").arg(slider->value()), this);
         value->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("250%")));
-        connect(slider, &QSlider::valueChanged, value,
-                [value](int percent) { value->setText(QStringLiteral("%1%").arg(percent)); });
+        const auto showValue = [value](int percent) { value->setText(QStringLiteral("%1%").arg(percent)); };
+        connect(slider, &QSlider::valueChanged, value, showValue);
+        connect(slider, &QSlider::sliderMoved, value, showValue);
         auto* row = new QHBoxLayout;
         row->addWidget(slider, 1);
         row->addWidget(value);
