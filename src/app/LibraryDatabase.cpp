@@ -740,3 +740,109 @@ bool LibraryDatabase::setBookEncoding(const QString& path, const QString& encodi
     }
     return q.exec() || fail(q);
 }
+
+QList<QVariantList> LibraryDatabase::rowsOfTableAddedLater(const QString& select, const QString& key, int columns)
+{
+    QList<QVariantList> rows;
+    QSqlQuery q(connection());
+    if (!q.prepare(select)) {
+        if (!q.lastError().text().contains(QLatin1String("no such table")))
+            fail(q);
+        return rows;
+    }
+    q.addBindValue(text(key));
+    if (!q.exec()) {
+        fail(q);
+        return rows;
+    }
+    while (q.next()) {
+        QVariantList row;
+        for (int i = 0; i < columns; ++i)
+            row << q.value(i);
+        rows << row;
+    }
+    if (q.lastError().isValid())
+        fail(q);
+    return rows;
+}
+
+// --- BookRule ---
+
+std::optional<BookRuleRow> LibraryDatabase::bookRule(const QString& path)
+{
+    beginCall();
+    const QList<QVariantList> rows =
+        rowsOfTableAddedLater(QStringLiteral("SELECT RuleName, Pattern FROM BookRule WHERE Path = ?"), path, 2);
+    if (rows.isEmpty())
+        return std::nullopt;
+    return BookRuleRow{rows.first().at(0).toString(), rows.first().at(1).toString()};
+}
+
+bool LibraryDatabase::setBookRule(const QString& path, const QString& ruleName, const QString& pattern)
+{
+    beginCall();
+    if (!mayWrite())
+        return false;
+    if (!createTableAddedLater(QStringLiteral("CREATE TABLE IF NOT EXISTS BookRule (Path TEXT PRIMARY KEY NOT NULL, "
+                                              "RuleName TEXT NOT NULL DEFAULT '', Pattern TEXT NOT NULL DEFAULT '')")))
+        return false;
+    QSqlQuery q(connection());
+    if (ruleName.isEmpty()) {
+        q.prepare(QStringLiteral("DELETE FROM BookRule WHERE Path = ?"));
+        q.addBindValue(text(path));
+    } else {
+        q.prepare(QStringLiteral("INSERT INTO BookRule (Path, RuleName, Pattern) VALUES (?, ?, ?) "
+                                 "ON CONFLICT(Path) DO UPDATE SET RuleName = excluded.RuleName, "
+                                 "Pattern = excluded.Pattern"));
+        q.addBindValue(text(path));
+        q.addBindValue(text(ruleName));
+        q.addBindValue(text(pattern));
+    }
+    return q.exec() || fail(q);
+}
+
+// --- ChapterMark ---
+
+QList<ChapterMarkRow> LibraryDatabase::chapterMarks(const QString& path)
+{
+    beginCall();
+    QList<ChapterMarkRow> marks;
+    const QList<QVariantList> rows = rowsOfTableAddedLater(
+        QStringLiteral("SELECT Offset, LineText, Start FROM ChapterMark WHERE Path = ? ORDER BY Offset"), path, 3);
+    for (const QVariantList& row : rows)
+        marks << ChapterMarkRow{row.at(0).toLongLong(), row.at(1).toString(), row.at(2).toInt() != 0};
+    return marks;
+}
+
+bool LibraryDatabase::setChapterMark(const QString& path, const ChapterMarkRow& mark)
+{
+    beginCall();
+    if (!mayWrite())
+        return false;
+    if (!createTableAddedLater(QStringLiteral("CREATE TABLE IF NOT EXISTS ChapterMark (Path TEXT NOT NULL, "
+                                              "Offset INTEGER NOT NULL, LineText TEXT NOT NULL DEFAULT '', "
+                                              "Start INTEGER NOT NULL DEFAULT 1, PRIMARY KEY (Path, Offset))")))
+        return false;
+    QSqlQuery q(connection());
+    q.prepare(QStringLiteral("INSERT INTO ChapterMark (Path, Offset, LineText, Start) VALUES (?, ?, ?, ?) "
+                             "ON CONFLICT(Path, Offset) DO UPDATE SET LineText = excluded.LineText, "
+                             "Start = excluded.Start"));
+    q.addBindValue(text(path));
+    q.addBindValue(mark.offset);
+    q.addBindValue(text(mark.lineText));
+    q.addBindValue(mark.start ? 1 : 0);
+    return q.exec() || fail(q);
+}
+
+bool LibraryDatabase::removeChapterMark(const QString& path, qint64 offset)
+{
+    beginCall();
+    if (!mayWrite())
+        return false;
+    QSqlQuery q(connection());
+    if (!q.prepare(QStringLiteral("DELETE FROM ChapterMark WHERE Path = ? AND Offset = ?")))
+        return q.lastError().text().contains(QLatin1String("no such table")) || fail(q);
+    q.addBindValue(text(path));
+    q.addBindValue(offset);
+    return q.exec() || fail(q);
+}

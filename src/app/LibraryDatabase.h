@@ -2,12 +2,27 @@
 
 #include "app/BookRow.h"
 
+#include <QList>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
 
 #include <functional>
 #include <optional>
+
+// The chapter rule a user chose for one book.
+struct BookRuleRow {
+    QString ruleName;
+    QString pattern;
+};
+
+// A chapter start the user set (start) or a heading the user dropped (!start) in one book:
+// the byte offset of its line in the file and the line's text, to find it again after an edit.
+struct ChapterMarkRow {
+    qint64 offset = 0;
+    QString lineText;
+    bool start = true;
+};
 
 // The library database: BookList and SysSet in one SQLite file. Every statement the
 // reader sends lives here, with bound values, so a name, path or label holding quotes,
@@ -102,6 +117,19 @@ public:
     std::optional<QString> bookEncoding(const QString& path);
     bool setBookEncoding(const QString& path, const QString& encoding);
 
+    // --- BookRule: the chapter rule the user chose for a book, by path ---
+    // Made by the first write. Nothing for a book without a choice (it is scanned by the
+    // reader's own heading test); an empty `ruleName` drops the choice.
+    std::optional<BookRuleRow> bookRule(const QString& path);
+    bool setBookRule(const QString& path, const QString& ruleName, const QString& pattern);
+
+    // --- ChapterMark: the user's own chapter starts and dropped headings, by path ---
+    // Made by the first write. In offset order; empty for a book without marks.
+    QList<ChapterMarkRow> chapterMarks(const QString& path);
+    // Sets the mark at `mark.offset`, replacing any mark there.
+    bool setChapterMark(const QString& path, const ChapterMarkRow& mark);
+    bool removeChapterMark(const QString& path, qint64 offset);
+
 private:
     OpenResult createFromSchema(const QString& filePath);
     OpenResult checkTables();
@@ -119,6 +147,9 @@ private:
     // The one value of `select` (one bound key) in a table a write creates when first needed.
     std::optional<QString> valueOfTableAddedLater(const QString& select, const QString& key);
     bool createTableAddedLater(const QString& create);
+    // The rows of `select` (one bound key) in such a table, `columns` values each; empty when
+    // the table was never made.
+    QList<QVariantList> rowsOfTableAddedLater(const QString& select, const QString& key, int columns);
 
     QString m_connectionName;
     QString m_filePath;

@@ -1,5 +1,8 @@
 #include "reader/ChapterListModel.h"
 
+#include "reader/rules/HeadingRule.h"
+
+#include <QFont>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -37,10 +40,22 @@ ChapterListModel::ChapterListModel(QObject* parent)
 {
 }
 
-void ChapterListModel::setRows(const QList<ChapterRow>& rows)
+void ChapterListModel::setRows(const QList<ChapterRow>& rows, bool volumes)
 {
     beginResetModel();
     m_rows = rows;
+    m_volumes = volumes;
+    m_collapsed.clear();
+    m_volumeOf.clear();
+    if (volumes) {
+        m_volumeOf.reserve(rows.size());
+        int volume = -1;
+        for (int i = 0; i < rows.size(); ++i) {
+            if (i > 0 && rows[i].part <= 1 && isVolumeHeading(rows[i].label))
+                volume = i;
+            m_volumeOf.append(volume);
+        }
+    }
     m_shownLabels.clear();
     m_now = -1;
     endResetModel();
@@ -75,6 +90,27 @@ void ChapterListModel::markNowChapter(int row)
         emit dataChanged(index(m_now, IdColumn), index(m_now, IdColumn), {Qt::DecorationRole, IconKeyRole});
 }
 
+void ChapterListModel::setCollapsed(int volumeRow, bool collapsed)
+{
+    if (!isVolume(volumeRow) || isCollapsed(volumeRow) == collapsed)
+        return;
+    if (collapsed)
+        m_collapsed.insert(volumeRow);
+    else
+        m_collapsed.remove(volumeRow);
+    int last = volumeRow;
+    while (last + 1 < m_volumeOf.size() && m_volumeOf[last + 1] == volumeRow)
+        ++last;
+    emit dataChanged(index(volumeRow, LabelColumn), index(volumeRow, LabelColumn), {Qt::DisplayRole});
+    emit volumeToggled(volumeRow + 1, last);
+}
+
+bool ChapterListModel::isHiddenRow(int row) const
+{
+    const int volume = volumeOf(row);
+    return volume >= 0 && volume != row && m_collapsed.contains(volume);
+}
+
 int ChapterListModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
@@ -97,8 +133,21 @@ QVariant ChapterListModel::data(const QModelIndex& index, int role) const
             return QString::number(row.number);
         case RangeColumn:
             return row.range();
-        case LabelColumn:
-            return m_shownLabels.isEmpty() ? row.label : m_shownLabels[index.row()];
+        case LabelColumn: {
+            const QString label = m_shownLabels.isEmpty() ? row.label : m_shownLabels[index.row()];
+            if (!m_volumes)
+                return label;
+            if (isVolume(index.row()))
+                return (isCollapsed(index.row()) ? QStringLiteral("▸ ") : QStringLiteral("▾ ")) + label;
+            return volumeOf(index.row()) >= 0 ? QStringLiteral("　　") + label : label;
+        }
+        }
+        return {};
+    case Qt::FontRole:
+        if (isVolume(index.row())) {
+            QFont bold;
+            bold.setBold(true);
+            return bold;
         }
         return {};
     case Qt::ToolTipRole:

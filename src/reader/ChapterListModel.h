@@ -4,6 +4,7 @@
 
 #include <QAbstractTableModel>
 #include <QIcon>
+#include <QSet>
 
 // The chapter list ListView2: columns "ID", "书号" (the line range a,b) and "章节列表".
 // The row being shown carries the icon "NowChapter", every other row "Space".
@@ -16,7 +17,10 @@ public:
 
     explicit ChapterListModel(QObject* parent = nullptr);
 
-    void setRows(const QList<ChapterRow>& rows);
+    // With `volumes`, rows that are volume headings are a first level: shown with an arrow,
+    // the chapters after them indented beneath and collapsible. The rows stay one flat list
+    // (navigation and bookmarks go row by row); a collapsed volume only hides its chapters.
+    void setRows(const QList<ChapterRow>& rows, bool volumes = false);
     void clear();
     const QList<ChapterRow>& rows() const { return m_rows; }
     int count() const { return static_cast<int>(m_rows.size()); }
@@ -30,13 +34,29 @@ public:
     void markNowChapter(int row);
     int nowChapter() const { return m_now; }
 
+    bool hasVolumes() const { return m_volumes; }
+    bool isVolume(int row) const { return m_volumes && row >= 0 && row < m_volumeOf.size() && m_volumeOf[row] == row; }
+    // The volume row a row lies in, -1 before the first volume or without volumes.
+    int volumeOf(int row) const { return row >= 0 && row < m_volumeOf.size() ? m_volumeOf[row] : -1; }
+    bool isCollapsed(int volumeRow) const { return m_collapsed.contains(volumeRow); }
+    void setCollapsed(int volumeRow, bool collapsed);
+    // A chapter of a collapsed volume.
+    bool isHiddenRow(int row) const;
+
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
+signals:
+    // A volume was collapsed or expanded: the rows from `first` to `last` change visibility.
+    void volumeToggled(int first, int last);
+
 private:
     QList<ChapterRow> m_rows;
+    bool m_volumes = false;
+    QList<int> m_volumeOf;
+    QSet<int> m_collapsed;
     QStringList m_shownLabels;
     int m_now = -1;
     QIcon m_nowIcon;

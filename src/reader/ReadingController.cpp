@@ -5,7 +5,7 @@
 #include "platform/Dialogs.h"
 #include "reader/ChapterDisplay.h"
 #include "reader/ChapterListModel.h"
-#include "reader/text/EncodingDetector.h"
+#include "reader/chapters/ChapterChoices.h"
 #include "reader/text/HardWrapJoin.h"
 
 #include <QFileInfo>
@@ -27,32 +27,41 @@ ReadingController::~ReadingController()
 
 void ReadingController::getChapter(const QString& path, const QString& bookmark)
 {
+    scan(path, bookmark, -1);
+}
+
+void ReadingController::rescan()
+{
+    if (m_scan.path.isEmpty())
+        return;
+    const bool shown = m_selected >= 0 && m_selected < m_scan.rows.size();
+    scan(m_scan.path, QString(), shown ? m_scan.rows[m_selected].byteBegin : -1);
+}
+
+void ReadingController::scan(const QString& path, const QString& bookmark, qint64 keepOffset)
+{
     const quint64 generation = ++m_generation;
     m_scanning = true;
     emit scanningChanged(true, path);
 
-    auto* watcher = new QFutureWatcher<ChapterScan>(this);
-    connect(watcher, &QFutureWatcher<ChapterScan>::finished, this, [this, watcher, generation, bookmark] {
+    auto* watcher = new QFutureWatcher<BookChapters>(this);
+    connect(watcher, &QFutureWatcher<BookChapters>::finished, this, [this, watcher, generation, bookmark, keepOffset] {
         watcher->deleteLater();
-        onScanned(generation, watcher->result(), bookmark);
+        onScanned(generation, watcher->result(), bookmark, keepOffset);
     });
     // A 60 MB book takes a noticeable while to scan: the window stays responsive and the
-    // rows arrive when the scan is done.
-    // A book the user chose an encoding for is read in it; any other is detected.
-    ScanLimits limits;
-    TextEncoding chosen = TextEncoding::Utf8;
-    if (m_state.library) {
-        if (const std::optional<QString> name = m_state.library->bookEncoding(path);
-            name && EncodingDetector::fromName(*name, chosen))
-            limits.encoding = chosen;
-    }
-    watcher->setFuture(QtConcurrent::run([path, limits] { return getChapterRows(path, limits); }));
+    // rows arrive when the scan is done. The book's own rule, encoding and marks are read
+    // here; without them it is scanned exactly as always.
+    const BookChapterRequest request = ChapterChoices(m_state.library).request(path);
+    watcher->setFuture(QtConcurrent::run([request] { return scanBookChapters(request); }));
 }
 
-void ReadingController::onScanned(quint64 generation, const ChapterScan& scan, const QString& bookmark)
+void ReadingController::onScanned(quint64 generation, const BookChapters& chapters, const QString& bookmark,
+                                  qint64 keepOffset)
 {
     if (generation != m_generation)
         return; // a newer book was asked for meanwhile
+    const ChapterScan& scan = chapters.scan;
     m_scanning = false;
     emit scanningChanged(false, scan.path);
 
@@ -75,6 +84,9 @@ void ReadingController::onScanned(quint64 generation, const ChapterScan& scan, c
     // The listed book and the current book path change together, so a bookmark or a
     // chapter change never mixes the labels of one book with the row of another.
     m_scan = scan;
+    m_rule = chapters.rule;
+    m_volumes = chapters.volumes;
+    ChapterChoices(m_state.library).remember(chapters);
     m_state.currentBookPath = scan.path;
     ChineseConversion::Mode mode = ChineseConversion::Mode::None;
     if (m_state.library) {
@@ -91,12 +103,15 @@ void ReadingController::onScanned(quint64 generation, const ChapterScan& scan, c
         m_joinWrapped = join;
         emit joinWrappedLinesChanged(join);
     }
-    m_model.setRows(m_scan.rows);
+    m_model.setRows(m_scan.rows, m_volumes);
     showLabels();
     emit chapterListFilled();
 
     int row = 0;
-    if (!bookmark.isEmpty()) {
+    if (keepOffset >= 0) {
+        for (int i = 0; i < m_scan.rows.size() && m_scan.rows[i].byteBegin <= keepOffset; ++i)
+            row = i;
+    } else if (!bookmark.isEmpty()) {
         for (int i = 0; i < m_scan.rows.size(); ++i) {
             if (m_scan.rows[i].label == bookmark) {
                 row = i;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "reader/ChineseConversion.h"
+#include "reader/chapters/BookChapters.h"
 #include "reader/text/ChapterScan.h"
 
 #include <QObject>
@@ -32,6 +33,12 @@ public:
     // an unfinished earlier one: only the newest book reaches the list.
     void getChapter(const QString& path, const QString& bookmark);
     bool isScanning() const { return m_scanning; }
+    // Scans the listed book again (its rule, encoding or marks changed), staying at the
+    // chapter holding the text shown now where the new rows allow.
+    void rescan();
+    // The rule the listed book's rows come from, and whether its list shows volumes.
+    const HeadingRule& rule() const { return m_rule; }
+    bool listsVolumes() const { return m_volumes; }
 
     // ListView2_dblClick: shows the selected row; nothing when the list is empty.
     void showSelected();
@@ -77,13 +84,16 @@ signals:
 
 private:
     void showLabels();
-    void onScanned(quint64 generation, const ChapterScan& scan, const QString& bookmark);
+    void onScanned(quint64 generation, const BookChapters& chapters, const QString& bookmark, qint64 keepOffset);
+    void scan(const QString& path, const QString& bookmark, qint64 keepOffset);
 
     AppState& m_state;
     Dialogs& m_dialogs;
     ChapterListModel& m_model;
     ChapterDisplay& m_display;
     ChapterScan m_scan;
+    HeadingRule m_rule;
+    bool m_volumes = false;
     std::unique_ptr<ChineseConversion> m_conversion; // made when first needed
     ChineseConversion::Mode m_mode = ChineseConversion::Mode::None;
     bool m_joinWrapped = false;

@@ -27,6 +27,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
@@ -99,6 +100,8 @@ ReadingPage::ReadingPage(AppServices& services, ReaderNavigator& navigator, QWid
             spliterButtonClick(1);
     });
     connect(m_controller.get(), &ReadingController::selectedRowChanged, this, [this](int row) {
+        if (m_model->isHiddenRow(row))
+            m_model->setCollapsed(m_model->volumeOf(row), false);
         const QModelIndex index = m_model->index(row, ChapterListModel::IdColumn);
         if (m_list->currentIndex().row() != row)
             m_list->setCurrentIndex(index);
@@ -258,6 +261,10 @@ void ReadingPage::buildList()
                     fitLabelColumn();
             });
 
+    connect(m_model.get(), &ChapterListModel::volumeToggled, this, [this](int first, int last) {
+        for (int r = first; r <= last; ++r)
+            m_list->setRowHidden(r, QModelIndex(), m_model->isHiddenRow(r));
+    });
     connect(m_list, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
         m_controller->setSelectedRow(index.row());
         m_controller->showSelected();
@@ -284,6 +291,17 @@ bool ReadingPage::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_list->viewport() && event->type() == QEvent::Resize)
         fitLabelColumn();
+    // A click on a volume's arrow (or its number) folds or unfolds its chapters.
+    if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonPress) {
+        const QPoint pos = static_cast<QMouseEvent*>(event)->position().toPoint();
+        const QModelIndex index = m_list->indexAt(pos);
+        const int intoLabel = pos.x() - m_list->header()->sectionViewportPosition(ChapterListModel::LabelColumn);
+        if (index.isValid() && m_model->isVolume(index.row()) &&
+            (index.column() == ChapterListModel::IdColumn || intoLabel < 24)) {
+            m_model->setCollapsed(index.row(), !m_model->isCollapsed(index.row()));
+            return true;
+        }
+    }
     if (watched == m_list && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
