@@ -21,6 +21,7 @@ struct SilentDialogs : Dialogs {
 
 struct NoPickers : Pickers {
     QString openFile(QWidget*, const QString&, const QString&) override { return {}; }
+    QString saveFile(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
     QString folder(QWidget*, const QString&) override { return {}; }
     std::optional<QColor> color(QWidget*, const QColor&) override { return std::nullopt; }
 };

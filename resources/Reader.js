@@ -55,6 +55,35 @@
     if (input && at && (at[0] || at[1]) && channelReader) channelReader.pageEdge(input, at[0], at[1]);
   }
 
+  // The line of the text at a point of the page: its text and its place among the lines of
+  // TXT (lines end at <br>). Null outside the text.
+  function lineAt(x, y) {
+    var txt = document.getElementById('TXT');
+    var range = document.caretRangeFromPoint ? document.caretRangeFromPoint(x, y) : null;
+    if (!txt || !range || !txt.contains(range.startContainer)) return null;
+    var target = range.startContainer;
+    if (target.nodeType !== Node.TEXT_NODE && target.childNodes[range.startOffset])
+      target = target.childNodes[range.startOffset];
+    var walker = document.createTreeWalker(txt, NodeFilter.SHOW_TEXT | NodeFilter.SHOW_ELEMENT);
+    var index = 0, text = '', found = false;
+    for (var node = walker.nextNode(); node; node = walker.nextNode()) {
+      if (node.nodeType === Node.ELEMENT_NODE) {
+        if (node.tagName === 'BR') {
+          // A point past a line's end lands on its <br>: still that line.
+          if (found || node === target) return [text, index];
+          ++index;
+          text = '';
+        } else if (node === target) {
+          found = true;
+        }
+        continue;
+      }
+      text += node.nodeValue;
+      if (node === target) found = true;
+    }
+    return found ? [text, index] : null;
+  }
+
   // Every other key pressed in the page goes to the program, also with Ctrl, Alt or Meta
   // held (Left and Right turn chapters); the page keeps the key too, so scrolling keys
   // still scroll.
@@ -66,6 +95,10 @@
         if (isPageShortcut(e)) return;
         reportEdge(pagingInputOf(e));
         reader.keyDown(keyCodeOf(e));
+      });
+      document.addEventListener('contextmenu', function (e) {
+        var at = lineAt(e.clientX, e.clientY);
+        reader.contextLine(at ? at[0] : '', at ? at[1] : -1);
       });
       channelReader = reader;
       window.readerChannelReady = true;

@@ -231,8 +231,9 @@ void BookshelfPage::buildMenu()
         const char* name;
         const char* caption;
     } items[] = {
-        {"Menue_TopRead", "开始阅读"},     {"Menue_SQRead", "从书签处阅读"},  {"Menue_ModBookInfo", "修改本书信息"},
-        {"GotoForlder", "跳转到所在目录"}, {"SendShare", "共享到网络服务器"}, {"Menue_DelBook", "从列表中删除"},
+        {"Menue_TopRead", "开始阅读"},       {"Menue_SQRead", "从书签处阅读"},  {"Menue_ModBookInfo", "修改本书信息"},
+        {"GotoForlder", "跳转到所在目录"},   {"SendShare", "共享到网络服务器"}, {"Menue_DelBook", "从列表中删除"},
+        {"Menue_ChapterRules", "章节规则…"}, // after the menu's own items
     };
     bool first = true;
     for (const auto& item : items) {
@@ -257,7 +258,8 @@ void BookshelfPage::buildMenu()
         if (m_actions.removeBook(b.id, b.name))
             readList();
     });
-    // "共享到网络服务器" is wired by the sharing side through bookMenu().
+    // "共享到网络服务器" is wired by the sharing side through bookMenu(), "章节规则…" by the
+    // main window (the reading page owns the dialog).
 }
 
 void BookshelfPage::readList()

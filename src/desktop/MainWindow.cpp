@@ -231,6 +231,12 @@ void MainWindow::buildPages()
 
 void MainWindow::wireSharing()
 {
+    if (QAction* rules = m_shelf->bookMenu()->findChild<QAction*>(QStringLiteral("Menue_ChapterRules"))) {
+        connect(rules, &QAction::triggered, this, [this] {
+            if (const auto book = m_shelf->selectedBook())
+                m_reading->openChapterRules(book->path);
+        });
+    }
     if (QAction* share = m_shelf->bookMenu()->findChild<QAction*>(QStringLiteral("SendShare"))) {
         connect(share, &QAction::triggered, this, [this] {
             if (const auto book = m_shelf->selectedBook())

@@ -41,3 +41,10 @@ void ReaderBridge::pageEdge(int input, bool atTop, bool atBottom)
         },
         Qt::QueuedConnection);
 }
+
+void ReaderBridge::contextLine(const QString& text, int index)
+{
+    // A line is short; anything longer than a chapter part is not a line of the page.
+    m_contextText = text.left(4096);
+    m_contextIndex = index;
+}

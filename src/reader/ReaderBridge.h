@@ -5,8 +5,9 @@
 #include <functional>
 
 // The one object the reading page sees through the web channel (as "reader"): the page
-// reports its key presses, paging at the ends of the text and the user's clicks on links,
-// nothing else flows from the page to the program.
+// reports its key presses, paging at the ends of the text, the user's clicks on links and
+// the line under the pointer when the page's menu is asked for; nothing else flows from the
+// page to the program.
 class ReaderBridge : public QObject {
     Q_OBJECT
 public:
@@ -14,6 +15,11 @@ public:
 
     // Paging inputs (PagingRule::Input codes) made at the top or bottom of the text.
     void setOnPaging(std::function<void(int, bool, bool)> onPaging) { m_onPaging = std::move(onPaging); }
+
+    // The line of the text the page's menu was last opened on: its text and its place among
+    // the page's lines (from 0); empty and -1 when the menu was opened elsewhere.
+    QString contextLineText() const { return m_contextText; }
+    int contextLineIndex() const { return m_contextIndex; }
 
 public slots:
     // keydown in the page, with the key code (37 Left, 39 Right, 13 Enter, ...).
@@ -24,7 +30,12 @@ public slots:
     // reported before the key scrolls.
     void pageEdge(int input, bool atTop, bool atBottom);
 
+    // contextmenu in the page, before the program shows its menu.
+    void contextLine(const QString& text, int index);
+
 private:
+    QString m_contextText;
+    int m_contextIndex = -1;
     std::function<void(int)> m_onKey;
     std::function<void(const QString&)> m_onLink;
     std::function<void(int, bool, bool)> m_onPaging;

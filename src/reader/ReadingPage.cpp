@@ -6,19 +6,24 @@
 #include "app/ReaderNavigator.h"
 #include "app/ReadingProgress.h"
 #include "app/StripedBackground.h"
+#include "platform/Dialogs.h"
 #include "reader/BookOpener.h"
 #include "reader/BookmarkController.h"
 #include "reader/ChapterListModel.h"
+#include "reader/ChapterRulesDialog.h"
 #include "reader/FindBar.h"
 #include "reader/HelpWindow.h"
 #include "reader/PagingRule.h"
 #include "reader/ReadAloudController.h"
+#include "reader/ReaderBridge.h"
 #include "reader/ReaderIcons.h"
 #include "reader/ReadingController.h"
 #include "reader/ReadingLayout.h"
 #include "reader/ReadingView.h"
 #include "reader/VoicePanel.h"
 #include "reader/WebSpokenPage.h"
+#include "reader/chapters/ChapterMarkEditor.h"
+#include "reader/chapters/ChapterRulesController.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -142,6 +147,23 @@ void ReadingPage::buildMenus()
         action->setObjectName(QString::fromLatin1(item.name));
     }
     buildConversionMenu();
+    m_readMenu->addSeparator();
+    const struct {
+        const char* name;
+        const char* caption;
+        void (ReadingPage::*handler)();
+    } chapterItems[] = {{"Menue_ChapterRules", "章节规则…", nullptr},
+                        {"Menue_MarkChapterStart", "设为章节开头", &ReadingPage::markChapterStart},
+                        {"Menue_DropChapter", "取消此章节", &ReadingPage::dropChapterHeading}};
+    for (const auto& item : chapterItems) {
+        QAction* action = m_readMenu->addAction(QString::fromUtf8(item.caption));
+        action->setObjectName(QString::fromLatin1(item.name));
+        if (item.handler)
+            connect(action, &QAction::triggered, this, item.handler);
+        else
+            connect(action, &QAction::triggered, this, [this] { openChapterRules(); });
+    }
+    m_readMenu->addSeparator();
     QAction* unwrap = m_readMenu->addAction(QStringLiteral("合并硬换行"));
     unwrap->setObjectName(QStringLiteral("Menue_Unwrap"));
     unwrap->setCheckable(true);
@@ -463,6 +485,49 @@ void ReadingPage::openFile()
 void ReadingPage::showReadMenu(const QPoint& viewPos)
 {
     m_readMenu->popup(m_view->mapToGlobal(viewPos));
+}
+
+ChapterRulesDialog* ReadingPage::openChapterRules(const QString& path)
+{
+    const QString book = path.isEmpty() ? m_controller->bookPath() : path;
+    if (book.isEmpty()) {
+        m_services.dialogs.message(QStringLiteral("请先打开一本电子书。"), Dialogs::programTitle(),
+                                   Dialogs::Information);
+        return nullptr;
+    }
+    auto* rules = new ChapterRulesController(m_services.state.library, m_services.dialogs, m_services.pickers, book,
+                                             [this](const QString& applied) {
+                                                 if (applied == m_controller->bookPath())
+                                                     m_controller->rescan();
+                                             });
+    auto* dialog = new ChapterRulesDialog(*rules, window());
+    rules->setParent(dialog);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+    return dialog;
+}
+
+void ReadingPage::markChapterStart()
+{
+    ChapterMarkEditor editor(m_services.state.library, m_controller->scan(), m_controller->selectedRow(),
+                             [this](const QString& text) { return m_controller->shownText(text); });
+    const QString problem = editor.markStart(m_view->bridge()->contextLineText(), m_view->bridge()->contextLineIndex());
+    if (!problem.isEmpty())
+        m_services.dialogs.message(problem, Dialogs::programTitle(), Dialogs::Information);
+    else
+        m_controller->rescan();
+}
+
+void ReadingPage::dropChapterHeading()
+{
+    ChapterMarkEditor editor(m_services.state.library, m_controller->scan(), m_controller->selectedRow(),
+                             [this](const QString& text) { return m_controller->shownText(text); });
+    const QString problem =
+        editor.dropHeading(m_view->bridge()->contextLineText(), m_view->bridge()->contextLineIndex());
+    if (!problem.isEmpty())
+        m_services.dialogs.message(problem, Dialogs::programTitle(), Dialogs::Information);
+    else
+        m_controller->rescan();
 }
 
 void ReadingPage::pageAtEdge(int input, bool atTop, bool atBottom)

@@ -7,6 +7,7 @@
 
 class BookOpener;
 class BookmarkController;
+class ChapterRulesDialog;
 class ChapterListModel;
 class FindBar;
 class HelpWindow;
@@ -62,6 +63,12 @@ public:
     void gotoBookmark();
     void openFind();
     void openFile();
+    // "章节规则…" for the book at `path` (the listed one by default); a choice applied to the
+    // listed book scans it again. The dialog is shown without blocking and returned.
+    ChapterRulesDialog* openChapterRules(const QString& path = QString());
+    // "设为章节开头" / "取消此章节" on the line the page's menu was opened on.
+    void markChapterStart();
+    void dropChapterHeading();
     // Opens Menue_ReadPage at a point of the reading view.
     void showReadMenu(const QPoint& viewPos);
 

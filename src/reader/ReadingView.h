@@ -25,6 +25,7 @@ public:
     // Loads the page file (program folder + "/Reader.html").
     void loadPage(const QString& htmlFile);
     bool isPageLoaded() const { return m_loaded; }
+    ReaderBridge* bridge() const { return m_bridge; }
 
     void showChapterHtml(const QString& txtHtml, const QString& adsHtml) override;
     void applyAppearance(const QString& txtColor, const QString& txtSize, const QString& backColor) override;

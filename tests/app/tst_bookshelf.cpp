@@ -535,12 +535,13 @@ void TestBookshelf::rightButtonMenuOnlyOnRow()
     QCOMPARE(menu->objectName(), QStringLiteral("BookContrl"));
     QCOMPARE(menu->title(), QStringLiteral("电子书操作"));
     const QList<QAction*> actions = menu->actions();
-    QCOMPARE(actions.size(), 11);
-    const QStringList names = {"Menue_TopRead", "Menue_SQRead", "Menue_ModBookInfo",
-                               "GotoForlder",   "SendShare",    "Menue_DelBook"};
+    QCOMPARE(actions.size(), 13);
+    const QStringList names = {"Menue_TopRead", "Menue_SQRead",  "Menue_ModBookInfo", "GotoForlder",
+                               "SendShare",     "Menue_DelBook", "Menue_ChapterRules"};
     const QStringList captions = {QStringLiteral("开始阅读"),         QStringLiteral("从书签处阅读"),
                                   QStringLiteral("修改本书信息"),     QStringLiteral("跳转到所在目录"),
-                                  QStringLiteral("共享到网络服务器"), QStringLiteral("从列表中删除")};
+                                  QStringLiteral("共享到网络服务器"), QStringLiteral("从列表中删除"),
+                                  QStringLiteral("章节规则…")};
     for (int i = 0; i < actions.size(); ++i) {
         if (i % 2 == 1) {
             QVERIFY(actions.at(i)->isSeparator());

@@ -31,6 +31,11 @@ QString QtPickers::openFile(QWidget* parent, const QString& title, const QString
     return QFileDialog::getOpenFileName(parent, title, QString(), toQtFilter(filter));
 }
 
+QString QtPickers::saveFile(QWidget* parent, const QString& title, const QString& filter, const QString& suggested)
+{
+    return QFileDialog::getSaveFileName(parent, title, suggested, toQtFilter(filter));
+}
+
 QString QtPickers::folder(QWidget* parent, const QString& title)
 {
     return QFileDialog::getExistingDirectory(parent, title);

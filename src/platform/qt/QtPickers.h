@@ -6,6 +6,7 @@
 class QtPickers : public Pickers {
 public:
     QString openFile(QWidget* parent, const QString& title, const QString& filter) override;
+    QString saveFile(QWidget* parent, const QString& title, const QString& filter, const QString& suggested) override;
     QString folder(QWidget* parent, const QString& title) override;
     std::optional<QColor> color(QWidget* parent, const QColor& initial) override;
 

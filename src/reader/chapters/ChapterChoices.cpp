@@ -14,9 +14,10 @@ BookChapterRequest ChapterChoices::request(const QString& path)
     if (const std::optional<QString> name = m_library->bookEncoding(path);
         name && EncodingDetector::fromName(*name, chosen))
         request.limits.encoding = chosen;
-    if (const std::optional<BookRuleRow> stored = m_library->bookRule(path))
+    const std::optional<BookRuleRow> stored = m_library->bookRule(path);
+    if (stored && stored->ruleName != autoChoiceName())
         request.rule = ruleFromStored(*stored);
-    else if (choosesForNewBooks())
+    else if (stored || choosesForNewBooks())
         request.chooseAmong = rules().enabledRules();
     request.marks = m_library->chapterMarks(path);
     return request;

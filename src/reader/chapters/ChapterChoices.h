@@ -26,6 +26,8 @@ public:
     RuleLibrary rules();
     bool saveRules(const RuleLibrary& rules);
 
+    // The choice "自动识别": the book's rule is chosen at its next scan and kept from then on.
+    static QString autoChoiceName() { return QStringLiteral("自动识别"); }
     static QString newBooksOptionName() { return QStringLiteral("chapterRule:newBooks"); }
     static QString rulesOptionName() { return QStringLiteral("chapterRule:rules"); }
 
