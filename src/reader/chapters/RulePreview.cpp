@@ -93,9 +93,9 @@ QString patternProblem(const QString& pattern)
         return QStringLiteral("请输入章节标题的正则表达式。");
     const QRegularExpression regex(pattern);
     if (!regex.isValid())
-        return QStringLiteral("正则表达式有误：%1（第 %2 个字符处）")
-            .arg(regex.errorString())
-            .arg(regex.patternErrorOffset() + 1);
+        return QStringLiteral("正则表达式有误（第 %1 个字符处）：%2")
+            .arg(regex.patternErrorOffset() + 1)
+            .arg(regex.errorString());
     // A pattern every line matches would make each line a chapter.
     if (regex.match(QString()).hasMatch())
         return QStringLiteral("这个正则表达式连空行也能匹配，每一行都会成为章节，请写得更具体些。");
