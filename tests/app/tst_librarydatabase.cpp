@@ -411,8 +411,8 @@ void TestLibraryDatabase::settingsRoundTrip()
     QCOMPARE(q.value(0).toInt(), 1);
 }
 
-// A library of today's shape opens unchanged; the first option or book encoding written adds
-// its table and every row of BookList and SysSet is still there, in a later opening as well.
+// A library of today's shape opens unchanged; the first option, book encoding, book rule or
+// chapter mark written adds its table and every row of BookList and SysSet is still there, in a later opening as well.
 void TestLibraryDatabase::readerOptionsKeepTodaysLibrary()
 {
     QDir().mkpath(m_dir->path() + QStringLiteral("/DataFile"));
@@ -433,8 +433,20 @@ void TestLibraryDatabase::readerOptionsKeepTodaysLibrary()
         QCOMPARE(db.open(dbPath()), LibraryDatabase::OpenResult::Opened);
         QCOMPARE(db.option(QStringLiteral("ReadingTheme")), std::nullopt);
         QCOMPARE(db.bookEncoding(QStringLiteral("/b/1.txt")), std::nullopt);
+        QVERIFY(!db.bookRule(QStringLiteral("/b/1.txt")));
+        QVERIFY(db.chapterMarks(QStringLiteral("/b/1.txt")).isEmpty());
+        QVERIFY(db.removeChapterMark(QStringLiteral("/b/1.txt"), 5)); // nothing to remove yet
         QCOMPARE(db.lastFailure(), LibraryDatabase::Failure::None);
         QCOMPARE(digestOf(dbPath()), before);
+
+        QVERIFY(db.setBookRule(QStringLiteral("/b/1.txt"), QStringLiteral("第N章/回/节/集"), QStringLiteral("^第'%")));
+        QVERIFY(db.setBookRule(QStringLiteral("/b/2.txt"), QStringLiteral("自动识别"), QString()));
+        QVERIFY(db.setBookRule(QStringLiteral("/b/2.txt"), QString(), QString()));
+        QVERIFY(db.setChapterMark(QStringLiteral("/b/1.txt"), {900, QStringLiteral("插曲"), true}));
+        QVERIFY(db.setChapterMark(QStringLiteral("/b/1.txt"), {30, QStringLiteral("第二天他起得很早。"), true}));
+        QVERIFY(db.setChapterMark(QStringLiteral("/b/1.txt"), {30, QStringLiteral("第二天他起得很早。"), false}));
+        QVERIFY(db.setChapterMark(QStringLiteral("/b/2.txt"), {7, QStringLiteral("x"), true}));
+        QVERIFY(db.removeChapterMark(QStringLiteral("/b/2.txt"), 7));
 
         QVERIFY(db.setBookEncoding(QStringLiteral("/b/1.txt"), QStringLiteral("GB18030")));
         QVERIFY(db.setBookEncoding(QStringLiteral("/b/1.txt"), QStringLiteral("BIG5")));
@@ -450,6 +462,16 @@ void TestLibraryDatabase::readerOptionsKeepTodaysLibrary()
     QCOMPARE(again.option(QStringLiteral("ReadingTheme")), QStringLiteral("夜间's"));
     QCOMPARE(again.bookEncoding(QStringLiteral("/b/1.txt")), QStringLiteral("BIG5"));
     QCOMPARE(again.bookEncoding(QStringLiteral("/b/2.txt")), std::nullopt);
+    const std::optional<BookRuleRow> rule = again.bookRule(QStringLiteral("/b/1.txt"));
+    QVERIFY(rule);
+    QCOMPARE(rule->ruleName + rule->pattern, QStringLiteral("第N章/回/节/集^第'%"));
+    QVERIFY(!again.bookRule(QStringLiteral("/b/2.txt")));
+    const QList<ChapterMarkRow> marks = again.chapterMarks(QStringLiteral("/b/1.txt"));
+    QCOMPARE(marks.size(), 2);
+    QCOMPARE(marks[0].offset, 30); // in offset order, the later write replacing the earlier
+    QVERIFY(!marks[0].start);
+    QCOMPARE(marks[1].lineText, QStringLiteral("插曲"));
+    QVERIFY(again.chapterMarks(QStringLiteral("/b/2.txt")).isEmpty());
     const SettingsRow row = *again.settings();
     QCOMPARE(row.downSavePath, QStringLiteral("/d"));
     QCOMPARE(row.bossKey, QStringLiteral("Alt|Q"));
