@@ -101,7 +101,7 @@ void ChapterListModel::setCollapsed(int volumeRow, bool collapsed)
     int last = volumeRow;
     while (last + 1 < m_volumeOf.size() && m_volumeOf[last + 1] == volumeRow)
         ++last;
-    emit dataChanged(index(volumeRow, LabelColumn), index(volumeRow, LabelColumn), {Qt::DisplayRole});
+    emit dataChanged(index(volumeRow, LabelColumn), index(volumeRow, LabelColumn), {Qt::DisplayRole, FoldRole});
     emit volumeToggled(volumeRow + 1, last);
 }
 

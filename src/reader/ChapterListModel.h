@@ -14,6 +14,8 @@ public:
     enum Column { IdColumn = 0, RangeColumn = 1, LabelColumn = 2 };
     // The key of the row's small icon: "NowChapter" or "Space".
     static constexpr int IconKeyRole = Qt::UserRole + 1;
+    // Named in dataChanged when only a volume's fold arrow changed (no label grew wider).
+    static constexpr int FoldRole = Qt::UserRole + 2;
 
     explicit ChapterListModel(QObject* parent = nullptr);
 

@@ -278,7 +278,9 @@ void ReadingPage::buildList()
     m_list->viewport()->installEventFilter(this);
     connect(m_model.get(), &QAbstractItemModel::modelReset, this, &ReadingPage::fitLabelColumn);
     connect(m_model.get(), &QAbstractItemModel::dataChanged, this,
-            [this](const QModelIndex& first, const QModelIndex& last) {
+            [this](const QModelIndex& first, const QModelIndex& last, const QList<int>& roles) {
+                if (roles.contains(ChapterListModel::FoldRole))
+                    return; // the arrow of a volume: no title got wider
                 if (first.column() <= ChapterListModel::LabelColumn && last.column() >= ChapterListModel::LabelColumn)
                     fitLabelColumn();
             });
