@@ -2,10 +2,12 @@
 
 #include "reader/ChapterListModel.h"
 #include "reader/ChapterRulesDialog.h"
+#include "reader/ReaderBridge.h"
 #include "reader/ReadingController.h"
 #include "reader/ReadingPage.h"
 #include "reader/ReadingView.h"
 #include "reader/chapters/ChapterRulesController.h"
+#include "reader/rules/RuleLibrary.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -13,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QTreeView>
 #include <QtTest>
 
 // "章节规则…" on a real novel, driven through its controls: a rule tried, a broken pattern
@@ -24,9 +27,15 @@ private Q_SLOTS:
     void init();
     void cleanup();
     void appliesARuleToTheOpenBook();
+    void volumesFoldAndMarksComeFromThePage();
 
 private:
     ReadingController& controller() { return m_page->controller(); }
+    void open(const QString& path);
+    void showRow(int row);
+    // A contextmenu event in the page on the first line holding `word`, as a right click
+    // makes it; waits until the page has reported the line.
+    void rightClickOn(const QString& word, const QString& line);
 
     std::unique_ptr<ReadingFixture> m_fx;
     std::unique_ptr<RecordingNavigator> m_nav;
@@ -137,6 +146,85 @@ void TestChapterRulesDialog::appliesARuleToTheOpenBook()
     QVERIFY(filled.wait(10000));
     QCOMPARE(m_fx->library.bookEncoding(path), QStringLiteral("GB18030"));
     QCOMPARE(controller().scan().encoding, TextEncoding::Gb18030);
+}
+
+void TestChapterRulesDialog::open(const QString& path)
+{
+    QSignalSpy shown(&controller(), &ReadingController::chapterShown);
+    controller().getChapter(path, QString());
+    QVERIFY(shown.wait(10000));
+}
+
+void TestChapterRulesDialog::showRow(int row)
+{
+    controller().setSelectedRow(row);
+    controller().showSelected();
+    const QString first = readChapterLines(controller().scan(), row).value(0);
+    QTRY_VERIFY_WITH_TIMEOUT(txtHtml(m_page->view()).contains(first), 5000);
+}
+
+void TestChapterRulesDialog::rightClickOn(const QString& word, const QString& line)
+{
+    QTRY_VERIFY_WITH_TIMEOUT(runJs(m_page->view(), QStringLiteral("window.readerChannelReady === true")).toBool(),
+                             10000);
+    const QString script =
+        QStringLiteral(
+            "(function(word){var t=document.getElementById('TXT');var "
+            "w=document.createTreeWalker(t,NodeFilter.SHOW_TEXT);"
+            "var n;while((n=w.nextNode())){var i=n.nodeValue.indexOf(word);if(i<0)continue;var "
+            "r=document.createRange();"
+            "r.setStart(n,i);r.setEnd(n,i+1);var b=r.getBoundingClientRect();var x=b.left+b.width/2,y=b.top+b.height/2;"
+            "var e=new MouseEvent('contextmenu',{bubbles:true,cancelable:true,clientX:x,clientY:y});"
+            "(document.elementFromPoint(x,y)||t).dispatchEvent(e);return true;}return false;})('%1')")
+            .arg(word);
+    QVERIFY(runJs(m_page->view(), script).toBool());
+    QTRY_COMPARE_WITH_TIMEOUT(m_page->view()->bridge()->contextLineText(), line, 5000);
+}
+
+// A rule that makes volumes a level folds them in the list while navigation still goes row by
+// row; the page's menu sets a chapter start on the right-clicked line and drops a heading.
+void TestChapterRulesDialog::volumesFoldAndMarksComeFromThePage()
+{
+    const QString path = m_fx->writeBook(
+        QStringLiteral("卷.txt"), QStringLiteral("书名\n第一卷 风起\n第1章 甲\n内容一\n插曲 开始\n内容二\n第2章 乙\n"
+                                                 "内容三\n第二卷 云涌\n第3章 丙\n内容四\n"));
+    const HeadingRule rule = *RuleLibrary().find(QStringLiteral("第N章、卷与序章番外"));
+    QVERIFY(m_fx->library.setBookRule(path, rule.name, rule.pattern));
+    open(path);
+    ChapterListModel& model = m_page->chapterModel();
+    QCOMPARE(model.count(), 6);
+    QVERIFY(model.hasVolumes());
+    QVERIFY(model.isVolume(1) && model.isVolume(4) && !model.isVolume(2));
+    QCOMPARE(model.data(model.index(1, ChapterListModel::LabelColumn), Qt::DisplayRole).toString(),
+             QStringLiteral("▾ 第一卷 风起"));
+    QCOMPARE(model.label(1), QStringLiteral("第一卷 风起")); // what a bookmark holds
+
+    QTreeView* list = m_page->chapterList();
+    model.setCollapsed(1, true);
+    QVERIFY(list->isRowHidden(2, {}) && list->isRowHidden(3, {}) && !list->isRowHidden(4, {}));
+    // The next chapter after the volume heading is its first chapter, folded or not.
+    controller().setSelectedRow(1);
+    controller().changeChapter(ReadingController::KeyRight);
+    QCOMPARE(controller().selectedRow(), 2);
+    QVERIFY(!list->isRowHidden(2, {}));
+
+    showRow(2);
+    rightClickOn(QStringLiteral("插曲"), QStringLiteral("插曲 开始"));
+    QCOMPARE(m_page->view()->bridge()->contextLineIndex(), 2);
+    QSignalSpy filled(&controller(), &ReadingController::chapterListFilled);
+    m_page->markChapterStart();
+    QVERIFY(filled.wait(10000));
+    QCOMPARE(model.count(), 7);
+    QCOMPARE(model.label(3), QStringLiteral("插曲 开始"));
+
+    showRow(4);
+    rightClickOn(QStringLiteral("第2章"), QStringLiteral("第2章 乙"));
+    m_page->dropChapterHeading();
+    QVERIFY(filled.wait(10000));
+    QCOMPARE(model.count(), 6);
+    QCOMPARE(model.label(4), QStringLiteral("第二卷 云涌"));
+    QCOMPARE(m_fx->dialogs.count(), 0);
+    QCOMPARE(m_fx->library.chapterMarks(path).size(), 2);
 }
 
 QTEST_MAIN(TestChapterRulesDialog)
