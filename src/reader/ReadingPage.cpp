@@ -147,6 +147,12 @@ void ReadingPage::buildMenus()
         action->setObjectName(QString::fromLatin1(item.name));
     }
     buildConversionMenu();
+    QAction* unwrap = m_readMenu->addAction(QStringLiteral("合并硬换行"));
+    unwrap->setObjectName(QStringLiteral("Menue_Unwrap"));
+    unwrap->setCheckable(true);
+    connect(unwrap, &QAction::triggered, this, [this](bool on) { m_controller->setJoinWrappedLines(on); });
+    connect(m_controller.get(), &ReadingController::joinWrappedLinesChanged, unwrap, &QAction::setChecked);
+    // The book's chapters: its rule and the user's own marks.
     m_readMenu->addSeparator();
     const struct {
         const char* name;
@@ -163,12 +169,6 @@ void ReadingPage::buildMenus()
         else
             connect(action, &QAction::triggered, this, [this] { openChapterRules(); });
     }
-    m_readMenu->addSeparator();
-    QAction* unwrap = m_readMenu->addAction(QStringLiteral("合并硬换行"));
-    unwrap->setObjectName(QStringLiteral("Menue_Unwrap"));
-    unwrap->setCheckable(true);
-    connect(unwrap, &QAction::triggered, this, [this](bool on) { m_controller->setJoinWrappedLines(on); });
-    connect(m_controller.get(), &ReadingController::joinWrappedLinesChanged, unwrap, &QAction::setChecked);
     // "共享本书到网络" is wired by sharing.
     connect(m_readMenu->findChild<QAction*>(QStringLiteral("Menue_VoiceRead")), &QAction::triggered, this,
             [this] { toolbarButtonClick(11); });
