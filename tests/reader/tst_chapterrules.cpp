@@ -1,5 +1,6 @@
 #include "app/LibraryDatabase.h"
 #include "reader/chapters/BookChapters.h"
+#include "reader/chapters/ChapterChoices.h"
 #include "reader/chapters/ChapterMarkEditor.h"
 #include "reader/chapters/ChapterMarks.h"
 #include "reader/chapters/EncodingCandidates.h"
@@ -25,6 +26,7 @@ private Q_SLOTS:
     void marksSurviveRuleChangeAndEdit();
     void markEditorOnShownLines();
     void encodingCandidatesSideBySide();
+    void newBooksChooseTheirRuleOnce();
 
 private:
     QString write(const QString& name, const QByteArray& bytes);
@@ -238,6 +240,49 @@ void TestChapterRules::encodingCandidatesSideBySide()
     const QByteArray utf16 = QByteArray("\xFF\xFE", 2) + encodeText(text, TextEncoding::Utf16LE);
     const QList<EncodingCandidate> le = EncodingCandidates::ofSample(utf16, TextEncoding::Utf16LE);
     QCOMPARE(le[3].lines.first(), QStringLiteral("西遊記"));
+}
+
+// Without a choice a book is scanned by the reader's own test; with "新书自动识别章节规则" on, a
+// new book gets the best rule once and keeps it. The user's rule list keeps its on/off choices.
+void TestChapterRules::newBooksChooseTheirRuleOnce()
+{
+    QString text = QStringLiteral("书名\n");
+    for (int i = 1; i <= 12; ++i)
+        text += QStringLiteral("第%1章 标题\n第二天他起得很早。\n正文%1\n").arg(i);
+    const QString path = write(QStringLiteral("new.txt"), text.toUtf8());
+    LibraryDatabase library(QStringLiteral("choices"));
+    QVERIFY(library.open(m_dir.filePath(QStringLiteral("Choices.db"))) == LibraryDatabase::OpenResult::Created);
+    ChapterChoices choices(&library);
+
+    BookChapterRequest request = choices.request(path);
+    QVERIFY(!request.rule && request.chooseAmong.isEmpty() && !request.limits.encoding);
+    const BookChapters plain = scanBookChapters(request);
+    QCOMPARE(plain.scan.rows.size(), getChapterRows(path).rows.size());
+    QVERIFY(!plain.volumes);
+    choices.remember(plain);
+    QVERIFY(!library.bookRule(path));
+
+    choices.setChoosesForNewBooks(true);
+    const BookChapters chosen = scanBookChapters(choices.request(path));
+    QVERIFY(chosen.chosenNow);
+    QCOMPARE(chosen.scan.rows.size(), 13);
+    choices.remember(chosen);
+    QCOMPARE(library.bookRule(path)->ruleName, chosen.rule.name);
+    request = choices.request(path);
+    QVERIFY(request.rule && request.chooseAmong.isEmpty());
+    QCOMPARE(scanBookChapters(request).scan.rows.size(), 13);
+
+    RuleLibrary rules = choices.rules();
+    rules.setEnabled(QStringLiteral("纯数字行"), false);
+    HeadingRule own;
+    own.name = QStringLiteral("我的规则");
+    own.pattern = QStringLiteral("^卷.+");
+    rules.add(own);
+    QVERIFY(choices.saveRules(rules));
+    const RuleLibrary again = choices.rules();
+    QVERIFY(!again.find(QStringLiteral("纯数字行"))->enabled);
+    QCOMPARE(again.find(QStringLiteral("我的规则"))->pattern, own.pattern);
+    QCOMPARE(again.rules().size(), RuleLibrary::builtInRules().size() + 1);
 }
 
 QTEST_GUILESS_MAIN(TestChapterRules)
