@@ -182,6 +182,8 @@ void TestChapterRules::marksSurviveRuleChangeAndEdit()
     const BookChapters edited = scanBookChapters(request);
     QCOMPARE(labelsOf(edited.scan), (QStringList{"前言", "第1章 甲", "插曲 开始", "第3章 丙"}));
     QCOMPARE(edited.scan.rows[2].range(), QStringLiteral("4,8"));
+    QCOMPARE(edited.storedOffsets, (QList<qint64>{marks[0].offset, marks[1].offset}));
+    QCOMPARE(edited.marks[0].offset, marks[0].offset + encodeText(QStringLiteral("前言\n又一行\n"), enc).size());
 
     // A mark whose line is gone is left out; the rule's rows stay.
     write(QStringLiteral("marks.txt"),

@@ -18,7 +18,7 @@ BookChapters scanBookChapters(const BookChapterRequest& request)
         result.scan = matcher.isValid() ? scanWithRule(request.path, result.rule, request.limits)
                                         : getChapterRows(request.path, request.limits);
     }
-    result.marks = applyChapterMarks(result.scan, request.marks);
+    result.marks = applyChapterMarks(result.scan, request.marks, &result.storedOffsets);
     result.volumes = listsVolumes(result.rule, result.scan.rows);
     return result;
 }

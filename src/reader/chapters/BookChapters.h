@@ -25,6 +25,7 @@ struct BookChapters {
     bool chosenNow = false;      // the rule was chosen automatically by this scan
     bool volumes = false;        // the chapter list shows the book's volumes as a first level
     QList<ChapterMarkRow> marks; // the marks as found in the file now
+    QList<qint64> storedOffsets; // for each of them, the offset the library holds
 };
 
 // Scans the book (off the GUI thread: it reads the whole file). Never throws.

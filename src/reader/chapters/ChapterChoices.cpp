@@ -25,8 +25,17 @@ BookChapterRequest ChapterChoices::request(const QString& path)
 
 void ChapterChoices::remember(const BookChapters& chapters)
 {
-    if (m_library && chapters.chosenNow)
+    if (!m_library)
+        return;
+    if (chapters.chosenNow)
         m_library->setBookRule(chapters.scan.path, chapters.rule.name, chapters.rule.pattern);
+    // A mark found away from its offset (the file was edited) is kept where it is now, so a
+    // later edit is searched for from there.
+    for (int i = 0; i < chapters.marks.size() && i < chapters.storedOffsets.size(); ++i) {
+        const qint64 stored = chapters.storedOffsets[i];
+        if (chapters.marks[i].offset != stored && m_library->removeChapterMark(chapters.scan.path, stored))
+            m_library->setChapterMark(chapters.scan.path, chapters.marks[i]);
+    }
 }
 
 bool ChapterChoices::choosesForNewBooks()

@@ -14,7 +14,8 @@ public:
 
     // What the book at `path` is to be opened with (read on the GUI thread, before the scan).
     BookChapterRequest request(const QString& path);
-    // Keeps a rule chosen automatically for the book, so it opens the same way next time.
+    // Keeps a rule chosen automatically for the book, so it opens the same way next time, and
+    // the marks at the offsets they were found at.
     void remember(const BookChapters& chapters);
 
     // "新书自动识别章节规则": a book without a rule of its own gets one chosen automatically

@@ -83,7 +83,8 @@ std::optional<BookLine> findMarkedLine(QFile& file, TextEncoding encoding, const
     return best;
 }
 
-QList<ChapterMarkRow> applyChapterMarks(ChapterScan& scan, const QList<ChapterMarkRow>& marks)
+QList<ChapterMarkRow> applyChapterMarks(ChapterScan& scan, const QList<ChapterMarkRow>& marks,
+                                        QList<qint64>* storedOffsets)
 {
     QList<ChapterMarkRow> found;
     if (marks.isEmpty() || !scan.readable || scan.rows.isEmpty())
@@ -104,6 +105,8 @@ QList<ChapterMarkRow> applyChapterMarks(ChapterScan& scan, const QList<ChapterMa
         ChapterMarkRow now = mark;
         now.offset = line->offset;
         found.append(now);
+        if (storedOffsets)
+            storedOffsets->append(mark.offset);
         if (mark.start)
             starts.append(*line);
         else

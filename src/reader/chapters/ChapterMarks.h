@@ -20,8 +20,10 @@ class QFile;
 constexpr qint64 kMarkSearchBytes = qint64(64) << 10;
 
 // Applies `marks` to the rows of `scan` (over-long chapters are cut into parts afresh) and
-// returns the marks as found, at their offsets now; the lost ones are left out.
-QList<ChapterMarkRow> applyChapterMarks(ChapterScan& scan, const QList<ChapterMarkRow>& marks);
+// returns the marks as found, at their offsets now; the lost ones are left out. `storedOffsets`
+// receives, for each mark returned, the offset it was given with.
+QList<ChapterMarkRow> applyChapterMarks(ChapterScan& scan, const QList<ChapterMarkRow>& marks,
+                                        QList<qint64>* storedOffsets = nullptr);
 
 // Where the mark's line starts now, nothing when it is not found near its offset.
 std::optional<BookLine> findMarkedLine(QFile& file, TextEncoding encoding, const ChapterMarkRow& mark);
