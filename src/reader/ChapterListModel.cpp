@@ -73,7 +73,12 @@ QString ChapterListModel::label(int row) const
 
 void ChapterListModel::setShownLabels(const QStringList& labels)
 {
-    m_shownLabels = labels.size() == m_rows.size() ? labels : QStringList();
+    const QStringList shown = labels.size() == m_rows.size() ? labels : QStringList();
+    // Nothing shown changes (a book opened without conversion): the list is not told, so a
+    // long list does not fit its titles twice.
+    if (shown.isEmpty() && m_shownLabels.isEmpty())
+        return;
+    m_shownLabels = shown;
     if (!m_rows.isEmpty())
         emit dataChanged(index(0, LabelColumn), index(count() - 1, LabelColumn), {Qt::DisplayRole, Qt::ToolTipRole});
 }
