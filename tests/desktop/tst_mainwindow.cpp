@@ -7,10 +7,12 @@
 #include "desktop/MainWindowLayout.h"
 #include "online/DroppedArchives.h"
 #include "reader/ChapterListModel.h"
+#include "reader/ChapterRulesDialog.h"
 #include "reader/ReadingController.h"
 #include "reader/ReadingLayout.h"
 #include "reader/ReadingPage.h"
 #include "reader/ReadingView.h"
+#include "reader/chapters/ChapterRulesController.h"
 
 #include <QAction>
 #include <QLabel>
@@ -21,6 +23,7 @@
 #include <QSignalSpy>
 #include <QToolBar>
 #include <QTreeView>
+#include <QTreeWidget>
 #include <QtTest>
 
 // The main window as a whole: pages, toolbar, layout, load handler and opening files.
@@ -46,6 +49,7 @@ private Q_SLOTS:
     void offeredBookAndBookmarksChangeTogether();
     void closingEndsTheProgram();
     void archiveDroppedOnShelf();
+    void chapterRulesFromTheShelf();
 
 private:
     void load();
@@ -435,6 +439,28 @@ void TestMainWindow::archiveDroppedOnShelf()
     QCOMPARE(row->name, QStringLiteral("hoge"));
     QVERIFY(QFileInfo::exists(archive));
     QCOMPARE(m_fx->dialogs.count(), 0);
+}
+
+// "章节规则…" of the shelf's book menu opens the dialog for the selected book, open or not.
+void TestMainWindow::chapterRulesFromTheShelf()
+{
+    load();
+    const QString book = m_fx->writeChapters(QStringLiteral("规则.txt"), 3);
+    m_fx->library.insertBook(QStringLiteral("其他分类"), QStringLiteral("规则"), QStringLiteral("佚名"), book);
+    BookshelfPage* shelf = m_window->bookshelfPage();
+    shelf->readList();
+    auto* list = shelf->findChild<QTreeWidget*>(QStringLiteral("ListView1"));
+    QVERIFY(list && list->topLevelItemCount() == 1);
+    list->topLevelItem(0)->setSelected(true);
+    QAction* rules = shelf->bookMenu()->findChild<QAction*>(QStringLiteral("Menue_ChapterRules"));
+    QVERIFY(rules);
+    rules->trigger();
+    auto* dialog = m_window->findChild<ChapterRulesDialog*>(QStringLiteral("ChapterRulesDialog"));
+    QVERIFY(dialog && dialog->isVisible());
+    QCOMPARE(dialog->controller().bookPath(), book);
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog->controller().isPreviewing(), 10000);
+    QCOMPARE(dialog->controller().preview().chapters, 4);
+    dialog->close();
 }
 
 QTEST_MAIN(TestMainWindow)
