@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/BookRow.h"
+#include "app/OpdsCatalogueRow.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -101,6 +102,13 @@ public:
     // unchanged. Nothing for a book without a choice; an empty `encoding` drops the choice.
     std::optional<QString> bookEncoding(const QString& path);
     bool setBookEncoding(const QString& path, const QString& encoding);
+
+    // --- OpdsCatalogue: the catalogues the user added to the online library ---
+    // Made by the first write, as ReaderOption is. An empty list before any was added.
+    std::optional<QList<OpdsCatalogueRow>> opdsCatalogues();
+    std::optional<qint64> addOpdsCatalogue(const OpdsCatalogueRow& row);
+    bool updateOpdsCatalogue(const OpdsCatalogueRow& row);
+    bool removeOpdsCatalogue(qint64 id);
 
 private:
     OpenResult createFromSchema(const QString& filePath);
