@@ -803,7 +803,8 @@ bool LibraryDatabase::updateOpdsCatalogue(const OpdsCatalogueRow& row)
     if (!mayWrite() || !createTableAddedLater(QLatin1String(kCreateOpdsCatalogue)))
         return false;
     QSqlQuery q(connection());
-    q.prepare(QStringLiteral("UPDATE OpdsCatalogue SET Name = ?, Url = ?, UserName = ?, PasswordStored = ? WHERE Id = ?"));
+    q.prepare(
+        QStringLiteral("UPDATE OpdsCatalogue SET Name = ?, Url = ?, UserName = ?, PasswordStored = ? WHERE Id = ?"));
     q.addBindValue(text(row.name));
     q.addBindValue(text(row.url));
     q.addBindValue(text(row.userName));

@@ -103,7 +103,7 @@ private:
     // download ends: a failed one takes the folder away again when nothing is in it.
     QHash<QString, QString> m_madeFolders;
     QHash<QString, QString> m_encodings; // a TXT file's encoding named by its catalogue, by target file
-    QSet<QString> m_transferring; // target files whose download has not ended
+    QSet<QString> m_transferring;        // target files whose download has not ended
     UnpackLimits m_limits;
     QThreadPool m_unpackThreads;
     QList<Unpacking> m_unpacking;

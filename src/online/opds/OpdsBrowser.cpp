@@ -3,8 +3,8 @@
 #include "online/opds/OpdsFormat.h"
 #include "online/opds/OpdsSearch.h"
 
-#include <QImageReader>
 #include <QBuffer>
+#include <QImageReader>
 
 namespace {
 
@@ -298,6 +298,7 @@ std::optional<OpdsDownload> OpdsBrowser::downloadOf(const OpdsEntry& entry, QStr
         return d;
     }
     if (why)
-        *why = entry.acquisitions.isEmpty() ? QStringLiteral("这本书没有可下载的文件") : OpdsFormat::unreadableMessage();
+        *why =
+            entry.acquisitions.isEmpty() ? QStringLiteral("这本书没有可下载的文件") : OpdsFormat::unreadableMessage();
     return std::nullopt;
 }

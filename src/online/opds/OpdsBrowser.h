@@ -15,13 +15,13 @@ class QNetworkAccessManager;
 
 // What a double-click on a book of a catalogue hands to the download queue.
 struct OpdsDownload {
-    QString caption;  // the book's folder and the pane's text
+    QString caption; // the book's folder and the pane's text
     QUrl url;
     QString fileName; // caption + the format's extension
     QString category; // one of the ten shelf categories
     QString name;
     QString author;
-    QString encoding; // of a TXT file, from its media type; empty when not given
+    QString encoding;         // of a TXT file, from its media type; empty when not given
     QByteArray authorization; // only for an address on the catalogue's own host
 };
 

@@ -22,9 +22,8 @@ OpdsFetch::OpdsFetch(QNetworkAccessManager& network, Kind kind, QObject* parent)
 {
     m_timer.setSingleShot(true);
     m_timer.setInterval(DefaultTimeoutMs);
-    connect(&m_timer, &QTimer::timeout, this, [this] {
-        fail(QStringLiteral("书库服务器 %1 秒没有回应").arg(m_timer.interval() / 1000));
-    });
+    connect(&m_timer, &QTimer::timeout, this,
+            [this] { fail(QStringLiteral("书库服务器 %1 秒没有回应").arg(m_timer.interval() / 1000)); });
 }
 
 OpdsFetch::~OpdsFetch()
@@ -50,7 +49,8 @@ void OpdsFetch::start(const QUrl& url, const QByteArray& authorization)
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
     request.setMaximumRedirectsAllowed(10);
     if (m_kind == Kind::Feed)
-        request.setRawHeader("Accept", "application/atom+xml, application/opds+json;q=0.9, application/json;q=0.8, */*;q=0.1");
+        request.setRawHeader("Accept",
+                             "application/atom+xml, application/opds+json;q=0.9, application/json;q=0.8, */*;q=0.1");
     if (!authorization.isEmpty())
         request.setRawHeader("Authorization", authorization);
     QNetworkReply* reply = m_network.get(request);

@@ -17,8 +17,9 @@ PasswordStore::Result resultOf(QKeychain::Job* job)
     return result;
 }
 
-template <typename JobType> JobType* startJob(QObject* parent, const QString& key, PasswordStore::Done done,
-                                              std::function<void(JobType*, PasswordStore::Result&)> fill = {})
+template <typename JobType>
+JobType* startJob(QObject* parent, const QString& key, PasswordStore::Done done,
+                  std::function<void(JobType*, PasswordStore::Result&)> fill = {})
 {
     auto* job = new JobType(kService, parent);
     job->setAutoDelete(true);
