@@ -3,6 +3,7 @@
 class Clock;
 class DesktopLauncher;
 class Dialogs;
+class PasswordStore;
 class Pickers;
 class QNetworkAccessManager;
 class SpeechEngine;
@@ -19,4 +20,7 @@ struct AppServices {
     // One network manager for the whole run: its cookie jar keeps the service's cookies for every window.
     QNetworkAccessManager& network;
     SpeechEngine& speech;
+    // The keyring for the passwords of added catalogues; none where the desktop has no keyring
+    // (the passwords are then asked for each session).
+    PasswordStore* passwords = nullptr;
 };

@@ -846,3 +846,86 @@ bool LibraryDatabase::removeChapterMark(const QString& path, qint64 offset)
     q.addBindValue(offset);
     return q.exec() || fail(q);
 }
+
+// --- OpdsCatalogue ---
+
+namespace {
+
+const char* const kCreateOpdsCatalogue = "CREATE TABLE IF NOT EXISTS OpdsCatalogue ("
+                                         "Id INTEGER PRIMARY KEY AUTOINCREMENT, Name TEXT NOT NULL DEFAULT '', "
+                                         "Url TEXT NOT NULL DEFAULT '', UserName TEXT NOT NULL DEFAULT '', "
+                                         "PasswordStored INTEGER NOT NULL DEFAULT 0)";
+
+} // namespace
+
+std::optional<QList<OpdsCatalogueRow>> LibraryDatabase::opdsCatalogues()
+{
+    beginCall();
+    QList<OpdsCatalogueRow> rows;
+    QSqlQuery q(connection());
+    if (!q.prepare(QStringLiteral("SELECT Id, Name, Url, UserName, PasswordStored FROM OpdsCatalogue ORDER BY Id"))) {
+        if (q.lastError().text().contains(QLatin1String("no such table")))
+            return rows;
+        fail(q);
+        return std::nullopt;
+    }
+    if (!q.exec()) {
+        fail(q);
+        return std::nullopt;
+    }
+    while (q.next()) {
+        OpdsCatalogueRow row;
+        row.id = q.value(0).toLongLong();
+        row.name = q.value(1).toString();
+        row.url = q.value(2).toString();
+        row.userName = q.value(3).toString();
+        row.passwordStored = q.value(4).toInt() != 0;
+        rows.append(row);
+    }
+    return rows;
+}
+
+std::optional<qint64> LibraryDatabase::addOpdsCatalogue(const OpdsCatalogueRow& row)
+{
+    beginCall();
+    if (!mayWrite() || !createTableAddedLater(QLatin1String(kCreateOpdsCatalogue)))
+        return std::nullopt;
+    QSqlQuery q(connection());
+    q.prepare(QStringLiteral("INSERT INTO OpdsCatalogue (Name, Url, UserName, PasswordStored) VALUES (?, ?, ?, ?)"));
+    q.addBindValue(text(row.name));
+    q.addBindValue(text(row.url));
+    q.addBindValue(text(row.userName));
+    q.addBindValue(row.passwordStored ? 1 : 0);
+    if (!q.exec()) {
+        fail(q);
+        return std::nullopt;
+    }
+    return q.lastInsertId().toLongLong();
+}
+
+bool LibraryDatabase::updateOpdsCatalogue(const OpdsCatalogueRow& row)
+{
+    beginCall();
+    if (!mayWrite() || !createTableAddedLater(QLatin1String(kCreateOpdsCatalogue)))
+        return false;
+    QSqlQuery q(connection());
+    q.prepare(
+        QStringLiteral("UPDATE OpdsCatalogue SET Name = ?, Url = ?, UserName = ?, PasswordStored = ? WHERE Id = ?"));
+    q.addBindValue(text(row.name));
+    q.addBindValue(text(row.url));
+    q.addBindValue(text(row.userName));
+    q.addBindValue(row.passwordStored ? 1 : 0);
+    q.addBindValue(row.id);
+    return q.exec() || fail(q);
+}
+
+bool LibraryDatabase::removeOpdsCatalogue(qint64 id)
+{
+    beginCall();
+    if (!mayWrite() || !createTableAddedLater(QLatin1String(kCreateOpdsCatalogue)))
+        return false;
+    QSqlQuery q(connection());
+    q.prepare(QStringLiteral("DELETE FROM OpdsCatalogue WHERE Id = ?"));
+    q.addBindValue(id);
+    return q.exec() || fail(q);
+}

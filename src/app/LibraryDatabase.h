@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/BookRow.h"
+#include "app/OpdsCatalogueRow.h"
 
 #include <QList>
 #include <QSqlDatabase>
@@ -129,6 +130,13 @@ public:
     // Sets the mark at `mark.offset`, replacing any mark there.
     bool setChapterMark(const QString& path, const ChapterMarkRow& mark);
     bool removeChapterMark(const QString& path, qint64 offset);
+
+    // --- OpdsCatalogue: the catalogues the user added to the online library ---
+    // Made by the first write, as ReaderOption is. An empty list before any was added.
+    std::optional<QList<OpdsCatalogueRow>> opdsCatalogues();
+    std::optional<qint64> addOpdsCatalogue(const OpdsCatalogueRow& row);
+    bool updateOpdsCatalogue(const OpdsCatalogueRow& row);
+    bool removeOpdsCatalogue(qint64 id);
 
 private:
     OpenResult createFromSchema(const QString& filePath);

@@ -16,6 +16,7 @@
 #include "online/DownloadPane.h"
 #include "online/DownloadQueue.h"
 #include "online/DroppedArchives.h"
+#include "online/opds/OnlineLibraryPage.h"
 #include "platform/qt/QtClipboard.h"
 #include "reader/ReadAloudController.h"
 #include "reader/ReadingController.h"
@@ -85,6 +86,7 @@ MainWindow::MainWindow(AppServices& services, QWidget* parent) : QWidget(parent)
         m_downloads->DownloadaFile(caption, url, fileName);
     });
     m_downloads->setCatalogueRows([this] { return m_online->rows(); });
+    m_onlineLibrary->setDownloads(*m_downloads, m_downloadPane);
     m_droppedArchives = std::make_unique<DroppedArchives>(services, *this);
     m_shelf->setArchiveHandler(
         [this](const QString& archive, const QString& category) { m_droppedArchives->add(archive, category); });
@@ -218,7 +220,9 @@ void MainWindow::buildPages()
     m_reading = new ReadingPage(m_services, *this);
     fillPage(2, m_reading);
     m_online = new CataloguePage(m_services, *this);
-    fillPage(3, m_online);
+    // The built-in catalogue shares the page with the catalogues the user added.
+    m_onlineLibrary = new OnlineLibraryPage(m_services, m_online);
+    fillPage(3, m_onlineLibrary);
     // Page 4 stays empty: "用户中心" opens the user panel window instead.
     fillPage(5, placeholder(QStringLiteral("系统设置"), m_pages[4]));
 

@@ -13,6 +13,7 @@ class BookshelfPage;
 class CataloguePage;
 class DownloadPane;
 class DownloadQueue;
+class OnlineLibraryPage;
 class DroppedArchives;
 class QAction;
 class QLineEdit;
@@ -71,6 +72,8 @@ public:
     BookshelfPage* bookshelfPage() const { return m_shelf; }
     // Page 3, the online library: the download queue plugs its pane and handler in here.
     CataloguePage* onlinePage() const { return m_online; }
+    // The chooser of catalogues around it.
+    OnlineLibraryPage* onlineLibrary() const { return m_onlineLibrary; }
     BookDialogs& bookDialogs() { return *m_bookDialogs; }
     // The login and registration dialogs and the user panel (toolbar button 4, the share
     // items of the bookshelf and reading menus, and the online library's "上传共享").
@@ -110,6 +113,7 @@ private:
     BookshelfPage* m_shelf = nullptr;
     ReadingPage* m_reading = nullptr;
     CataloguePage* m_online = nullptr;
+    OnlineLibraryPage* m_onlineLibrary = nullptr;
     std::unique_ptr<BookDialogs> m_bookDialogs;
     std::unique_ptr<QtClipboard> m_clipboard;
     std::unique_ptr<AccountWindows> m_accounts;

@@ -15,6 +15,7 @@
 #include "desktop/instance/SingleInstance.h"
 #include "platform/Clock.h"
 #include "platform/espeak/EspeakSpeechEngine.h"
+#include "platform/keychain/KeychainPasswordStore.h"
 #include "platform/qt/ApplicationIcon.h"
 #include "platform/qt/QtDesktopLauncher.h"
 #include "platform/qt/QtDialogs.h"
@@ -66,6 +67,8 @@ int runReader(QApplication& app, const QStringList& files)
     // The service's login cookies; a login with "记住登录" outlives the run.
     network.setCookieJar(new PersistentCookieJar(state.programFolder + QStringLiteral("/DataFile/Cookies.dat")));
     AppServices services{state, dialogs, pickers, desktop, clock, network, speech};
+    KeychainPasswordStore passwords;
+    services.passwords = &passwords;
 
     Startup startup(state, library, dialogs, clock);
     // The updater lives beside the reader's executable.

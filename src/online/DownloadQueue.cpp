@@ -81,6 +81,29 @@ void DownloadQueue::DownloadaFile(const QString& vCaption, const QString& vURL, 
                         kCannotDownload, Dialogs::Exclamation);
         return;
     }
+    queueInFolder(vCaption, vURL, vFileName, rowsNaming(vFileName), {}, {});
+}
+
+void DownloadQueue::queueCatalogueBook(const QString& caption, const QString& url, const QString& fileName,
+                                       const CatalogueRow& row, const QByteArray& authorization,
+                                       const QString& encoding)
+{
+    Dialogs& dialogs = m_services.dialogs;
+    if (!isSafeName(caption) || !isSafeName(fileName)) {
+        dialogs.message(QStringLiteral("这本书的名称无效或不安全，为保护你的文件，已拒绝下载：\n%1").arg(caption),
+                        kCannotDownload, Dialogs::Exclamation);
+        return;
+    }
+    CatalogueRow named = row;
+    named.downurl = fileName; // the finished download finds its row by the file's name
+    queueInFolder(caption, url, fileName, {named}, authorization, encoding);
+}
+
+void DownloadQueue::queueInFolder(const QString& vCaption, const QString& vURL, const QString& vFileName,
+                                  const QList<CatalogueRow>& rows, const QByteArray& authorization,
+                                  const QString& encoding)
+{
+    Dialogs& dialogs = m_services.dialogs;
     const QString downloadFolder = m_services.state.downloadFolder;
     const QString folder = QDir::cleanPath(downloadFolder + QLatin1Char('/') + vCaption) + QLatin1Char('/');
     const bool existed = QFileInfo(folder).isDir();
@@ -93,9 +116,10 @@ void DownloadQueue::DownloadaFile(const QString& vCaption, const QString& vURL, 
         return;
     }
     const QString saveFile = folder + vFileName;
-    const QList<CatalogueRow> rows = rowsNaming(vFileName);
-    if (QueueDownload(vURL, saveFile, QLatin1Char(' ') + vCaption)) {
+    if (QueueDownload(vURL, saveFile, QLatin1Char(' ') + vCaption, authorization)) {
         m_queuedRows.insert(saveFile, rows);
+        if (!encoding.isEmpty())
+            m_encodings.insert(saveFile, encoding);
         if (!existed)
             m_madeFolders.insert(saveFile, folder);
     } else if (!existed) {
@@ -103,7 +127,8 @@ void DownloadQueue::DownloadaFile(const QString& vCaption, const QString& vURL, 
     }
 }
 
-bool DownloadQueue::QueueDownload(const QString& url, const QString& saveFile, const QString& rowText)
+bool DownloadQueue::QueueDownload(const QString& url, const QString& saveFile, const QString& rowText,
+                                  const QByteArray& authorization)
 {
     if (m_pane.rowOf(saveFile) >= 0) {
         m_services.dialogs.message(QStringLiteral("不要重复下载，该书已在下载列表中！"), QStringLiteral("重复下载"),
@@ -112,7 +137,7 @@ bool DownloadQueue::QueueDownload(const QString& url, const QString& saveFile, c
     }
     m_pane.add(saveFile, rowText);
     m_transferring.insert(saveFile);
-    m_downloader.BeginDownload(url, saveFile);
+    m_downloader.BeginDownload(url, saveFile, authorization);
     return true;
 }
 
@@ -266,6 +291,9 @@ DownloadQueue::Import DownloadQueue::FindTxtAndSave(const QString& savePath, con
         }
         if (!library->insertBook(row.category, row.name, row.author, files.first()))
             return Import::DatabaseFault;
+        // The catalogue named the TXT file's charset; it is the book's encoding from the start.
+        if (const QString encoding = m_encodings.value(saveFile); !encoding.isEmpty())
+            library->setBookEncoding(files.first(), encoding);
         outcome = Import::Added;
     }
     return outcome;

@@ -46,9 +46,15 @@ public:
     // Called by the catalogue with the caption, the URL and the target file name taken from
     // the book's download path. Names that could leave the download folder are refused.
     void DownloadaFile(const QString& vCaption, const QString& vURL, const QString& vFileName);
+    // A book of a catalogue the user added: fetched from `url` into the folder `caption` as
+    // `fileName` and put on the shelf with `row`'s category, title and author; a TXT file's
+    // `encoding`, when given, is kept for the book. `authorization` goes with the request.
+    void queueCatalogueBook(const QString& caption, const QString& url, const QString& fileName,
+                            const CatalogueRow& row, const QByteArray& authorization, const QString& encoding);
     // Adds the pane row and starts the download; a target file already in the pane (queued
     // at any time while the window lives) is refused. Returns whether it was queued.
-    bool QueueDownload(const QString& url, const QString& saveFile, const QString& rowText);
+    bool QueueDownload(const QString& url, const QString& saveFile, const QString& rowText,
+                       const QByteArray& authorization = {});
     // Finds the first TXT file under `savePath` (depth first) and puts it on the shelf with the
     // fields of the catalogue rows whose download path names the same file as `saveFile`.
     Import FindTxtAndSave(const QString& savePath, const QString& saveFile);
@@ -75,6 +81,8 @@ private:
         std::shared_ptr<std::atomic<bool>> cancelled;
     };
 
+    void queueInFolder(const QString& caption, const QString& url, const QString& fileName,
+                       const QList<CatalogueRow>& rows, const QByteArray& authorization, const QString& encoding);
     void startUnpacking(const QString& saveFile, const QString& folder);
     void unpacked(QFutureWatcher<int>* watcher, const QString& saveFile, const QString& folder);
     void showImport(const QString& saveFile, Import outcome);
@@ -94,7 +102,8 @@ private:
     // The book folder a download made (it did not exist before), by target file, until the
     // download ends: a failed one takes the folder away again when nothing is in it.
     QHash<QString, QString> m_madeFolders;
-    QSet<QString> m_transferring; // target files whose download has not ended
+    QHash<QString, QString> m_encodings; // a TXT file's encoding named by its catalogue, by target file
+    QSet<QString> m_transferring;        // target files whose download has not ended
     UnpackLimits m_limits;
     QThreadPool m_unpackThreads;
     QList<Unpacking> m_unpacking;

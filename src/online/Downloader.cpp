@@ -89,6 +89,11 @@ Downloader::~Downloader()
 
 void Downloader::BeginDownload(const QString& url, const QString& saveFile, int /*asyncReadOptions*/)
 {
+    BeginDownload(url, saveFile, QByteArray());
+}
+
+void Downloader::BeginDownload(const QString& url, const QString& saveFile, const QByteArray& authorization)
+{
     auto entry = std::make_shared<Entry>();
     entry->saveFile = saveFile;
     entry->origin = toRequestUrl(url);
@@ -113,6 +118,8 @@ void Downloader::BeginDownload(const QString& url, const QString& saveFile, int 
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
     request.setTransferTimeout(StallTimeoutMs);
+    if (!authorization.isEmpty())
+        request.setRawHeader("Authorization", authorization);
     QNetworkReply* reply = m_network.get(request);
     // The network thread stops reading the socket while this much waits for the GUI thread,
     // so a fast service cannot fill memory with a book the disk has not taken yet.

@@ -45,6 +45,9 @@ public:
     // Starts one download of `url` into `saveFile` (its folder must exist). The options
     // argument is accepted for callers' sake and has no effect.
     void BeginDownload(const QString& url, const QString& saveFile, int asyncReadOptions = 0);
+    // As above, sending `authorization` as the request's Authorization header (a catalogue
+    // with a login); redirects stay within the address's origin, so it goes nowhere else.
+    void BeginDownload(const QString& url, const QString& saveFile, const QByteArray& authorization);
     // Cancels every download of the batch, without events, and starts a new batch. Returns true.
     bool CancelAllDownload();
 
