@@ -23,9 +23,9 @@ bool Admin::fail(const QString& message)
 bool Admin::open()
 {
     QString error;
-    if (!m_db.open(m_config.dataDir, &error))
+    if (!m_db.open(m_config.dataDir, m_config.databaseUrl, &error))
         return fail(QStringLiteral("cannot open %1: %2").arg(m_config.dataDir, error));
-    if (!m_files.prepare(false))
+    if (!m_files.prepare())
         return fail(QStringLiteral("cannot create the file folders under %1").arg(m_config.dataDir));
     // Addresses are announced as the service that last served this folder announces itself,
     // unless this command names a public URL of its own.
