@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 #include "DemoSeeder.h"
 #include "Service.h"
+#include "store/StoreMigration.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -40,6 +41,11 @@ int Admin::run(const QString& command, const QStringList& args)
         m_err << "quillmere-server " << command << ": wrong arguments\n" << CommandLine::usage();
         return 2;
     };
+    if (command == QLatin1String("migrate-to")) {
+        if (args.size() != 1)
+            return wrongArguments();
+        return StoreMigration(m_out, m_err).run(m_config.dataDir, args[0]);
+    }
     if (!open()) {
         m_err << "quillmere-server: " << m_error << "\n";
         return 1;

@@ -4,7 +4,6 @@
 
 #include <QAtomicInteger>
 #include <QDir>
-#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -39,16 +38,6 @@ bool ServiceDatabase::open(const QString& dataDir, const QString& databaseUrl, Q
         return false;
     }
     return true;
-}
-
-bool ServiceDatabase::openExisting(const QString& dataDir, QString* error)
-{
-    if (!QFileInfo::exists(QDir(dataDir).filePath(QStringLiteral("service.db")))) {
-        if (error)
-            *error = QStringLiteral("%1 has no service.db").arg(dataDir);
-        return false;
-    }
-    return connect(dataDir, QString(), error);
 }
 
 bool ServiceDatabase::connect(const QString& dataDir, const QString& databaseUrl, QString* error)
