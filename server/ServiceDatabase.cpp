@@ -108,8 +108,18 @@ QString ServiceDatabase::pick(const char* sqlite, const char* postgres) const
 
 bool ServiceDatabase::answers()
 {
-    QSqlQuery query(m_db);
-    return m_db.isOpen() && query.exec(QStringLiteral("SELECT 1")) && query.next() && query.value(0).toInt() == 1;
+    auto selectOne = [this] {
+        QSqlQuery query(m_db);
+        return m_db.isOpen() && query.exec(QStringLiteral("SELECT 1")) && query.next() && query.value(0).toInt() == 1;
+    };
+    if (selectOne())
+        return true;
+    // The database server ended the connection (a restart, a failover): connect again, so
+    // the instance comes back once the database does.
+    if (m_dialect != Dialect::Postgres)
+        return false;
+    m_db.close();
+    return m_db.open() && exec(QStringLiteral("SET client_min_messages TO warning")) && selectOne();
 }
 
 bool ServiceDatabase::exec(const QString& sql, const QVariantList& values)
