@@ -23,6 +23,8 @@ struct ServerConfig {
     QString publicUrl;
     // --database: a PostgreSQL store several instances share; empty for DIR/service.db.
     QString databaseUrl;
+    // How often an instance on a shared store asks whether another one changed the catalogue.
+    int catalogueRecheckMs = 1000;
     // --trusted-proxy: the load balancers whose X-Forwarded-For names the real client.
     QList<QHostAddress> trustedProxies;
 

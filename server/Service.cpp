@@ -29,6 +29,7 @@ bool Service::open(QString* error)
 {
     if (!m_db.open(m_config.dataDir, m_config.databaseUrl, error))
         return false;
+    m_db.setChangeRecheckMs(m_config.catalogueRecheckMs);
     // Instances sharing a store count failed logins there, so that failures over all of them add up.
     if (m_db.shared())
         m_logins = LoginThrottle(LoginThrottle::Rules(), std::make_unique<DatabaseThrottleStore>(m_db));

@@ -155,7 +155,7 @@ qint64 ServiceDatabase::changeStamp()
 {
     QSqlQuery query(m_db);
     if (m_dialect == Dialect::Postgres) {
-        if (!m_sharedStampAge.isValid() || m_sharedStampAge.elapsed() >= 1000) {
+        if (!m_sharedStampAge.isValid() || m_sharedStampAge.elapsed() >= m_recheckMs) {
             if (query.exec(QStringLiteral("SELECT stamp FROM catalogue_stamp")) && query.next())
                 m_sharedStamp = query.value(0).toLongLong();
             m_sharedStampAge.start();
@@ -193,9 +193,10 @@ bool ServiceDatabase::setSetting(const QString& key, const QString& value)
 
 bool ServiceDatabase::recordMachine(const QString& desknum, const QString& now)
 {
-    return exec(QStringLiteral("INSERT INTO machines(desknum, seen, last_seen) VALUES(?, 1, ?) "
-                               "ON CONFLICT(desknum) DO UPDATE SET seen = seen + 1, last_seen = excluded.last_seen"),
-                {desknum, now});
+    return exec(
+        QStringLiteral("INSERT INTO machines(desknum, seen, last_seen) VALUES(?, 1, ?) "
+                       "ON CONFLICT(desknum) DO UPDATE SET seen = machines.seen + 1, last_seen = excluded.last_seen"),
+        {desknum, now});
 }
 
 std::optional<qint64> ServiceDatabase::machineSeenCount(const QString& desknum)

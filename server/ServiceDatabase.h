@@ -49,8 +49,9 @@ public:
     // Changes when any other connection (an administration command, say) has committed, or
     // this one changed a book, so the in-memory catalogue knows when to reload. On a shared
     // store, other instances' changes count through a counter every book write raises; it is
-    // read at most once a second.
+    // read at most once a second (setChangeRecheckMs).
     qint64 changeStamp();
+    void setChangeRecheckMs(int ms) { m_recheckMs = ms; }
 
     // The failed-login counts of a shared store (see LoginThrottle). lockThrottle() opens a
     // transaction that instances sharing the store take one at a time; commit() ends it.
@@ -140,4 +141,5 @@ private:
     qint64 m_bookWrites = 0;
     qint64 m_sharedStamp = 0;
     QElapsedTimer m_sharedStampAge;
+    int m_recheckMs = 1000;
 };

@@ -8,6 +8,8 @@
 //   "pgsql"            a fresh database of a throwaway PostgreSQL cluster (PgCluster)
 //   "haproxy"          that, served by two instances sharing the data folder, behind HAProxy,
 //                      where base() points; port() and http() stay the first instance's
+// In both PostgreSQL modes the instances look for catalogue changes at every request rather
+// than once a second, as the suites expect an administration command's change at once.
 #include "Admin.h"
 #include "HttpService.h"
 #include "PgCluster.h"
@@ -61,14 +63,17 @@ public:
             if (m_config.databaseUrl.isEmpty())
                 return false;
         }
-        if (m_config.dataDir.isEmpty())
-            m_config.dataDir = m_dir.path();
+        m_config.dataDir = m_sharedDataDir.isEmpty() ? m_dir.path() : m_sharedDataDir;
         m_config.pwhashOps = 1; // the cheapest hashes keep the tests fast
         m_config.pwhashMemBytes = 8192;
         m_config.maxUploadBytes = maxUploadBytes;
         m_config.http = limits;
         if (!m_storeChosen && mode == "haproxy")
             m_config.trustedProxies = {QHostAddress(QHostAddress::LocalHost)};
+        // The suites check the catalogue right after an administration command changed it;
+        // a service on SQLite sees that at once, so here the instances ask at every request.
+        if (!m_storeChosen && !m_config.databaseUrl.isEmpty())
+            m_config.catalogueRecheckMs = 0;
         m_service = std::make_unique<Service>(m_config);
         if (!m_service->open())
             return false;
@@ -87,7 +92,7 @@ public:
     {
         m_storeChosen = true;
         m_config.databaseUrl = databaseUrl;
-        m_config.dataDir = dataDir;
+        m_sharedDataDir = dataDir;
     }
     // Before start(): the load balancers whose X-Forwarded-For the service believes.
     void setTrustedProxies(const QList<QHostAddress>& proxies) { m_config.trustedProxies = proxies; }
@@ -307,6 +312,7 @@ private:
     QTemporaryDir m_dir;
     ServerConfig m_config;
     bool m_storeChosen = false;
+    QString m_sharedDataDir;
     std::unique_ptr<Service> m_service;
     std::unique_ptr<HttpService> m_http;
     std::unique_ptr<Service> m_second;

@@ -219,6 +219,7 @@ void TestServerPgsql::migrationFromSqlite()
 {
     // A service of today on SQLite, with an account, a session, a reviewed book and notices.
     ServerFixture old;
+    old.useStore(QString()); // SQLite, whatever store the other suites are run on
     QVERIFY(old.start());
     QCOMPARE(old.signUpAndLogIn("abcd", "abcd", true), QStringLiteral("1"));
     const QByteArray text = "第一章\r\n搬家前的书。\r\n";
