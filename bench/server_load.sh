@@ -132,9 +132,9 @@ catalogue() {
 # HAProxy in front of the first COUNT instances, as deploy/haproxy.cfg has it.
 proxy_pid=""
 start_proxy() { # COUNT
-    [ -n "$proxy_pid" ] && kill "$proxy_pid" 2>/dev/null && wait "$proxy_pid" 2>/dev/null
+    if [ -n "$proxy_pid" ]; then kill "$proxy_pid" 2>/dev/null; wait "$proxy_pid" 2>/dev/null || true; fi
     {
-        printf 'global\n  maxconn 20000\ndefaults\n  mode http\n  timeout connect 5s\n'
+        printf 'global\n  maxconn 4000\ndefaults\n  mode http\n  timeout connect 5s\n'
         printf '  timeout client 60s\n  timeout server 60s\n  option forwardfor\n'
         printf 'frontend quillmere\n  bind 127.0.0.1:%s\n  default_backend instances\n' "$front"
         printf 'backend instances\n  balance roundrobin\n  option httpchk GET /healthz\n'
@@ -146,7 +146,8 @@ start_proxy() { # COUNT
     proxy_pid=$!
     pids+=("$proxy_pid")
     for _ in $(seq 1 100); do curl -sf "$base/healthz" >/dev/null && return; sleep 0.1; done
-    echo "server_load: haproxy did not start" >&2
+    echo "server_load: haproxy did not start:" >&2
+    cat "$work/haproxy.log" >&2
     exit 1
 }
 
