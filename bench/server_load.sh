@@ -39,7 +39,8 @@ pids=()
 pg_bin=/usr/lib/postgresql/15/bin
 as_db_user() { if [ "$(id -u)" = 0 ]; then runuser -u nobody -- "$@"; else "$@"; fi; }
 cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
+    set +e
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
     [ -f "$work/pg/data/postmaster.pid" ] && as_db_user "$pg_bin/pg_ctl" -D "$work/pg/data" -m immediate -w stop >/dev/null
     rm -rf "$work"
 }
