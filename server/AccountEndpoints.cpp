@@ -106,7 +106,7 @@ void Service::login(const HttpRequest& request, const TextCodec::Fields& fields,
     }
     // Refused before the user is looked up, so that the answer tells nothing about the name.
     const QString peer = request.peer;
-    const LoginThrottle::Ticket ticket = m_logins.begin(name, peer, m_uptime.elapsed());
+    const LoginThrottle::Ticket ticket = m_logins.begin(name, peer, throttleClock());
     if (ticket.waitMs > 0) {
         done(accountReply(QStringLiteral("0"),
                           QStringLiteral("登录失败次数太多，请%1秒后再试！").arg((ticket.waitMs + 999) / 1000)));
@@ -114,7 +114,7 @@ void Service::login(const HttpRequest& request, const TextCodec::Fields& fields,
     }
     const auto user = m_db.userByName(name);
     if (!user) {
-        m_logins.finish(name, peer, ticket, LoginThrottle::Outcome::NoSuchAccount, m_uptime.elapsed());
+        m_logins.finish(name, peer, ticket, LoginThrottle::Outcome::NoSuchAccount, throttleClock());
         done(accountReply(QStringLiteral("0"), QStringLiteral("用户名或密码错误，请重新输入！")));
         return;
     }
@@ -131,7 +131,7 @@ void Service::login(const HttpRequest& request, const TextCodec::Fields& fields,
                                  .spawn();
     verified.then(this, [this, done, persistent, userId, userName, name, peer, ticket](bool ok) {
         m_logins.finish(name, peer, ticket, ok ? LoginThrottle::Outcome::Succeeded : LoginThrottle::Outcome::Failed,
-                        m_uptime.elapsed());
+                        throttleClock());
         if (!ok) {
             done(accountReply(QStringLiteral("0"), QStringLiteral("用户名或密码错误，请重新输入！")));
             return;
@@ -284,30 +284,32 @@ void Service::edit(const HttpRequest& request, const TextCodec::Fields& fields, 
     const PasswordHasher hasher = m_hasher;
     const qint64 userId = user->id;
     const QByteArray session = request.cookie(kSessionCookie);
-    QtConcurrent::run(&m_pool, [hasher, password, answer] {
-        return qMakePair(password.isEmpty() ? QString() : hasher.hash(password),
-                         answer.isEmpty() ? QString() : hasher.hash(answer));
-    }).then(this, [this, done, userId, email, sex, qq, password, answer,
-                   session](const QPair<QString, QString>& hashes) {
-        // A hash that could not be made must not pass for "keep the old one".
-        const bool hashed =
-            (password.isEmpty() || !hashes.first.isEmpty()) && (answer.isEmpty() || !hashes.second.isEmpty());
-        if (!hashed || !m_db.begin()) {
-            done(accountReply(kEditRefused, kBusy));
-            return;
-        }
-        // A new password ends every other session of the user (another machine, or whoever
-        // learnt the old password), in the same transaction as the change.
-        const bool newPassword = !hashes.first.isEmpty();
-        const bool written = m_db.updateProfile(userId, hashes.first, email, sex, qq, hashes.second) &&
-                             (!newPassword || m_db.deleteOtherSessions(userId, session));
-        if (!written || !m_db.commit()) {
-            m_db.rollback();
-            done(accountReply(kEditRefused, kBusy));
-            return;
-        }
-        done(accountReply(QStringLiteral("2"), QStringLiteral("资料修改成功！")));
-    });
+    QtConcurrent::run(&m_pool,
+                      [hasher, password, answer] {
+                          return qMakePair(password.isEmpty() ? QString() : hasher.hash(password),
+                                           answer.isEmpty() ? QString() : hasher.hash(answer));
+                      })
+        .then(this,
+              [this, done, userId, email, sex, qq, password, answer, session](const QPair<QString, QString>& hashes) {
+                  // A hash that could not be made must not pass for "keep the old one".
+                  const bool hashed =
+                      (password.isEmpty() || !hashes.first.isEmpty()) && (answer.isEmpty() || !hashes.second.isEmpty());
+                  if (!hashed || !m_db.begin()) {
+                      done(accountReply(kEditRefused, kBusy));
+                      return;
+                  }
+                  // A new password ends every other session of the user (another machine, or whoever
+                  // learnt the old password), in the same transaction as the change.
+                  const bool newPassword = !hashes.first.isEmpty();
+                  const bool written = m_db.updateProfile(userId, hashes.first, email, sex, qq, hashes.second) &&
+                                       (!newPassword || m_db.deleteOtherSessions(userId, session));
+                  if (!written || !m_db.commit()) {
+                      m_db.rollback();
+                      done(accountReply(kEditRefused, kBusy));
+                      return;
+                  }
+                  done(accountReply(QStringLiteral("2"), QStringLiteral("资料修改成功！")));
+              });
 }
 
 HttpReply Service::promote(const HttpRequest& request)

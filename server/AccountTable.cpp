@@ -34,19 +34,24 @@ qint64 ServiceDatabase::insertUser(const UserRecord& u, const QString& now)
 {
     QSqlQuery q(m_db);
     q.prepare(QStringLiteral("INSERT INTO users(name, pwhash, answerhash, email, sex, qq, question, points, money, "
-                             "created) VALUES(?,?,?,?,?,?,?,?,?,?)"));
+                             "created) VALUES(?,?,?,?,?,?,?,?,?,?)") +
+              pick("", " RETURNING id"));
     bindAll(q, QVariantList{u.name, u.pwhash, u.answerHash, u.email, u.sex, u.qq, u.question, u.points, u.money, now});
     if (!q.exec()) {
-        // SQLITE_CONSTRAINT_UNIQUE: the name (compared without letter case) is taken.
-        return q.lastError().nativeErrorCode() == QLatin1String("2067") ? 0 : -1;
+        // SQLITE_CONSTRAINT_UNIQUE or SQLSTATE unique_violation: the name (compared without
+        // letter case) is taken.
+        return q.lastError().nativeErrorCode() == pick("2067", "23505") ? 0 : -1;
     }
+    if (m_dialect == Dialect::Postgres)
+        return q.next() ? q.value(0).toLongLong() : -1;
     return q.lastInsertId().toLongLong();
 }
 
 std::optional<UserRecord> ServiceDatabase::userByName(const QString& name)
 {
     QSqlQuery q(m_db);
-    q.prepare(QStringLiteral("SELECT %1 FROM users WHERE name = ?").arg(QLatin1String(kUserColumns)));
+    q.prepare(pick("SELECT %1 FROM users WHERE name = ?", "SELECT %1 FROM users WHERE lower(name) = lower(?)")
+                  .arg(QLatin1String(kUserColumns)));
     q.addBindValue(name);
     if (q.exec() && q.next())
         return readUser(q);

@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 #include "DemoSeeder.h"
 #include "Service.h"
+#include "store/StoreMigration.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -23,9 +24,9 @@ bool Admin::fail(const QString& message)
 bool Admin::open()
 {
     QString error;
-    if (!m_db.open(m_config.dataDir, &error))
+    if (!m_db.open(m_config.dataDir, m_config.databaseUrl, &error))
         return fail(QStringLiteral("cannot open %1: %2").arg(m_config.dataDir, error));
-    if (!m_files.prepare(false))
+    if (!m_files.prepare())
         return fail(QStringLiteral("cannot create the file folders under %1").arg(m_config.dataDir));
     // Addresses are announced as the service that last served this folder announces itself,
     // unless this command names a public URL of its own.
@@ -40,6 +41,11 @@ int Admin::run(const QString& command, const QStringList& args)
         m_err << "quillmere-server " << command << ": wrong arguments\n" << CommandLine::usage();
         return 2;
     };
+    if (command == QLatin1String("migrate-to")) {
+        if (args.size() != 1)
+            return wrongArguments();
+        return StoreMigration(m_out, m_err).run(m_config.dataDir, args[0]);
+    }
     if (!open()) {
         m_err << "quillmere-server: " << m_error << "\n";
         return 1;

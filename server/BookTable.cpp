@@ -50,12 +50,14 @@ qint64 ServiceDatabase::insertBook(const BookRecord& b)
 {
     QSqlQuery q(m_db);
     q.prepare(QStringLiteral("INSERT INTO books(name, class, author, statue, newchap, memo, file, cover, size_kb, "
-                             "ftime, checkif, uploader_id, update_of) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+                             "ftime, checkif, uploader_id, update_of) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?)") +
+              pick("", " RETURNING id"));
     bindAll(q, QVariantList{b.name, b.category, b.author, b.statue, b.newchap, b.memo, b.file, b.cover, b.sizeKb,
                             b.ftime, static_cast<int>(b.review), b.uploaderId, b.updateOf});
-    if (!q.exec())
+    if (!q.exec() || !bookChanged())
         return 0;
-    ++m_bookWrites;
+    if (m_dialect == Dialect::Postgres)
+        return q.next() ? q.value(0).toLongLong() : 0;
     return q.lastInsertId().toLongLong();
 }
 
@@ -116,23 +118,22 @@ std::optional<qint64> ServiceDatabase::userBookByTitle(qint64 uploaderId, const 
 
 bool ServiceDatabase::setReview(qint64 id, Review review)
 {
-    ++m_bookWrites;
-    return exec(QStringLiteral("UPDATE books SET checkif = ? WHERE id = ?"), {static_cast<int>(review), id});
+    return exec(QStringLiteral("UPDATE books SET checkif = ? WHERE id = ?"), {static_cast<int>(review), id}) &&
+           bookChanged();
 }
 
 bool ServiceDatabase::replaceBookContent(qint64 targetId, const BookRecord& from)
 {
-    ++m_bookWrites;
     return exec(QStringLiteral("UPDATE books SET class = ?, author = ?, statue = ?, newchap = ?, memo = ?, file = ?, "
                                "cover = CASE WHEN ? = '' THEN cover ELSE ? END, size_kb = ?, ftime = ? WHERE id = ?"),
                 {from.category, from.author, from.statue, from.newchap, from.memo, from.file, from.cover, from.cover,
-                 from.sizeKb, from.ftime, targetId});
+                 from.sizeKb, from.ftime, targetId}) &&
+           bookChanged();
 }
 
 bool ServiceDatabase::deleteBook(qint64 id)
 {
-    ++m_bookWrites;
-    return exec(QStringLiteral("DELETE FROM books WHERE id = ?"), {id});
+    return exec(QStringLiteral("DELETE FROM books WHERE id = ?"), {id}) && bookChanged();
 }
 
 int ServiceDatabase::bookCount()

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 // quillmere-server [--data DIR] [--listen HOST:PORT] [--public-url URL] [--max-upload-mb N]
+//                  [--database URL] [--trusted-proxy ADDR[,ADDR...]]
 //                  [--max-connections N] [--max-connections-per-address N]
 //                  [--pwhash-ops N] [--pwhash-mem-kib N] [COMMAND ARGS...]
 struct Invocation {

@@ -12,10 +12,10 @@ int ConnectionTable::countFrom(const QString& address) const
     return m_perGroup.value(ClientAddress::group(address));
 }
 
-ConnectionTable::Admission ConnectionTable::admit(const QString& address) const
+ConnectionTable::Admission ConnectionTable::admit(const QString& address, bool unbounded) const
 {
     const QString g = ClientAddress::group(address);
-    if (m_perGroup.value(g) >= m_maxPerAddress) {
+    if (!unbounded && m_perGroup.value(g) >= m_maxPerAddress) {
         const auto own = m_waitingByGroup.constFind(g);
         if (own == m_waitingByGroup.constEnd() || own->empty())
             return {};

@@ -19,7 +19,8 @@ public:
         bool admitted = false;
         quint64 evict = 0; // a connection to close before the new one is added; 0 for none
     };
-    Admission admit(const QString& address) const;
+    // `unbounded`: the address is exempt from the per-address limit (a trusted proxy).
+    Admission admit(const QString& address, bool unbounded = false) const;
 
     void add(quint64 id, const QString& address);
     void remove(quint64 id);

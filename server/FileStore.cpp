@@ -34,17 +34,19 @@ QString FileStore::updateDir() const
     return m_files + QStringLiteral("/update");
 }
 
-bool FileStore::prepare(bool clearTemporaryFiles)
+bool FileStore::prepare(const QDateTime& clearWrittenBefore)
 {
     QDir tmp(m_tmp);
-    if (clearTemporaryFiles && tmp.exists()) {
-        for (const QString& name : tmp.entryList(QDir::Files | QDir::Hidden))
-            tmp.remove(name);
+    if (clearWrittenBefore.isValid() && tmp.exists()) {
+        for (const QFileInfo& info : tmp.entryInfoList(QDir::Files | QDir::Hidden)) {
+            if (info.lastModified() < clearWrittenBefore)
+                QFile::remove(info.filePath());
+        }
     }
     return QDir().mkpath(m_files) && QDir().mkpath(m_tmp) && QDir().mkpath(updateDir());
 }
 
-bool FileStore::writeAtomically(const QString& target, QByteArrayView data)
+bool FileStore::writeAtomically(const QString& target, QByteArrayView data, Existing existing)
 {
     const QString temp =
         m_tmp + QLatin1Char('/') + QString::fromLatin1(PasswordHasher::randomToken()) + QStringLiteral(".part");
@@ -53,7 +55,19 @@ bool FileStore::writeAtomically(const QString& target, QByteArrayView data)
         return false;
     bool ok = file.write(data.data(), data.size()) == data.size() && file.flush() && ::fsync(file.handle()) == 0;
     file.close();
-    ok = ok && ::rename(QFile::encodeName(temp).constData(), QFile::encodeName(target).constData()) == 0;
+    const QByteArray from = QFile::encodeName(temp);
+    const QByteArray to = QFile::encodeName(target);
+    if (existing == Existing::Keep) {
+        // link() fails where the name is taken, also on a folder shared over the network,
+        // where another instance may have just stored a file of the same name.
+        ok = ok && ::link(from.constData(), to.constData()) == 0;
+        QFile::remove(temp);
+        if (!ok)
+            return false;
+        syncFolder(QFileInfo(target).absolutePath());
+        return true;
+    }
+    ok = ok && ::rename(from.constData(), to.constData()) == 0;
     if (!ok) {
         QFile::remove(temp);
         return false;
@@ -64,11 +78,17 @@ bool FileStore::writeAtomically(const QString& target, QByteArrayView data)
 
 std::optional<QString> FileStore::store(QByteArrayView data, const QString& prefix, const QString& extension)
 {
-    const QString name =
-        prefix + QString::fromLatin1(PasswordHasher::randomToken().left(16)) + QLatin1Char('.') + extension.toLower();
-    if (!writeAtomically(m_files + QLatin1Char('/') + name, data))
-        return std::nullopt;
-    return name;
+    // 64 random bits rarely meet; when they do, the next name is tried rather than a stored
+    // book replaced.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const QString name = prefix + QString::fromLatin1(PasswordHasher::randomToken().left(16)) + QLatin1Char('.') +
+                             extension.toLower();
+        if (writeAtomically(m_files + QLatin1Char('/') + name, data, Existing::Keep))
+            return name;
+        if (!QFileInfo::exists(m_files + QLatin1Char('/') + name))
+            return std::nullopt;
+    }
+    return std::nullopt;
 }
 
 std::optional<QString> FileStore::storeUpdateFile(const QString& sourcePath)

@@ -1,5 +1,7 @@
 #include "HttpConnection.h"
 
+#include "ClientAddress.h"
+
 #include "HttpWire.h"
 #include "PasswordHasher.h"
 #include "Service.h"
@@ -200,7 +202,8 @@ void HttpConnection::tryStartRequest()
     }
     ++m_sequence;
     m_request = head.request;
-    m_request.peer = m_peer;
+    m_request.peer =
+        ClientAddress::behind(m_peer, m_request.header("x-forwarded-for"), m_owner.service().config().trustedProxies);
     m_http10 = head.http10;
     m_keepAlive = head.keepAlive && !m_peerClosed;
     m_headOnly = m_request.method == "HEAD";
@@ -237,6 +240,7 @@ bool HttpConnection::beginBody(qint64 length)
         m_memoryReserved = length;
         m_request.body.reserve(length);
     } else {
+        m_budgetClient = m_request.peer;
         if (!m_owner.reserveBody(*this, length)) {
             HttpReply busy = HttpWire::plainReply(503, kBusy);
             busy.headers.append(qMakePair(QByteArray("Retry-After"), QByteArray("30")));

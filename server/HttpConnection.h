@@ -45,6 +45,9 @@ public:
     quint64 id() const { return m_id; }
     int descriptor() const { return m_fd; }
     const QString& peer() const { return m_peer; }
+    // The client the body under way is counted against: the peer, or the address a trusted
+    // proxy forwarded for.
+    const QString& budgetClient() const { return m_budgetClient; }
     Phase phase() const { return m_phase; }
 
     void start();
@@ -95,6 +98,7 @@ private:
     qint64 m_bodyReceived = 0;
     qint64 m_bodyStart = 0;
     qint64 m_bodyReserved = 0;
+    QString m_budgetClient;
     qint64 m_memoryReserved = 0;
     std::unique_ptr<QFile> m_bodyFile;
 

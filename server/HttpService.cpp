@@ -208,7 +208,9 @@ void HttpService::acceptWaiting()
             return;
         }
         const QString peer = peerText(address);
-        const ConnectionTable::Admission admission = m_table.admit(peer);
+        // A load balancer holds the connections of many clients: only the total bounds it.
+        const ConnectionTable::Admission admission =
+            m_table.admit(peer, ClientAddress::isTrusted(peer, m_service.config().trustedProxies));
         if (!admission.admitted) {
             // Every connection of this client (or of the service) is busy being answered.
             ::close(fd);
@@ -280,12 +282,12 @@ void HttpService::setWaiting(HttpConnection& connection, bool waiting)
 
 bool HttpService::reserveBody(HttpConnection& connection, qint64 bytes)
 {
-    return m_budget.reserve(ClientAddress::group(connection.peer()), bytes);
+    return m_budget.reserve(ClientAddress::group(connection.budgetClient()), bytes);
 }
 
 void HttpService::releaseBody(HttpConnection& connection, qint64 bytes)
 {
-    m_budget.release(ClientAddress::group(connection.peer()), bytes);
+    m_budget.release(ClientAddress::group(connection.budgetClient()), bytes);
 }
 
 bool HttpService::reserveMemory(qint64 bytes)

@@ -1,7 +1,10 @@
 #pragma once
 
-#include <QHash>
+#include "ThrottleStore.h"
+
 #include <QString>
+
+#include <memory>
 
 // Limits wrong passwords. Failed logins are counted per account and per client address
 // (ClientAddress::group); past a few free ones, each further attempt must wait a delay that
@@ -13,17 +16,7 @@
 // user keeps logging in from there while others hammer the account.
 class LoginThrottle {
 public:
-    struct Rules {
-        int freeAccountFailures = 5;
-        int freeAddressFailures = 20;
-        qint64 firstDelayMs = 1000;
-        qint64 maxAccountDelayMs = 60 * 1000;
-        qint64 maxAddressDelayMs = 15 * 60 * 1000;
-        qint64 forgetMs = 60 * 60 * 1000;            // failures this old no longer count
-        qint64 trustMs = 30LL * 24 * 60 * 60 * 1000; // how long a login makes an address known
-        int maxKnownAddresses = 16;                  // per account
-        int maxEntries = 100000;                     // per table; the oldest go first
-    };
+    using Rules = ThrottleRules;
     enum class Outcome { Succeeded, Failed, NoSuchAccount, Abandoned };
 
     // One attempt: how long it must still wait (0: it may go ahead and is now under way), and
@@ -35,32 +28,22 @@ public:
 
     LoginThrottle();
     explicit LoginThrottle(const Rules& rules);
+    // Counts kept in `store` (shared by several instances, say) rather than in memory.
+    LoginThrottle(const Rules& rules, std::unique_ptr<ThrottleStore> store);
 
-    // Times are milliseconds of any steady clock.
+    // Times are milliseconds of any steady clock; instances sharing a store share a clock.
     Ticket begin(const QString& account, const QString& address, qint64 now);
     // Every ticket that was let through reports its outcome once.
     void finish(const QString& account, const QString& address, const Ticket& ticket, Outcome outcome, qint64 now);
-    bool known(const QString& account, const QString& address, qint64 now) const;
+    bool known(const QString& account, const QString& address, qint64 now);
 
-    int entries() const { return int(m_accounts.size() + m_addresses.size() + m_pairs.size()); }
+    int entries() const { return m_store->entries(); }
 
 private:
-    struct Counter {
-        int failures = 0;
-        int underWay = 0;
-        qint64 lastFailure = 0;
-    };
-    using Counters = QHash<QString, Counter>;
-
-    qint64 waitFor(const Counter& counter, int free, qint64 maxDelay, bool countUnderWay, qint64 now) const;
-    static void fail(Counter& counter, qint64 now);
-    void tidy(Counters& table, qint64 now);
-    void tidyAll(qint64 now);
+    qint64 waitFor(const ThrottleCounter& counter, int free, qint64 maxDelay, bool countUnderWay, qint64 now) const;
+    static void fail(ThrottleCounter& counter, qint64 now);
+    void failAddress(const QString& group, qint64 now);
 
     Rules m_rules;
-    Counters m_accounts;                            // failures from addresses the account is not known at
-    Counters m_addresses;                           // failures from the address, for any account
-    Counters m_pairs;                               // failures of an account at an address it is known at
-    QHash<QString, QHash<QString, qint64>> m_known; // account -> address -> last login there
-    int m_sinceTidy = 0;
+    std::unique_ptr<ThrottleStore> m_store;
 };

@@ -3,6 +3,7 @@
 #include "HttpLimits.h"
 
 #include <QHostAddress>
+#include <QList>
 #include <QString>
 
 #include <sodium.h>
@@ -20,6 +21,12 @@ struct ServerConfig {
 
     // The address remote readers reach the service under (--public-url), empty when not given.
     QString publicUrl;
+    // --database: a PostgreSQL store several instances share; empty for DIR/service.db.
+    QString databaseUrl;
+    // How often an instance on a shared store asks whether another one changed the catalogue.
+    int catalogueRecheckMs = 1000;
+    // --trusted-proxy: the load balancers whose X-Forwarded-For names the real client.
+    QList<QHostAddress> trustedProxies;
 
     // The listen address as an origin; a service on every interface announces 127.0.0.1.
     QString origin() const;

@@ -1,5 +1,7 @@
 #include "Service.h"
 
+#include "store/DatabaseThrottleStore.h"
+
 #include <QDateTime>
 
 const QStringList Service::kCategories = {
@@ -25,9 +27,16 @@ Service::~Service()
 
 bool Service::open(QString* error)
 {
-    if (!m_db.open(m_config.dataDir, error))
+    if (!m_db.open(m_config.dataDir, m_config.databaseUrl, error))
         return false;
-    if (!m_files.prepare(true)) {
+    m_db.setChangeRecheckMs(m_config.catalogueRecheckMs);
+    // Instances sharing a store count failed logins there, so that failures over all of them add up.
+    if (m_db.shared())
+        m_logins = LoginThrottle(LoginThrottle::Rules(), std::make_unique<DatabaseThrottleStore>(m_db));
+    // Alone on its data folder the service clears every leftover of tmp/; sharing the folder
+    // with other instances, only those too old to be an upload one of them is still writing.
+    const QDateTime current = QDateTime::currentDateTime();
+    if (!m_files.prepare(m_db.shared() ? current.addSecs(-kOrphanGraceSeconds) : current.addDays(1))) {
         if (error)
             *error = QStringLiteral("cannot create the file folders under %1").arg(m_config.dataDir);
         return false;
@@ -42,6 +51,11 @@ bool Service::recordPublicUrl(quint16 listeningPort)
 {
     m_config.port = listeningPort;
     return m_db.setSetting(ServerConfig::publicUrlSetting(), m_config.publicOrigin());
+}
+
+qint64 Service::throttleClock() const
+{
+    return m_db.shared() ? QDateTime::currentMSecsSinceEpoch() : m_uptime.elapsed();
 }
 
 QString Service::now()
@@ -66,6 +80,16 @@ void Service::handle(const HttpRequest& request, const Done& done)
     }
     if (path == QLatin1String("/readerserver/uploadbook.asp")) {
         done(upload(request));
+        return;
+    }
+    if (path == QLatin1String("/healthz")) {
+        // For a load balancer: this instance can serve as long as its store answers.
+        HttpReply reply;
+        const bool up = m_db.answers();
+        reply.status = up ? 200 : 503;
+        reply.contentType = "text/plain";
+        reply.body = up ? "ok" : "unavailable";
+        done(reply);
         return;
     }
     if (path == QLatin1String("/readerserver/listbook.asp"))

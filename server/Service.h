@@ -52,6 +52,9 @@ public:
     ServiceDatabase& database() { return m_db; }
 
     static QString now();
+    // Milliseconds for the login throttle: a steady clock alone, the wall clock when instances
+    // share the counts.
+    qint64 throttleClock() const;
 
 private:
     // CatalogueEndpoints.cpp

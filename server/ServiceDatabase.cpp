@@ -1,5 +1,7 @@
 #include "ServiceDatabase.h"
 
+#include "store/DatabaseUrl.h"
+
 #include <QAtomicInteger>
 #include <QDir>
 #include <QSqlError>
@@ -8,32 +10,6 @@
 namespace {
 
 QAtomicInteger<int> s_connectionCount;
-
-const char* const kSchema[] = {
-    "CREATE TABLE IF NOT EXISTS users ("
-    " id INTEGER PRIMARY KEY AUTOINCREMENT,"
-    " name TEXT NOT NULL UNIQUE COLLATE NOCASE,"
-    " pwhash TEXT NOT NULL, answerhash TEXT NOT NULL,"
-    " email TEXT NOT NULL DEFAULT '', sex TEXT NOT NULL DEFAULT '', qq TEXT NOT NULL DEFAULT '',"
-    " question TEXT NOT NULL DEFAULT '',"
-    " points INTEGER NOT NULL DEFAULT 0, money INTEGER NOT NULL DEFAULT 0, logins INTEGER NOT NULL DEFAULT 0,"
-    " lastdate TEXT NOT NULL DEFAULT '', lastday TEXT NOT NULL DEFAULT '', created TEXT NOT NULL)",
-    "CREATE TABLE IF NOT EXISTS sessions ("
-    " id BLOB PRIMARY KEY, user_id INTEGER NOT NULL REFERENCES users(id) ON DELETE CASCADE,"
-    " expires INTEGER NOT NULL, persistent INTEGER NOT NULL)",
-    "CREATE TABLE IF NOT EXISTS books ("
-    " id INTEGER PRIMARY KEY AUTOINCREMENT,"
-    " name TEXT NOT NULL, class TEXT NOT NULL, author TEXT NOT NULL DEFAULT '', statue TEXT NOT NULL,"
-    " newchap TEXT NOT NULL DEFAULT '', memo TEXT NOT NULL DEFAULT '',"
-    " file TEXT NOT NULL, cover TEXT NOT NULL DEFAULT '', size_kb INTEGER NOT NULL, ftime TEXT NOT NULL,"
-    " checkif INTEGER NOT NULL, uploader_id INTEGER NOT NULL DEFAULT 0, update_of INTEGER NOT NULL DEFAULT 0)",
-    "CREATE INDEX IF NOT EXISTS books_review ON books(checkif, ftime)",
-    "CREATE INDEX IF NOT EXISTS books_uploader ON books(uploader_id, id)",
-    "CREATE TABLE IF NOT EXISTS machines (desknum TEXT PRIMARY KEY, seen INTEGER NOT NULL, last_seen TEXT NOT NULL)",
-    "CREATE TABLE IF NOT EXISTS visits ("
-    " user_id INTEGER NOT NULL, address TEXT NOT NULL, credited INTEGER NOT NULL, PRIMARY KEY(user_id, address))",
-    "CREATE TABLE IF NOT EXISTS settings (key TEXT PRIMARY KEY, value TEXT NOT NULL)",
-};
 
 } // namespace
 
@@ -48,12 +24,58 @@ ServiceDatabase::~ServiceDatabase()
 
 bool ServiceDatabase::open(const QString& dataDir, QString* error)
 {
+    return open(dataDir, QString(), error);
+}
+
+bool ServiceDatabase::open(const QString& dataDir, const QString& databaseUrl, QString* error)
+{
+    if (!connect(dataDir, databaseUrl, error))
+        return false;
+    if (!createSchema()) {
+        if (error)
+            *error = lastError();
+        m_db.close();
+        return false;
+    }
+    return true;
+}
+
+bool ServiceDatabase::connect(const QString& dataDir, const QString& databaseUrl, QString* error)
+{
+    m_name = QStringLiteral("quillmere-server-%1").arg(s_connectionCount.fetchAndAddRelaxed(1));
+    if (!databaseUrl.isEmpty()) {
+        const auto target = DatabaseUrl::parse(databaseUrl);
+        if (!target) {
+            if (error)
+                *error = QStringLiteral("not a PostgreSQL address: %1").arg(DatabaseUrl::withoutPassword(databaseUrl));
+            return false;
+        }
+        m_dialect = Dialect::Postgres;
+        m_db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
+        if (!m_db.isValid()) {
+            if (error)
+                *error = QStringLiteral("the PostgreSQL driver of Qt (QPSQL) is not installed");
+            return false;
+        }
+        m_db.setHostName(target->host);
+        m_db.setPort(target->port);
+        m_db.setUserName(target->user);
+        m_db.setPassword(target->password);
+        m_db.setDatabaseName(target->database);
+        m_db.setConnectOptions(target->options);
+        if (!m_db.open()) {
+            if (error)
+                *error = m_db.lastError().text();
+            return false;
+        }
+        // Quiet: "relation already exists, skipping" notices of the schema steps are no news.
+        return exec(QStringLiteral("SET client_min_messages TO warning"));
+    }
     if (!QDir().mkpath(dataDir)) {
         if (error)
             *error = QStringLiteral("cannot create %1").arg(dataDir);
         return false;
     }
-    m_name = QStringLiteral("quillmere-server-%1").arg(s_connectionCount.fetchAndAddRelaxed(1));
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
     m_db.setDatabaseName(QDir(dataDir).filePath(QStringLiteral("service.db")));
     m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
@@ -65,31 +87,47 @@ bool ServiceDatabase::open(const QString& dataDir, QString* error)
     // FULL makes every acknowledged registration and upload survive even a power cut, not
     // only a killed process; the service writes little enough for the extra sync to be cheap.
     if (!exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !exec(QStringLiteral("PRAGMA synchronous=FULL")) ||
-        !exec(QStringLiteral("PRAGMA foreign_keys=ON")) || !createSchema()) {
+        !exec(QStringLiteral("PRAGMA foreign_keys=ON"))) {
         if (error)
-            *error = m_db.lastError().text();
+            *error = lastError();
         m_db.close();
         return false;
     }
     return true;
 }
 
-bool ServiceDatabase::createSchema()
+QString ServiceDatabase::lastError() const
 {
-    if (!begin())
+    return m_db.lastError().text();
+}
+
+QString ServiceDatabase::pick(const char* sqlite, const char* postgres) const
+{
+    return QString::fromLatin1(m_dialect == Dialect::Postgres ? postgres : sqlite);
+}
+
+bool ServiceDatabase::answers()
+{
+    auto selectOne = [this] {
+        QSqlQuery query(m_db);
+        return m_db.isOpen() && query.exec(QStringLiteral("SELECT 1")) && query.next() && query.value(0).toInt() == 1;
+    };
+    if (selectOne())
+        return true;
+    // The database server ended the connection (a restart, a failover): connect again, so
+    // the instance comes back once the database does.
+    if (m_dialect != Dialect::Postgres)
         return false;
-    for (const char* statement : kSchema) {
-        if (!exec(QString::fromLatin1(statement))) {
-            rollback();
-            return false;
-        }
-    }
-    return commit();
+    m_db.close();
+    return m_db.open() && exec(QStringLiteral("SET client_min_messages TO warning")) && selectOne();
 }
 
 bool ServiceDatabase::exec(const QString& sql, const QVariantList& values)
 {
     QSqlQuery query(m_db);
+    // Statements without values go as they are: PostgreSQL prepares no BEGIN or SET.
+    if (values.isEmpty())
+        return query.exec(sql);
     if (!query.prepare(sql))
         return false;
     bindAll(query, values);
@@ -100,7 +138,7 @@ bool ServiceDatabase::begin()
 {
     // IMMEDIATE takes the write lock at once, so two writers queue on the busy timeout
     // instead of one failing half-way through.
-    return exec(QStringLiteral("BEGIN IMMEDIATE"));
+    return exec(pick("BEGIN IMMEDIATE", "BEGIN"));
 }
 
 bool ServiceDatabase::commit()
@@ -116,6 +154,14 @@ void ServiceDatabase::rollback()
 qint64 ServiceDatabase::changeStamp()
 {
     QSqlQuery query(m_db);
+    if (m_dialect == Dialect::Postgres) {
+        if (!m_sharedStampAge.isValid() || m_sharedStampAge.elapsed() >= m_recheckMs) {
+            if (query.exec(QStringLiteral("SELECT stamp FROM catalogue_stamp")) && query.next())
+                m_sharedStamp = query.value(0).toLongLong();
+            m_sharedStampAge.start();
+        }
+        return (m_sharedStamp << 24) + m_bookWrites;
+    }
     qint64 version = 0;
     if (query.exec(QStringLiteral("PRAGMA data_version")) && query.next())
         version = query.value(0).toLongLong();
@@ -132,6 +178,12 @@ QString ServiceDatabase::setting(const QString& key, const QString& fallback)
     return fallback;
 }
 
+bool ServiceDatabase::bookChanged()
+{
+    ++m_bookWrites;
+    return m_dialect != Dialect::Postgres || exec(QStringLiteral("UPDATE catalogue_stamp SET stamp = stamp + 1"));
+}
+
 bool ServiceDatabase::setSetting(const QString& key, const QString& value)
 {
     return exec(QStringLiteral("INSERT INTO settings(key, value) VALUES(?, ?) "
@@ -141,9 +193,10 @@ bool ServiceDatabase::setSetting(const QString& key, const QString& value)
 
 bool ServiceDatabase::recordMachine(const QString& desknum, const QString& now)
 {
-    return exec(QStringLiteral("INSERT INTO machines(desknum, seen, last_seen) VALUES(?, 1, ?) "
-                               "ON CONFLICT(desknum) DO UPDATE SET seen = seen + 1, last_seen = excluded.last_seen"),
-                {desknum, now});
+    return exec(
+        QStringLiteral("INSERT INTO machines(desknum, seen, last_seen) VALUES(?, 1, ?) "
+                       "ON CONFLICT(desknum) DO UPDATE SET seen = machines.seen + 1, last_seen = excluded.last_seen"),
+        {desknum, now});
 }
 
 std::optional<qint64> ServiceDatabase::machineSeenCount(const QString& desknum)

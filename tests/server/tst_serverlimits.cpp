@@ -472,7 +472,10 @@ void TestServerLimits::vanishingClientsDoNotEndTheService()
     // This process's network code ignores SIGPIPE, and children inherit that: the service
     // must start as a user's shell would start it.
     server.setChildProcessModifier([] { ::signal(SIGPIPE, SIG_DFL); });
-    server.start(binary, {"--data", m_server->dataDir(), "--listen", QStringLiteral("127.0.0.1:%1").arg(port)});
+    QStringList arguments = {"--data", m_server->dataDir(), "--listen", QStringLiteral("127.0.0.1:%1").arg(port)};
+    if (!m_server->config().databaseUrl.isEmpty())
+        arguments << "--database" << m_server->config().databaseUrl;
+    server.start(binary, arguments);
     QVERIFY(server.waitForStarted());
     QVERIFY(QTest::qWaitFor([&] { return server.readAllStandardOutput().contains("serving"); }, 10000));
     for (int i = 0; i < 4; ++i) {
