@@ -266,7 +266,7 @@ double timedProcess(const QString& program, const QStringList& args, const QStri
 struct ProcessRace {
     double toolMs = 0; // medians
     double wcMs = 0;
-    double ratio = 0;    // median of the per-round ratios
+    double ratio = 0; // median of the per-round ratios
     double worstRatio = 0;
     int rounds = 0;
 };
@@ -278,7 +278,8 @@ ProcessRace raceWc(const QString& tool, const QString& book, const QString& dir,
     QList<double> tool_, wc, ratios;
     for (int r = 0; r < rounds; ++r) {
         const double a = timedProcess(tool, {book}, dir + QStringLiteral("/rows.txt"));
-        const double b = timedProcess(QStringLiteral("wc"), {QStringLiteral("-l"), book}, dir + QStringLiteral("/wc.txt"));
+        const double b =
+            timedProcess(QStringLiteral("wc"), {QStringLiteral("-l"), book}, dir + QStringLiteral("/wc.txt"));
         if (a < 0 || b <= 0)
             return {};
         tool_ << a;
