@@ -2,7 +2,8 @@
 // novels, scans the GBK copy, counts the same heading pattern in the UTF-8 copy with GNU grep
 // (PCRE) and ripgrep side by side, times the automatic rule choice beside the default scan,
 // times showing chapters, times telling the encoding of books of every size and measures the
-// scan's peak memory.
+// scan's peak memory. Last, the whole program as a user runs it (quillmere-chapters BOOK > file)
+// beside wc -l BOOK > file, taking turns in the same run.
 //
 //   bench_chapterscan [--size MB] [--runs N] [--testdata DIR]
 #include "reader/rules/AutoRuleChoice.h"
@@ -22,6 +23,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -249,6 +251,55 @@ Latency chapterLatency(const ChapterScan& scan)
     return latency;
 }
 
+// One whole process with its output sent to a file, as a shell's "program args > file" does.
+double timedProcess(const QString& program, const QStringList& args, const QString& outFile)
+{
+    QProcess process;
+    process.setStandardOutputFile(outFile);
+    QElapsedTimer timer;
+    timer.start();
+    process.start(program, args);
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return -1;
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+struct ProcessRace {
+    double toolMs = 0; // medians
+    double wcMs = 0;
+    double ratio = 0; // median of the per-round ratios
+    double worstRatio = 0;
+    int rounds = 0;
+};
+
+// quillmere-chapters BOOK > file against wc -l BOOK > file, one after the other in each round so
+// that a busy moment of the shared machine falls on both.
+ProcessRace raceWc(const QString& tool, const QString& book, const QString& dir, int rounds)
+{
+    QList<double> tool_, wc, ratios;
+    for (int r = 0; r < rounds; ++r) {
+        const double a = timedProcess(tool, {book}, dir + QStringLiteral("/rows.txt"));
+        const double b =
+            timedProcess(QStringLiteral("wc"), {QStringLiteral("-l"), book}, dir + QStringLiteral("/wc.txt"));
+        if (a < 0 || b <= 0)
+            return {};
+        tool_ << a;
+        wc << b;
+        ratios << a / b;
+    }
+    auto median = [](QList<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    ProcessRace race;
+    race.toolMs = median(tool_);
+    race.wcMs = median(wc);
+    race.ratio = median(ratios);
+    race.worstRatio = *std::max_element(ratios.begin(), ratios.end());
+    race.rounds = rounds;
+    return race;
+}
+
 // A Big5 book as large as `targetBytes`: the lines of the traditional-Chinese test novel that
 // Big5 can hold, repeated.
 QString buildBig5(const QString& novels, const QString& dir, qint64 targetBytes)
@@ -428,6 +479,47 @@ int main(int argc, char** argv)
                     detect.worstMs, qPrintable(detect.name));
     }
     std::printf("  (goal: under 20 ms for any book size) %s\n\n", detectGoal ? "goal met" : "GOAL MISSED");
+
+    // The pass over every core beside the single pass it replaces, taking turns; the rows must
+    // be the same.
+    {
+        ScanLimits serial;
+        serial.parallelFromBytes = std::numeric_limits<qint64>::max();
+        QList<double> one, every;
+        bool same = true;
+        for (int r = 0; r < std::max(runs * 2, 7); ++r) {
+            QElapsedTimer t;
+            t.start();
+            const ChapterScan a = getChapterRows(built.gbk, serial);
+            one << t.nsecsElapsed() / 1e6;
+            t.restart();
+            const ChapterScan b = getChapterRows(built.gbk);
+            every << t.nsecsElapsed() / 1e6;
+            same = same && sameRows(a, b) && a.lineCount == b.lineCount;
+        }
+        std::sort(one.begin(), one.end());
+        std::sort(every.begin(), every.end());
+        std::printf("scan, GBK novel, in this process (median of %lld, taking turns): one pass %.1f ms (baseline), "
+                    "over every core %.1f ms; rows identical: %s\n\n",
+                    static_cast<long long>(one.size()), one[one.size() / 2], every[every.size() / 2],
+                    same ? "yes" : "NO");
+    }
+
+    // The whole program beside counting lines: process start, detection, scan and the listing
+    // written to a file, against wc -l doing the least any tool can over the same bytes.
+    {
+        const QString tool = QStringLiteral(QUILLMERE_CHAPTERS_TOOL);
+        const ProcessRace race = raceWc(tool, built.gbk, dir.path(), std::max(runs * 4, 11));
+        if (race.rounds > 0) {
+            std::printf("whole process, GBK novel (median of %d rounds, taking turns):\n", race.rounds);
+            std::printf("  quillmere-chapters BOOK > file  %8.1f ms\n", race.toolMs);
+            std::printf("  wc -l BOOK > file               %8.1f ms   (baseline)\n", race.wcMs);
+            std::printf("  ratio %.2fx (median of rounds; worst %.2fx; goal: at most 1.5x)  %s\n\n", race.ratio,
+                        race.worstRatio, race.ratio <= 1.5 ? "goal met" : "GOAL MISSED");
+        } else {
+            std::printf("whole process: %s or wc did not run\n\n", qPrintable(tool));
+        }
+    }
 
     if (peakReset && baseline > 0 && peak > 0)
         std::printf("scan peak memory: %.1f MB above the process baseline (%.1f MB)  %s\n", (peak - baseline) / 1024.0,

@@ -6,10 +6,21 @@
 // which make the whole book one line): time to the first text laid out in the page, and the
 // memory of the whole program (this process and the web renderer's) while it opens.
 // Targets: first text under 1 s, whole program under 500 MB.
+//
+// Under an X server (xvfb-run -a bench_reading) the Quillmere program itself, as a user runs it:
+// launch to main window shown with an empty shelf and with 100,000 books; the whole program's
+// PSS and RSS at rest, with the 60 MB book open and after 100 and 200 chapters; a chapter change
+// from a real key press (XTest) to the changed pixels of the window over 200 changes; each
+// beside the program run without its web-engine flags. Last, a table for books of 1, 10, 60
+// and 200 MB. Targets: start under 400 ms, PSS under 120 MB at rest and 150 MB with the book,
+// chapter change p99 under 16.7 ms and median under 8 ms.
 
+#include "ProgramRun.h"
 #include "QuietServices.h"
+#include "app/AppPaths.h"
 #include "app/AppServices.h"
 #include "app/AppState.h"
+#include "app/BookRow.h"
 #include "app/LibraryDatabase.h"
 #include "app/ReaderNavigator.h"
 #include "platform/Clock.h"
@@ -33,13 +44,15 @@
 #include <QTimer>
 #include <QWebEnginePage>
 
+#include <X11/keysym.h>
+
 #include <algorithm>
 #include <cstdio>
 
 namespace {
 
-// About 60 MB of real chapters: the simplified 西游记 repeated, with one BOM at the top.
-QString makeBigBook(const QString& folder)
+// About `mb` MB of real chapters: the simplified 西游记 repeated, with one BOM at the top.
+QString makeBigBook(const QString& folder, qint64 mb = 60)
 {
     QByteArray novel;
     QFile in(QStringLiteral(QUILLMERE_TESTDATA_DIR "/novels/xiyouji-web-simp-utf8-bom.txt"));
@@ -53,13 +66,13 @@ QString makeBigBook(const QString& folder)
     }
     if (!novel.endsWith('\n'))
         novel += '\n';
-    const QString path = folder + QStringLiteral("/big.txt");
+    const QString path = folder + (mb == 60 ? QStringLiteral("/big.txt") : QStringLiteral("/big-%1.txt").arg(mb));
     QFile out(path);
     if (!out.open(QIODevice::WriteOnly))
         return {};
     out.write("\xEF\xBB\xBF");
     qint64 written = 0;
-    while (written < 60LL * 1024 * 1024) {
+    while (written < mb * 1024 * 1024) {
         out.write(novel);
         written += novel.size();
     }
@@ -191,6 +204,191 @@ double median(QList<double> v)
 
 } // namespace
 
+namespace {
+
+double mbOf(qint64 kib)
+{
+    return kib / 1024.0;
+}
+
+void printMemory(const char* what, const FamilyMemory& m, double targetMb)
+{
+    std::printf("  %-34s PSS %6.1f MB  RSS %6.1f MB  (reader alone PSS %5.1f MB, %d processes)", what, mbOf(m.pssKiB),
+                mbOf(m.rssKiB), mbOf(m.ownPssKiB), m.processes);
+    if (targetMb > 0)
+        std::printf("  target < %.0f %s", targetMb, mbOf(m.pssKiB) < targetMb ? "met" : "MISSED");
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
+void printSpread(const char* what, const Spread& s)
+{
+    std::printf("  %-34s median %6.1f ms  p95 %6.1f  p99 %6.1f  worst %6.1f  over %d changes%s\n", what, s.median,
+                s.p95, s.p99, s.worst, s.count,
+                s.timeouts ? qPrintable(QStringLiteral(" (%1 showed nothing within 2 s)").arg(s.timeouts)) : "");
+}
+
+// How the program is run: as shipped, or with QTWEBENGINE_CHROMIUM_FLAGS, QT_XCB_GL_INTEGRATION
+// and QT_QUICK_BACKEND set to nothing, which leaves the web engine and the drawing as they come
+// (the baseline of the program's web-engine defaults).
+struct Setup {
+    const char* name;
+    bool setFlags;
+};
+const Setup kSetups[] = {{"as shipped", false}, {"baseline: web engine and drawing as they come", true}};
+
+QString homeWithShelf(const QString& folder, const char* name, int books)
+{
+    const QString home = folder + QLatin1Char('/') + QLatin1String(name);
+    QDir().mkpath(home + QStringLiteral("/DataFile"));
+    if (books > 0) {
+        LibraryDatabase library(QStringLiteral("bench-shelf"));
+        library.open(AppPaths::libraryFile(home));
+        QList<NewBook> rows;
+        rows.reserve(books);
+        for (int i = 0; i < books; ++i)
+            rows.append({QStringLiteral("小说"), QStringLiteral("书%1").arg(i), QStringLiteral("作者%1").arg(i % 997),
+                         QStringLiteral("/nowhere/书%1.txt").arg(i)});
+        library.insertBooksNotOnShelf(rows);
+    }
+    return home;
+}
+
+double medianStart(ProgramRun& run, const Setup& setup, int runs)
+{
+    QList<double> starts;
+    for (int i = 0; i < runs; ++i) {
+        starts << run.start({}, QString(), setup.setFlags);
+        run.stop();
+    }
+    return spreadOf(starts).median;
+}
+
+// Chapter changes by the Right key, each timed to the changed pixels; memory after `memoryAt`.
+Spread turnChapters(ProgramRun& run, int changes, int memoryAt, FamilyMemory* middle)
+{
+    QList<double> turns;
+    for (int i = 1; i <= changes; ++i) {
+        turns << run.pressUntilChanged(XK_Right);
+        run.waitStill(1000);
+        if (i == memoryAt && middle) {
+            ProgramRun::pause(1500);
+            *middle = familyMemory(run.pid());
+        }
+    }
+    return spreadOf(turns);
+}
+
+} // namespace
+
+// The Quillmere program itself under the X server, as shipped and beside its baseline.
+void programFigures(const QString& folder, const QString& bigBook)
+{
+    std::printf("\nthe program as a user runs it (Quillmere under X; key presses through XTest, timed to the "
+                "window's changed pixels):\n");
+    if (!ProgramRun::haveDisplay()) {
+        std::printf("  skipped: no X server (run as xvfb-run -a bench_reading)\n");
+        return;
+    }
+    const QString program = QStringLiteral(QUILLMERE_PROGRAM);
+    const QString empty = homeWithShelf(folder, "home-empty", 0);
+    const QString full = homeWithShelf(folder, "home-100000", 100000);
+    for (const Setup& setup : kSetups) {
+        std::printf(" %s:\n", setup.name);
+        ProgramRun run(program, empty, QString());
+        run.start({}, QString(), setup.setFlags); // the first start creates the library
+        run.stop();
+        const double emptyStart = medianStart(run, setup, 7);
+        ProgramRun fullRun(program, full, QString());
+        fullRun.start({}, QString(), setup.setFlags);
+        fullRun.stop();
+        const double fullStart = medianStart(fullRun, setup, 3);
+        std::printf("  launch to main window shown: empty shelf %.0f ms (median of 7; target < 400 %s), "
+                    "100,000 books %.0f ms (median of 3)\n",
+                    emptyStart, emptyStart < 400 ? "met" : "MISSED", fullStart);
+        std::fflush(stdout);
+
+        run.start({}, QString(), setup.setFlags);
+        ProgramRun::pause(4000);
+        printMemory("at rest, empty shelf:", familyMemory(run.pid()), 120);
+        run.stop();
+
+        run.start({bigBook}, QString(), setup.setFlags);
+        ProgramRun::pause(2000);
+        run.focusWindow();
+        ProgramRun::pause(2000);
+        printMemory("60 MB book open, a chapter shown:", familyMemory(run.pid()), 150);
+        FamilyMemory after100;
+        const Spread turns = turnChapters(run, 200, 100, &after100);
+        printMemory("after 100 chapters:", after100, 150);
+        ProgramRun::pause(1500);
+        printMemory("after 200 chapters:", familyMemory(run.pid()), 150);
+        printSpread("chapter change, key to pixels:", turns);
+        std::printf("  (targets: median < 8 ms %s, p99 < 16.7 ms %s)\n", turns.median < 8 ? "met" : "MISSED",
+                    turns.p99 < 16.7 ? "met" : "MISSED");
+        run.stop();
+    }
+}
+
+// Scan, open to first text, chapter change p99 and PSS for books of growing size. The program's
+// figures come first, before this process starts a web engine of its own, whose shared pages
+// would lower the program's PSS.
+void sizeTable(const QString& folder, AppServices& services, NoNavigator& navigator)
+{
+    const qint64 sizes[] = {1, 10, 60, 200};
+    QStringList books;
+    QList<double> scans, p99s, psses;
+    const bool x = ProgramRun::haveDisplay();
+    for (const qint64 mb : sizes) {
+        const QString book = makeBigBook(folder, mb);
+        books << book;
+        QList<double> times;
+        for (int i = 0; i < 3; ++i) {
+            QElapsedTimer t;
+            t.start();
+            const ChapterScan scan = getChapterRows(book);
+            times << t.nsecsElapsed() / 1e6;
+        }
+        scans << spreadOf(times).median;
+        double p99 = -1;
+        double pss = -1;
+        if (x) {
+            ProgramRun run(QStringLiteral(QUILLMERE_PROGRAM), homeWithShelf(folder, "home-table", 0), QString());
+            run.start({book});
+            ProgramRun::pause(2000);
+            run.focusWindow();
+            pss = mbOf(familyMemory(run.pid()).pssKiB);
+            p99 = turnChapters(run, 50, 0, nullptr).p99;
+            run.stop();
+        }
+        p99s << p99;
+        psses << pss;
+    }
+    ReadingPage page(services, navigator);
+    page.resize(1100, 700);
+    page.show();
+    ReadingView* view = page.view();
+    {
+        QElapsedTimer t;
+        t.start();
+        view->loadPage(QStringLiteral(QUILLMERE_SOURCE_DIR "/resources/Reader.html"));
+        waitFor(view, &ReadingView::pageReady, t);
+    }
+    std::printf("\nbooks of growing size (scan alone: median of 3; open: getChapter to the page holding the "
+                "first chapter, in a reading page of the bench; chapter change p99 and PSS with the book open: the "
+                "program under X, 50 changes):\n");
+    std::printf("  %8s %10s %10s %14s %10s\n", "book", "scan ms", "open ms", "change p99 ms", "PSS MB");
+    for (int i = 0; i < books.size(); ++i) {
+        QElapsedTimer t;
+        t.start();
+        page.controller().getChapter(books[i], QString());
+        const double open = waitFor(view, &ReadingView::chapterDisplayed, t);
+        std::printf("  %5lld MB %10.1f %10.1f %14.1f %10.1f\n", static_cast<long long>(sizes[i]), scans[i], open,
+                    p99s[i], psses[i]);
+        QFile::remove(books[i]);
+    }
+}
+
 // Opens one 60 MB book without headings in a fresh reading page and prints its figures; true
 // when they are within the targets.
 bool headlessBook(AppServices& services, NoNavigator& navigator, const QString& folder, LineEnds ends)
@@ -293,6 +491,27 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "cannot write the benchmark book\n");
         return 1;
     }
+    // bench_reading --program, --table: the figures of the program under X, and the table of
+    // sizes, each run by the bench itself in a process of its own that starts no web engine
+    // before the program's figures are taken.
+    if (args.contains(QLatin1String("--program"))) {
+        programFigures(dir.path(), book);
+        return 0;
+    }
+    if (args.contains(QLatin1String("--table"))) {
+        sizeTable(dir.path(), services, navigator);
+        return 0;
+    }
+    // First, while no web engine of this process runs: its shared pages would lower the PSS
+    // counted for the program.
+    std::fflush(stdout);
+    for (const char* part : {"--table", "--program"}) {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedOutputChannel);
+        child.start(QCoreApplication::applicationFilePath(), {QLatin1String(part)});
+        child.waitForFinished(-1);
+    }
+
     ReadingPage page(services, navigator);
     page.resize(1100, 700);
     page.show();

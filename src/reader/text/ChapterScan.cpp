@@ -5,11 +5,15 @@
 #include "reader/text/HeadingMatcher.h"
 #include "reader/text/LineReader.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -103,6 +107,165 @@ PassResult scanPass(QFile& file, TextEncoding encoding, qint64 start, bool check
     return PassResult::Done;
 }
 
+// The heading lines of one piece of a book, a run of whole lines: where each is, by line
+// number and byte offset within the piece, and its label.
+struct PieceHeading {
+    qint64 index = 0;
+    qint64 begin = 0;
+    QString label;
+};
+
+struct Piece {
+    qint64 base = 0; // file offset of the piece's first byte
+    qint64 size = 0;
+    std::vector<PieceHeading> headings;
+    qint64 lines = 0;
+    QByteArray firstLine; // the first piece's line 0, which labels row 1
+    qint64 firstLineEnd = 0;
+};
+
+// Bytes [begin, end) of a book file, as a device of their own that ends where the piece ends.
+class FileRange : public QIODevice {
+public:
+    FileRange(const QString& path, qint64 begin, qint64 end) : m_file(path), m_begin(begin), m_end(end) {}
+    bool openRange()
+    {
+        return m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) && m_file.seek(m_begin) &&
+               open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+    bool isSequential() const override { return true; }
+    qint64 size() const override { return m_end - m_begin; }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        const qint64 left = m_end - m_begin - m_read;
+        const qint64 got = left <= 0 ? 0 : m_file.read(data, std::min(maxSize, left));
+        if (got > 0)
+            m_read += got;
+        return got;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QFile m_file;
+    qint64 m_begin;
+    qint64 m_end;
+    qint64 m_read = 0;
+};
+
+template <typename Policy>
+bool scanPiece(const QString& path, TextEncoding encoding, qint64 bufferBytes, bool first, Piece& piece)
+{
+    FileRange device(path, piece.base, piece.base + piece.size);
+    if (!device.openRange())
+        return false;
+    LineReader reader(device, encoding, 0, false, bufferBytes);
+    TextDecoder decoder(encoding);
+    Policy policy;
+    policy.restart(encoding, decoder);
+    RawLine line;
+    qint64 index = -1;
+    while (reader.next(line)) {
+        ++index;
+        if (first && index == 0) {
+            piece.firstLine = QByteArray(line.data, static_cast<qsizetype>(line.size));
+            piece.firstLineEnd = line.end;
+            continue;
+        }
+        QString text;
+        if (!line.truncated && policy.isHeading(line, index, text))
+            piece.headings.push_back({index, line.begin, chapterLabel(text)});
+    }
+    piece.lines = index + 1;
+    return !reader.readError() && line.end == piece.size;
+}
+
+// The first byte after the first LF at or after `from`; `size` when there is none.
+qint64 afterLineEnd(QFile& file, qint64 from, qint64 size)
+{
+    char block[16384];
+    if (!file.seek(from))
+        return size;
+    for (qint64 at = from; at < size;) {
+        const qint64 got = file.read(block, sizeof block);
+        if (got <= 0)
+            return size;
+        if (const void* lf = std::memchr(block, '\n', static_cast<size_t>(got)))
+            return at + (static_cast<const char*>(lf) - block) + 1;
+        at += got;
+    }
+    return size;
+}
+
+// The pass of scanPass for a book already known not to need the UTF-8 check, split at line
+// ends over the cores, each piece read through a descriptor of its own. A line end byte (LF)
+// never stands inside a character of UTF-8, GB18030 or Big5, and every line of a piece is
+// whole, so each line is read exactly as the single pass reads it; the rows are then made
+// from the headings in order, as scanPass makes them.
+template <typename Policy>
+bool parallelPass(QFile& file, TextEncoding encoding, qint64 start, qint64 bufferBytes, ChapterScan& scan)
+{
+    const qint64 size = file.size();
+    const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 2U, 8U);
+    std::vector<Piece> pieces;
+    qint64 from = start;
+    for (unsigned i = 1; i <= cores && from < size; ++i) {
+        const qint64 to =
+            i < cores ? afterLineEnd(file, std::max(from, start + (size - start) * i / cores), size) : size;
+        pieces.push_back({from, to - from, {}, 0, {}, 0});
+        from = to;
+    }
+    const QString path = file.fileName();
+    std::vector<char> ok(pieces.size(), 0);
+    std::vector<std::thread> workers;
+    for (size_t i = 1; i < pieces.size(); ++i)
+        workers.emplace_back([&, i] { ok[i] = scanPiece<Policy>(path, encoding, bufferBytes, false, pieces[i]); });
+    ok[0] = scanPiece<Policy>(path, encoding, bufferBytes, true, pieces[0]);
+    for (std::thread& worker : workers)
+        worker.join();
+    // A piece that could not be read whole (the file changed or failed under the scan): the
+    // single pass decides, and reports it.
+    if (std::find(ok.begin(), ok.end(), 0) != ok.end())
+        return false;
+
+    scan.rows.clear();
+    ChapterRow firstRow;
+    firstRow.number = 1;
+    firstRow.byteBegin = pieces.front().base + pieces.front().firstLineEnd; // row 1's text follows line 0
+    scan.rows.append(firstRow);
+    qint64 p = 0;
+    qint64 lineBase = 0;
+    for (const Piece& piece : pieces) {
+        for (const PieceHeading& heading : piece.headings) {
+            const qint64 i = lineBase + heading.index;
+            ChapterRow& previous = scan.rows.last();
+            previous.first = p;
+            previous.last = i - 1;
+            previous.byteEnd = piece.base + heading.begin;
+            p = i - 1;
+            ChapterRow row;
+            row.number = static_cast<int>(scan.rows.size()) + 1;
+            row.label = heading.label;
+            row.first = p;
+            row.last = i - 1;
+            row.byteBegin = piece.base + heading.begin;
+            scan.rows.append(row);
+        }
+        lineBase += piece.lines;
+    }
+    const QByteArray& firstLine = pieces.front().firstLine;
+    ChapterRow& lastRow = scan.rows.last();
+    lastRow.first = p;
+    lastRow.last = lineBase - 1;
+    lastRow.byteEnd = size;
+    scan.lineCount = lineBase;
+    TextDecoder decoder(encoding);
+    const QString label = chapterLabel(decoder.decode(firstLine), true);
+    scan.rows.first().label = label.isEmpty() ? QStringLiteral("正文") : label;
+    return true;
+}
+
 } // namespace
 
 QString chapterLabel(QStringView line, bool firstLine)
@@ -140,6 +303,7 @@ namespace {
 // The built-in heading test: the byte prefilter, then the hand-written matcher on the line.
 class DefaultHeadings {
 public:
+    static constexpr bool kParallel = true; // holds nothing between lines
     void restart(TextEncoding encoding, TextDecoder& decoder)
     {
         m_prefilter = &HeadingPrefilter::forEncoding(encoding);
@@ -175,6 +339,7 @@ private:
 // A heading test of the caller's.
 class OtherHeadings {
 public:
+    static constexpr bool kParallel = false; // the caller's test may follow the lines in order
     explicit OtherHeadings(HeadingTest& test) : m_test(test) {}
     void restart(TextEncoding encoding, TextDecoder& decoder)
     {
@@ -243,10 +408,20 @@ ChapterScan scanFile(const QString& path, const ScanLimits& limits, Policy& poli
     TextEncoding encoding = detected.encoding;
     // The buffer holds at least the longest heading, which must never be cut off.
     const qint64 bufferBytes = std::max<qint64>(limits.bufferBytes, ScanLimits::kMinBufferBytes);
-    PassResult result = scanPass(file, encoding, detected.start, !decided, bufferBytes, scan, policy);
+    // A book known in its encoding before the pass may go over every core; a plain book is
+    // judged UTF-8 on the way, in order, by one pass.
+    const auto pass = [&](TextEncoding inEncoding, qint64 start, bool checkUtf8) {
+        if constexpr (Policy::kParallel) {
+            if (!checkUtf8 && lineUnitSize(inEncoding) == 1 && scan.fileSize - start > limits.parallelFromBytes &&
+                parallelPass<Policy>(file, inEncoding, start, bufferBytes, scan))
+                return PassResult::Done;
+        }
+        return scanPass(file, inEncoding, start, checkUtf8, bufferBytes, scan, policy);
+    };
+    PassResult result = pass(encoding, detected.start, !decided);
     if (result == PassResult::NotUtf8) {
         encoding = EncodingDetector::legacyEncoding(file);
-        result = scanPass(file, encoding, 0, false, bufferBytes, scan, policy);
+        result = pass(encoding, 0, false);
     }
     scan.encoding = encoding;
     if (result == PassResult::Done && rowsFound)

@@ -59,6 +59,11 @@ struct ScanLimits {
     // is the start of a longer first line, and no such line is a heading.
     qint64 bufferBytes = qint64(1) << 20;
     qint64 partBytes = kDefaultPartBytes; // kept between 64 and kMaxReadBackBytes
+    // A book with more bytes than this, in an encoding of one-byte line ends and known before
+    // the scan (a byte-order mark, a legacy encoding, the caller's choice), is scanned in pieces
+    // at line boundaries on every core, by the built-in heading test; the rows are the same.
+    static constexpr qint64 kDefaultParallelBytes = qint64(4) << 20;
+    qint64 parallelFromBytes = kDefaultParallelBytes;
     // Read the book in this encoding rather than the one detected (a byte-order mark of the
     // same encoding is still skipped).
     std::optional<TextEncoding> encoding;
