@@ -41,3 +41,14 @@ void ReaderBridge::pageEdge(int input, bool atTop, bool atBottom)
         },
         Qt::QueuedConnection);
 }
+
+void ReaderBridge::topParagraph(int paragraph)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, paragraph] {
+            if (m_onTopParagraph)
+                m_onTopParagraph(paragraph);
+        },
+        Qt::QueuedConnection);
+}

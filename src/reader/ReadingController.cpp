@@ -10,7 +10,24 @@
 
 #include <QFileInfo>
 #include <QFutureWatcher>
+#include <QRegularExpression>
 #include <QtConcurrent/QtConcurrentRun>
+
+namespace {
+
+// A scan and, for a book reopened without a bookmark, where its stored place is now.
+struct ScannedBook {
+    ChapterScan scan;
+    PlaceInBook place;
+};
+
+int lineBreaksIn(const QString& html)
+{
+    static const QRegularExpression br(QStringLiteral("<br\\b"), QRegularExpression::CaseInsensitiveOption);
+    return int(html.count(br));
+}
+
+} // namespace
 
 ReadingController::ReadingController(AppState& state, Dialogs& dialogs, ChapterListModel& model,
                                      ChapterDisplay& display, QObject* parent)
@@ -31,10 +48,11 @@ void ReadingController::getChapter(const QString& path, const QString& bookmark)
     m_scanning = true;
     emit scanningChanged(true, path);
 
-    auto* watcher = new QFutureWatcher<ChapterScan>(this);
-    connect(watcher, &QFutureWatcher<ChapterScan>::finished, this, [this, watcher, generation, bookmark] {
+    auto* watcher = new QFutureWatcher<ScannedBook>(this);
+    connect(watcher, &QFutureWatcher<ScannedBook>::finished, this, [this, watcher, generation, bookmark] {
         watcher->deleteLater();
-        onScanned(generation, watcher->result(), bookmark);
+        const ScannedBook book = watcher->result();
+        onScanned(generation, book.scan, bookmark, book.place);
     });
     // A 60 MB book takes a noticeable while to scan: the window stays responsive and the
     // rows arrive when the scan is done.
@@ -46,10 +64,20 @@ void ReadingController::getChapter(const QString& path, const QString& bookmark)
             name && EncodingDetector::fromName(*name, chosen))
             limits.encoding = chosen;
     }
-    watcher->setFuture(QtConcurrent::run([path, limits] { return getChapterRows(path, limits); }));
+    // A book opened without a bookmark opens where it was left; finding that place reads the
+    // file around it, so it is done with the scan.
+    const std::optional<ReadingPlace> place =
+        bookmark.isEmpty() ? ReadingPlace::load(m_state.library, path) : std::nullopt;
+    watcher->setFuture(QtConcurrent::run([path, limits, place] {
+        ScannedBook book{getChapterRows(path, limits), {}};
+        if (place)
+            book.place = locatePlace(book.scan, *place);
+        return book;
+    }));
 }
 
-void ReadingController::onScanned(quint64 generation, const ChapterScan& scan, const QString& bookmark)
+void ReadingController::onScanned(quint64 generation, const ChapterScan& scan, const QString& bookmark,
+                                  const PlaceInBook& place)
 {
     if (generation != m_generation)
         return; // a newer book was asked for meanwhile
@@ -76,6 +104,7 @@ void ReadingController::onScanned(quint64 generation, const ChapterScan& scan, c
     // chapter change never mixes the labels of one book with the row of another.
     m_scan = scan;
     m_state.currentBookPath = scan.path;
+    m_placeAtOpening = ReadingPlace::load(m_state.library, scan.path).value_or(ReadingPlace());
     ChineseConversion::Mode mode = ChineseConversion::Mode::None;
     if (m_state.library) {
         mode = ChineseConversion::modeFromName(
@@ -105,8 +134,42 @@ void ReadingController::onScanned(quint64 generation, const ChapterScan& scan, c
         }
     }
     m_selected = -1;
+    if (place.row >= 0 && place.row < m_scan.rows.size()) {
+        showPlace(place.row, place.line);
+        return;
+    }
     setSelectedRow(row);
     showSelected();
+}
+
+void ReadingController::showPlace(int row, qint64 line, int column, int length)
+{
+    if (row < 0 || row >= m_scan.rows.size())
+        return;
+    setSelectedRow(row);
+    showSelected();
+    int paragraph = int(line);
+    if (m_joinWrapped && line >= 0 && line < m_joinedLines.size()) {
+        paragraph = m_joinedLines[line].paragraph;
+        column += m_joinedLines[line].column;
+    }
+    if (paragraph > 0 || length > 0)
+        m_display.showTextPlace(m_headerBreaks + paragraph, column, length);
+    emit placeShown(row, line);
+}
+
+qint64 ReadingController::lineOfParagraph(int paragraph) const
+{
+    const int shown = paragraph - m_headerBreaks;
+    if (shown < 0)
+        return -1;
+    if (!m_joinWrapped)
+        return shown;
+    for (qsizetype i = 0; i < m_joinedLines.size(); ++i) {
+        if (m_joinedLines[i].paragraph == shown)
+            return i;
+    }
+    return -1;
 }
 
 void ReadingController::setSelectedRow(int row)
@@ -127,9 +190,11 @@ void ReadingController::showSelected()
         return;
     m_model.markNowChapter(m_selected);
     emit selectedRowChanged(m_selected); // the list scrolls the row into view
-    const QString text =
-        shownText(m_joinWrapped ? chapterLinesHtml(joinHardWrappedLines(readChapterLines(m_scan, m_selected)))
-                                : readChapterHtml(m_scan, m_selected));
+    m_joinedLines.clear();
+    m_headerBreaks = lineBreaksIn(m_state.chapterHeaderHtml);
+    const QString text = shownText(
+        m_joinWrapped ? chapterLinesHtml(joinHardWrappedLines(readChapterLines(m_scan, m_selected), &m_joinedLines))
+                      : readChapterHtml(m_scan, m_selected));
     m_display.showChapterHtml(m_state.chapterHeaderHtml + text + m_state.chapterFooterHtml, m_state.bannerHtml);
     emit chapterShown(m_selected);
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "reader/ChineseConversion.h"
+#include "reader/position/ReadingPlace.h"
 #include "reader/text/ChapterScan.h"
+#include "reader/text/HardWrapJoin.h"
 
 #include <QObject>
 #include <QString>
@@ -43,6 +45,15 @@ public:
     int selectedRow() const { return m_selected; }
     // The list's own selection (a click or the arrow keys in ListView2).
     void setSelectedRow(int row);
+    // Shows row `row` scrolled to line `line` of its text, `length` characters from `column`
+    // of that line selected (none for 0).
+    void showPlace(int row, qint64 line, int column = 0, int length = 0);
+    // The line of the shown row's text at paragraph `paragraph` of the page (line breaks of
+    // the header before it included), or -1 when that is not a line of the text.
+    qint64 lineOfParagraph(int paragraph) const;
+    // Where the book was when it was last opened or read (its place before this opening).
+    const ReadingPlace& placeAtOpening() const { return m_placeAtOpening; }
+
     // The label of the selected row, empty when the list is empty.
     QString selectedLabel() const;
     // The book whose chapters are listed.
@@ -72,12 +83,14 @@ signals:
     void selectedRowChanged(int row);
     // The row handed to the page (before the page has finished drawing it).
     void chapterShown(int row);
+    // showPlace put line `line` of the row just shown at the top of the page.
+    void placeShown(int row, qint64 line);
     void conversionModeChanged(ChineseConversion::Mode mode);
     void joinWrappedLinesChanged(bool join);
 
 private:
     void showLabels();
-    void onScanned(quint64 generation, const ChapterScan& scan, const QString& bookmark);
+    void onScanned(quint64 generation, const ChapterScan& scan, const QString& bookmark, const PlaceInBook& place);
 
     AppState& m_state;
     Dialogs& m_dialogs;
@@ -87,6 +100,9 @@ private:
     std::unique_ptr<ChineseConversion> m_conversion; // made when first needed
     ChineseConversion::Mode m_mode = ChineseConversion::Mode::None;
     bool m_joinWrapped = false;
+    QList<JoinedLine> m_joinedLines; // of the shown row, while lines are joined
+    int m_headerBreaks = 0;          // line breaks of the header snippet before the text
+    ReadingPlace m_placeAtOpening;
     int m_selected = -1;
     quint64 m_generation = 0;
     bool m_scanning = false;

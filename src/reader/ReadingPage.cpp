@@ -6,6 +6,7 @@
 #include "app/ReaderNavigator.h"
 #include "app/ReadingProgress.h"
 #include "app/StripedBackground.h"
+#include "platform/Dialogs.h"
 #include "reader/BookOpener.h"
 #include "reader/BookmarkController.h"
 #include "reader/ChapterListModel.h"
@@ -19,6 +20,8 @@
 #include "reader/ReadingView.h"
 #include "reader/VoicePanel.h"
 #include "reader/WebSpokenPage.h"
+#include "reader/position/PositionKeeper.h"
+#include "reader/position/ReadingPlace.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -46,6 +49,7 @@ ReadingPage::ReadingPage(AppServices& services, ReaderNavigator& navigator, QWid
 {
     setObjectName(QStringLiteral("ReadingPage"));
     m_controller = std::make_unique<ReadingController>(services.state, services.dialogs, *m_model, *m_view);
+    m_keeper = std::make_unique<PositionKeeper>(services.state, *m_controller);
     m_bookmarks = std::make_unique<BookmarkController>(services.state.library, services.dialogs,
                                                        [this] { m_navigator.readList(); });
     m_opener = std::make_unique<BookOpener>(services, navigator);
@@ -105,6 +109,10 @@ ReadingPage::ReadingPage(AppServices& services, ReaderNavigator& navigator, QWid
         m_list->scrollTo(index);
     });
     connect(m_controller.get(), &ReadingController::chapterShown, this, &ReadingPage::showProgress);
+    connect(m_controller.get(), &ReadingController::chapterShown, m_keeper.get(),
+            [this](int row) { m_keeper->noteShown(row); });
+    connect(m_controller.get(), &ReadingController::placeShown, m_keeper.get(), &PositionKeeper::noteShown);
+    connect(m_view, &ReadingView::topParagraphShown, m_keeper.get(), &PositionKeeper::noteTopParagraph);
     connect(m_controller.get(), &ReadingController::scanningChanged, this,
             [this](bool scanning, const QString&) { m_loading->setVisible(scanning); });
     relayout();
@@ -144,6 +152,10 @@ void ReadingPage::buildMenus()
     unwrap->setCheckable(true);
     connect(unwrap, &QAction::triggered, this, [this](bool on) { m_controller->setJoinWrappedLines(on); });
     connect(m_controller.get(), &ReadingController::joinWrappedLinesChanged, unwrap, &QAction::setChecked);
+    // Beside the bookmark, which opens its chapter at the top: the very place reading stopped.
+    QAction* lastPlace = m_readMenu->addAction(QStringLiteral("回到上次阅读位置"));
+    lastPlace->setObjectName(QStringLiteral("Menue_LastPlace"));
+    connect(lastPlace, &QAction::triggered, this, &ReadingPage::gotoLastPlace);
     // "共享本书到网络" is wired by sharing.
     connect(m_readMenu->findChild<QAction*>(QStringLiteral("Menue_VoiceRead")), &QAction::triggered, this,
             [this] { toolbarButtonClick(11); });
@@ -415,6 +427,20 @@ void ReadingPage::gotoBookmark()
         m_controller->setSelectedRow(row);
     // No match shows the selected chapter again.
     m_controller->showSelected();
+}
+
+void ReadingPage::gotoLastPlace()
+{
+    if (m_model->count() == 0)
+        return;
+    const ReadingPlace& place = m_controller->placeAtOpening();
+    if (!place.isValid()) {
+        m_services.dialogs.message(QStringLiteral("这本书还没有保存过阅读位置。"), Dialogs::programTitle(),
+                                   Dialogs::Information);
+        return;
+    }
+    const PlaceInBook found = locatePlace(m_controller->scan(), place);
+    m_controller->showPlace(std::max(found.row, 0), found.line);
 }
 
 void ReadingPage::showProgress(int row)

@@ -10,6 +10,7 @@ class BookmarkController;
 class ChapterListModel;
 class FindBar;
 class HelpWindow;
+class PositionKeeper;
 class QAction;
 class QFrame;
 class QLabel;
@@ -60,6 +61,8 @@ public:
     void spliterButtonClick(int index);
     void addBookmark();
     void gotoBookmark();
+    // "回到上次阅读位置": the place the book was left at when it was last read.
+    void gotoLastPlace();
     void openFind();
     void openFile();
     // Opens Menue_ReadPage at a point of the reading view.
@@ -99,6 +102,7 @@ private:
     std::unique_ptr<ChapterListModel> m_model;
     ReadingView* m_view;
     std::unique_ptr<ReadingController> m_controller;
+    std::unique_ptr<PositionKeeper> m_keeper; // after the controller: goes first, writing the place
     std::unique_ptr<BookmarkController> m_bookmarks;
     std::unique_ptr<BookOpener> m_opener;
     std::unique_ptr<WebSpokenPage> m_spoken;
