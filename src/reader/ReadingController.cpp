@@ -42,7 +42,7 @@ ReadingController::~ReadingController()
     ++m_generation;
 }
 
-void ReadingController::getChapter(const QString& path, const QString& bookmark)
+void ReadingController::getChapter(const QString& path, const QString& bookmark, bool atPlace)
 {
     const quint64 generation = ++m_generation;
     m_scanning = true;
@@ -67,7 +67,7 @@ void ReadingController::getChapter(const QString& path, const QString& bookmark)
     // A book opened without a bookmark opens where it was left; finding that place reads the
     // file around it, so it is done with the scan.
     const std::optional<ReadingPlace> place =
-        bookmark.isEmpty() ? ReadingPlace::load(m_state.library, path) : std::nullopt;
+        bookmark.isEmpty() && atPlace ? ReadingPlace::load(m_state.library, path) : std::nullopt;
     watcher->setFuture(QtConcurrent::run([path, limits, place] {
         ScannedBook book{getChapterRows(path, limits), {}};
         if (place)

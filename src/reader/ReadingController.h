@@ -31,8 +31,9 @@ public:
 
     // Scans `path` off the GUI thread, then fills the chapter list, selects the first row
     // (or the first whose label equals `bookmark`) and shows it. A later call supersedes
-    // an unfinished earlier one: only the newest book reaches the list.
-    void getChapter(const QString& path, const QString& bookmark);
+    // an unfinished earlier one: only the newest book reaches the list. Without a bookmark
+    // a book read before opens at its stored place unless `atPlace` is false.
+    void getChapter(const QString& path, const QString& bookmark, bool atPlace = true);
     bool isScanning() const { return m_scanning; }
 
     // ListView2_dblClick: shows the selected row; nothing when the list is empty.

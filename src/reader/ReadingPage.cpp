@@ -22,6 +22,8 @@
 #include "reader/WebSpokenPage.h"
 #include "reader/position/PositionKeeper.h"
 #include "reader/position/ReadingPlace.h"
+#include "reader/search/BookSearchController.h"
+#include "reader/search/BookSearchPane.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -89,6 +91,11 @@ ReadingPage::ReadingPage(AppServices& services, ReaderNavigator& navigator, QWid
     findKey->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     addAction(findKey);
     connect(findKey, &QAction::triggered, this, &ReadingPage::openFind);
+    auto* searchKey = new QAction(this);
+    searchKey->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
+    searchKey->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(searchKey);
+    connect(searchKey, &QAction::triggered, this, &ReadingPage::openBookSearch);
 
     m_view->setKeyHandler([this](int keyCode) {
         if (keyCode == 27)
@@ -101,6 +108,10 @@ ReadingPage::ReadingPage(AppServices& services, ReaderNavigator& navigator, QWid
     connect(m_controller.get(), &ReadingController::chapterListFilled, this, [this] {
         if (!m_listShown)
             spliterButtonClick(1);
+        if (m_searchPane) { // results of the book before are of no use
+            m_searchPane->clearResults();
+            m_searchPane->setChapterLabels(chapterLabels());
+        }
     });
     connect(m_controller.get(), &ReadingController::selectedRowChanged, this, [this](int row) {
         const QModelIndex index = m_model->index(row, ChapterListModel::IdColumn);
@@ -156,6 +167,9 @@ void ReadingPage::buildMenus()
     QAction* lastPlace = m_readMenu->addAction(QStringLiteral("回到上次阅读位置"));
     lastPlace->setObjectName(QStringLiteral("Menue_LastPlace"));
     connect(lastPlace, &QAction::triggered, this, &ReadingPage::gotoLastPlace);
+    QAction* search = m_readMenu->addAction(QStringLiteral("全书搜索"));
+    search->setObjectName(QStringLiteral("Menue_SearchBook"));
+    connect(search, &QAction::triggered, this, &ReadingPage::openBookSearch);
     // "共享本书到网络" is wired by sharing.
     connect(m_readMenu->findChild<QAction*>(QStringLiteral("Menue_VoiceRead")), &QAction::triggered, this,
             [this] { toolbarButtonClick(11); });
@@ -441,6 +455,30 @@ void ReadingPage::gotoLastPlace()
     }
     const PlaceInBook found = locatePlace(m_controller->scan(), place);
     m_controller->showPlace(std::max(found.row, 0), found.line);
+}
+
+void ReadingPage::openBookSearch()
+{
+    if (!m_searchPane) {
+        m_search = std::make_unique<BookSearchController>();
+        m_searchPane = new BookSearchPane(*m_search, this);
+        m_searchPane->setChapterLabels(chapterLabels());
+        connect(m_searchPane, &BookSearchPane::startRequested, this, [this](const QString& query) {
+            if (m_model->count() == 0) {
+                m_searchPane->summary()->setText(QStringLiteral("请先打开一本书。"));
+                return;
+            }
+            m_search->search(m_controller->scan(), query);
+        });
+        connect(m_searchPane, &BookSearchPane::hitChosen, this, [this](const SearchHit& hit) {
+            const ChapterScan& searched = m_search->searchedBook();
+            if (searched.path != m_controller->bookPath())
+                return; // the pane was cleared when the book changed
+            const HitPlace place = BookSearch::placeOf(searched, hit);
+            m_controller->showPlace(place.row, place.line, place.column, hit.length);
+        });
+    }
+    m_searchPane->openWith(m_view->selectedText());
 }
 
 void ReadingPage::showProgress(int row)

@@ -6,6 +6,8 @@
 #include <memory>
 
 class BookOpener;
+class BookSearchController;
+class BookSearchPane;
 class BookmarkController;
 class ChapterListModel;
 class FindBar;
@@ -63,6 +65,10 @@ public:
     void gotoBookmark();
     // "回到上次阅读位置": the place the book was left at when it was last read.
     void gotoLastPlace();
+    // "全书搜索" (Ctrl+Shift+F): the search pane, its query the text selected in the page.
+    void openBookSearch();
+    // The search pane; null until first opened.
+    BookSearchPane* bookSearchPane() const { return m_searchPane; }
     void openFind();
     void openFile();
     // Opens Menue_ReadPage at a point of the reading view.
@@ -107,6 +113,8 @@ private:
     std::unique_ptr<BookOpener> m_opener;
     std::unique_ptr<WebSpokenPage> m_spoken;
     std::unique_ptr<ReadAloudController> m_readAloud;
+    std::unique_ptr<BookSearchController> m_search;
+    BookSearchPane* m_searchPane = nullptr;
     VoicePanel* m_voicePanel = nullptr;
     HelpWindow* m_helpWindow = nullptr;
     QToolBar* m_toolbar = nullptr;

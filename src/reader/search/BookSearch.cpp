@@ -99,11 +99,15 @@ private:
         }
         // A byte below 0x30 (0x40 in Big5) is never part of a two- or four-byte character.
         const unsigned char single = m_encoding == TextEncoding::Big5 ? 0x40 : 0x30;
+        // Walked on from the last boundary when that is near; else from the last byte that
+        // starts a character for certain, when there is one close before the match.
         qint64 start = m_cursor;
-        for (qint64 p = at; p > std::max(m_cursor, at - kResyncReach); --p) {
-            if (m_data[p - 1] < single) {
-                start = p;
-                break;
+        if (at - m_cursor > kResyncReach) {
+            for (qint64 p = at; p > at - kResyncReach; --p) {
+                if (m_data[p - 1] < single) {
+                    start = p;
+                    break;
+                }
             }
         }
         qint64 p = start;
@@ -124,9 +128,16 @@ private:
     int unitLength(qint64 p) const
     {
         const qint64 avail = m_size - p;
-        if (m_encoding == TextEncoding::Gb18030)
-            return gb18030UnitLength(m_data + p, avail);
         const unsigned char lead = m_data[p];
+        if (lead < 0x80)
+            return 1;
+        if (m_encoding == TextEncoding::Gb18030) {
+            // The usual two-byte character without a call; anything else as the decoder takes it.
+            if (avail >= 2 && lead != 0x80 && lead != 0xFF && m_data[p + 1] >= 0x40 && m_data[p + 1] != 0x7F &&
+                m_data[p + 1] != 0xFF)
+                return 2;
+            return gb18030UnitLength(m_data + p, avail);
+        }
         if (lead >= 0x81 && lead <= 0xFE && avail >= 2) {
             const unsigned char trail = m_data[p + 1];
             if ((trail >= 0x40 && trail <= 0x7E) || (trail >= 0xA1 && trail <= 0xFE))
