@@ -4,6 +4,11 @@
 #include "reader/ReadingPage.h"
 #include "reader/ReadingView.h"
 #include "reader/position/ReadingPlace.h"
+#include "reader/search/BookSearchPane.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QTreeWidget>
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -16,6 +21,7 @@ class TestReadingPosition : public QObject {
 private Q_SLOTS:
     void reopensAtTheParagraphLeft();
     void bookmarkStillOpensAtChapterTop();
+    void searchShowsTheMatchSelected();
 
 private:
     static std::unique_ptr<ReadingPage> openPage(ReadingFixture& fx, RecordingNavigator& nav);
@@ -96,6 +102,35 @@ void TestReadingPosition::bookmarkStillOpensAtChapterTop()
     QCOMPARE(page->controller().selectedRow(), 3);
     QTRY_VERIFY_WITH_TIMEOUT(
         runJs(page->view(), QStringLiteral("document.getElementById('Content_Txt').scrollTop")).toInt() > 1000, 5000);
+}
+
+void TestReadingPosition::searchShowsTheMatchSelected()
+{
+    ReadingFixture fx;
+    RecordingNavigator nav;
+    const QString path = longBook(fx);
+    auto page = openPage(fx, nav);
+    QSignalSpy shown(page->view(), &ReadingView::chapterDisplayed);
+    page->controller().getChapter(path, QString());
+    QVERIFY(shown.wait(10000));
+
+    page->openBookSearch();
+    BookSearchPane* pane = page->bookSearchPane();
+    QVERIFY(pane && pane->isVisible());
+    pane->query()->setText(QStringLiteral("行250："));
+    QTest::keyClick(pane->query(), Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(pane->results()->topLevelItemCount(), 3, 10000);
+    QCOMPARE(pane->summary()->text(), QStringLiteral("共找到 3 处"));
+    QCOMPARE(pane->results()->topLevelItem(1)->text(0), QStringLiteral("第2章 标题2"));
+    QVERIFY(pane->results()->topLevelItem(1)->text(1).startsWith(QStringLiteral("卷2行250：他走了进来")));
+
+    QTreeWidgetItem* second = pane->results()->topLevelItem(1);
+    pane->results()->setCurrentItem(second);
+    emit pane->results()->itemActivated(second, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(page->controller().selectedRow(), 2, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(runJs(page->view(), QStringLiteral("window.getSelection().toString()")).toString(),
+                              QStringLiteral("行250："), 5000);
+    QVERIFY(runJs(page->view(), QStringLiteral("document.getElementById('Content_Txt').scrollTop")).toInt() > 1000);
 }
 
 QTEST_MAIN(TestReadingPosition)
