@@ -129,5 +129,76 @@
     reportEdge(e.deltaY > 0 ? 5 : 6);
   }, { passive: true });
 
+  // Paragraph n of the text is what follows the n-th line break of TXT. The program scrolls
+  // to one (and selects a found word in it); the page tells which one is at the top of the
+  // box once scrolling has rested, so the program can keep the place.
+  function lineBreaks() {
+    var t = document.getElementById('TXT');
+    return t ? t.getElementsByTagName('br') : [];
+  }
+
+  // The range of `length` characters from `column` of the text after `after` (TXT's start
+  // for null), or null when the paragraph is shorter.
+  function rangeIn(after, column, length) {
+    var txt = document.getElementById('TXT');
+    var walker = document.createTreeWalker(txt, NodeFilter.SHOW_TEXT | NodeFilter.SHOW_ELEMENT);
+    walker.currentNode = after || txt;
+    var range = document.createRange(), started = false, skip = column, left = length;
+    for (var node = walker.nextNode(); node; node = walker.nextNode()) {
+      if (node.nodeType === 1) {
+        if (node.tagName === 'BR') break;
+        continue;
+      }
+      var from = 0, size = node.data.length;
+      if (!started) {
+        if (skip >= size) { skip -= size; continue; }
+        range.setStart(node, skip);
+        started = true;
+        from = skip;
+      }
+      if (left <= size - from) { range.setEnd(node, from + left); return range; }
+      left -= size - from;
+    }
+    return null;
+  }
+
+  window.readerShowPlace = function (n, column, length) {
+    var box = document.getElementById('Content_Txt');
+    if (!box) return false;
+    var brs = lineBreaks();
+    var after = n > 0 && brs.length ? brs[Math.min(n, brs.length) - 1] : null;
+    var top = box.getBoundingClientRect().top;
+    box.scrollTop = after ? box.scrollTop + after.getBoundingClientRect().bottom - top : 0;
+    var range = length > 0 ? rangeIn(after, column, length) : null;
+    if (!range) return true;
+    var selection = window.getSelection();
+    selection.removeAllRanges();
+    selection.addRange(range);
+    var rect = range.getBoundingClientRect();
+    if (rect.bottom > top + box.clientHeight || rect.top < top)
+      box.scrollTop += rect.top - top - box.clientHeight / 3;
+    return true;
+  };
+
+  function topParagraph() {
+    var box = document.getElementById('Content_Txt');
+    if (!box) return 0;
+    var top = box.getBoundingClientRect().top + 1;
+    var brs = lineBreaks(), low = 0, high = brs.length;
+    while (low < high) {
+      var mid = (low + high) >> 1;
+      if (brs[mid].getBoundingClientRect().bottom > top) high = mid; else low = mid + 1;
+    }
+    return low;
+  }
+
+  var placeTimer = 0;
+  if (box) box.addEventListener('scroll', function () {
+    clearTimeout(placeTimer);
+    placeTimer = setTimeout(function () {
+      if (channelReader && channelReader.topParagraph) channelReader.topParagraph(topParagraph());
+    }, 300);
+  }, { passive: true });
+
   connect();
 })();

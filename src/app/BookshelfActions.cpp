@@ -46,7 +46,7 @@ bool BookshelfActions::readFromStart(const QString& path)
     if (!checkExists(path))
         return false;
     m_navigator.selectToolBar(kReadingPage);
-    m_navigator.getChapter(path, QString());
+    m_navigator.getChapterFromStart(path);
     return true;
 }
 

@@ -13,6 +13,8 @@ public:
     // getChapter: makes `path` the current book, scans it and shows the first chapter, or
     // the first chapter whose label equals `bookmark` when it is not empty.
     virtual void getChapter(const QString& path, const QString& bookmark) = 0;
+    // getChapter at the first chapter, also for a book with a place to go back to.
+    virtual void getChapterFromStart(const QString& path) { getChapter(path, QString()); }
     // ReadList with the shelf query: re-reads the shelf at the page the user is on.
     virtual void readList() = 0;
     // Shows the book dialog in `mode`: "addnew", "opennew" or "edit>||<" + id. "opennew"

@@ -406,6 +406,11 @@ void MainWindow::getChapter(const QString& path, const QString& bookmark)
     m_reading->controller().getChapter(path, bookmark);
 }
 
+void MainWindow::getChapterFromStart(const QString& path)
+{
+    m_reading->controller().getChapter(path, QString(), false);
+}
+
 void MainWindow::readList()
 {
     m_shelf->readList();

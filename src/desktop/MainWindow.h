@@ -44,6 +44,7 @@ public:
     // ReaderNavigator
     void selectToolBar(int index) override;
     void getChapter(const QString& path, const QString& bookmark) override;
+    void getChapterFromStart(const QString& path) override;
     void readList() override;
     void showBookDialog(const QString& mode, const QString& bookPath = QString()) override;
 

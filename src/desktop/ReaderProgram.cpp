@@ -23,6 +23,7 @@
 #include "platform/qt/QtProgramStarter.h"
 #include "platform/x11/X11GlobalHotKey.h"
 #include "platform/xdg/XdgAutoStart.h"
+#include "reader/position/LastBook.h"
 #include "update/UpdateCheck.h"
 #include "update/UpdateStaging.h"
 
@@ -100,8 +101,14 @@ int runReader(QApplication& app, const QStringList& files)
     typography.load();
     window.showNotice(state.noticeUrl);
     LaunchBooks books(library, dialogs, desktop, window);
-    if (!files.isEmpty())
+    if (!files.isEmpty()) {
         books.open(files);
+    } else if (const QString last = LastBook::toReopen(&library);
+               !last.isEmpty() && qEnvironmentVariableIsEmpty("QUILLMERE_SCREENSHOTS")) {
+        // The book read last opens again at its place, unless the settings say otherwise.
+        window.selectToolBar(2);
+        window.getChapter(last, QString());
+    }
     instance.deliverTo([&](const QStringList& paths) {
         LaunchBooks::bringToFront(window, &settings.bossKey());
         books.open(paths);

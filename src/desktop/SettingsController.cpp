@@ -2,12 +2,13 @@
 
 #include "app/AppState.h"
 #include "app/LibraryDatabase.h"
-#include "desktop/BossKey.h"
 #include "common/SharedRoutines.h"
+#include "desktop/BossKey.h"
 #include "platform/AutoStart.h"
 #include "platform/Dialogs.h"
 #include "platform/Pickers.h"
 #include "reader/ReadingAppearance.h"
+#include "reader/position/LastBook.h"
 
 namespace {
 
@@ -54,6 +55,7 @@ SettingsView SettingsController::load()
     SettingsView view;
     view.path = m_state.downloadFolder;
     view.autoRun = m_library.autoRun().value_or(false);
+    view.reopenLastBook = LastBook::reopensAtStart(&m_library);
 
     const QStringList bossParts = m_library.bossKey().value_or(QString()).split(QLatin1Char('|'));
     view.modifierIndex = indexIn(modifierNames(), bossParts.value(0), Qt::CaseInsensitive);
@@ -121,7 +123,7 @@ bool SettingsController::save(const SettingsInput& input)
     row.backColor = colorToHex(input.backColor);
     row.downSavePath = input.path; // as typed: blanks around it are part of the folder name
 
-    if (!m_library.saveSettings(row)) {
+    if (!m_library.saveSettings(row) || !LastBook::setReopensAtStart(&m_library, input.reopenLastBook)) {
         // Reporting success here would lose the settings at the next start without a word.
         m_dialogs.message(QStringLiteral("参数未能写入书库数据库：\n%1").arg(m_library.lastError()), kSaveFailedTitle,
                           Dialogs::Stop);

@@ -26,6 +26,7 @@ struct SettingsView {
     int sizeIndex = 3;                 // into SettingsController::sizeNames()
     QColor txtColor;
     QColor backColor;
+    bool reopenLastBook = true; // "启动时打开上次阅读的书"
 };
 
 // What the page holds when "保存设置" is pressed.
@@ -37,6 +38,7 @@ struct SettingsInput {
     QColor txtColor;
     QString txtSize;
     QColor backColor;
+    bool reopenLastBook = true;
 };
 
 // The settings page's behaviour: reading the SysSet row, the two pickers, checking and

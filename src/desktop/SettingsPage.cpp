@@ -4,6 +4,7 @@
 #include "desktop/SettingsController.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -127,6 +128,9 @@ SettingsPage::SettingsPage(SettingsController& controller, QWidget* parent) : QW
     backColorRow->addStretch(1);
     readingGrid->addWidget(rowLabel(QStringLiteral("背景颜色："), reading), 2, 0);
     readingGrid->addLayout(backColorRow, 2, 1);
+    m_reopenLastBook = new QCheckBox(QStringLiteral("启动时打开上次阅读的书"), reading);
+    m_reopenLastBook->setObjectName(QStringLiteral("ReopenLastBook"));
+    readingGrid->addWidget(m_reopenLastBook, 3, 1);
     readingGrid->setColumnStretch(1, 1);
 
     auto* saveButton = new QPushButton(QStringLiteral("保存设置"), this);
@@ -169,6 +173,7 @@ void SettingsPage::showValues(const SettingsView& view)
     m_txtSize->setCurrentIndex(view.sizeIndex);
     m_txtColor->setColor(view.txtColor);
     m_backColor->setColor(view.backColor);
+    m_reopenLastBook->setChecked(view.reopenLastBook);
     showBossKeyNotice();
 }
 
@@ -182,6 +187,7 @@ SettingsInput SettingsPage::input() const
     in.txtColor = m_txtColor->color();
     in.txtSize = m_txtSize->currentText();
     in.backColor = m_backColor->color();
+    in.reopenLastBook = m_reopenLastBook->isChecked();
     return in;
 }
 

@@ -4,6 +4,7 @@
 
 class ColorSwatch;
 class QButtonGroup;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -37,6 +38,7 @@ private:
     QLineEdit* m_path = nullptr;
     QRadioButton* m_autoRunYes = nullptr;
     QRadioButton* m_autoRunNo = nullptr;
+    QCheckBox* m_reopenLastBook = nullptr;
     QComboBox* m_modifier = nullptr;
     QLineEdit* m_key = nullptr;
     QLabel* m_bossKeyNotice = nullptr;

@@ -8,4 +8,8 @@ class ChapterDisplay {
 public:
     virtual ~ChapterDisplay() = default;
     virtual void showChapterHtml(const QString& txtHtml, const QString& adsHtml) = 0;
+    // Scrolls the chapter just shown to paragraph `paragraph` of TXT (the text after its
+    // `paragraph`-th line break) and, for a `length` above 0, selects that many characters
+    // from `column` of it.
+    virtual void showTextPlace(int /*paragraph*/, int /*column*/, int /*length*/) {}
 };

@@ -48,3 +48,14 @@ void ReaderBridge::contextLine(const QString& text, int index)
     m_contextText = text.left(4096);
     m_contextIndex = index;
 }
+
+void ReaderBridge::topParagraph(int paragraph)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, paragraph] {
+            if (m_onTopParagraph)
+                m_onTopParagraph(paragraph);
+        },
+        Qt::QueuedConnection);
+}

@@ -15,6 +15,8 @@ public:
 
     // Paging inputs (PagingRule::Input codes) made at the top or bottom of the text.
     void setOnPaging(std::function<void(int, bool, bool)> onPaging) { m_onPaging = std::move(onPaging); }
+    // The paragraph at the top of the text once scrolling has rested.
+    void setOnTopParagraph(std::function<void(int)> onTop) { m_onTopParagraph = std::move(onTop); }
 
     // The line of the text the page's menu was last opened on: its text and its place among
     // the page's lines (from 0); empty and -1 when the menu was opened elsewhere.
@@ -29,6 +31,8 @@ public slots:
     // PageDown, PageUp, Space or the wheel with the text box at its top and/or bottom,
     // reported before the key scrolls.
     void pageEdge(int input, bool atTop, bool atBottom);
+    // The paragraph (line breaks of TXT before it) at the top of the text box.
+    void topParagraph(int paragraph);
 
     // contextmenu in the page, before the program shows its menu.
     void contextLine(const QString& text, int index);
@@ -39,4 +43,5 @@ private:
     std::function<void(int)> m_onKey;
     std::function<void(const QString&)> m_onLink;
     std::function<void(int, bool, bool)> m_onPaging;
+    std::function<void(int)> m_onTopParagraph;
 };

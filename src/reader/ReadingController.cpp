@@ -10,7 +10,24 @@
 
 #include <QFileInfo>
 #include <QFutureWatcher>
+#include <QRegularExpression>
 #include <QtConcurrent/QtConcurrentRun>
+
+namespace {
+
+// A scan and, for a book reopened without a bookmark, where its stored place is now.
+struct ScannedBook {
+    BookChapters chapters;
+    PlaceInBook place;
+};
+
+int lineBreaksIn(const QString& html)
+{
+    static const QRegularExpression br(QStringLiteral("<br\\b"), QRegularExpression::CaseInsensitiveOption);
+    return int(html.count(br));
+}
+
+} // namespace
 
 ReadingController::ReadingController(AppState& state, Dialogs& dialogs, ChapterListModel& model,
                                      ChapterDisplay& display, QObject* parent)
@@ -25,9 +42,9 @@ ReadingController::~ReadingController()
     ++m_generation;
 }
 
-void ReadingController::getChapter(const QString& path, const QString& bookmark)
+void ReadingController::getChapter(const QString& path, const QString& bookmark, bool atPlace)
 {
-    scan(path, bookmark, -1);
+    scan(path, bookmark, -1, atPlace);
 }
 
 void ReadingController::rescan()
@@ -35,29 +52,40 @@ void ReadingController::rescan()
     if (m_scan.path.isEmpty())
         return;
     const bool shown = m_selected >= 0 && m_selected < m_scan.rows.size();
-    scan(m_scan.path, QString(), shown ? m_scan.rows[m_selected].byteBegin : -1);
+    scan(m_scan.path, QString(), shown ? m_scan.rows[m_selected].byteBegin : -1, false);
 }
 
-void ReadingController::scan(const QString& path, const QString& bookmark, qint64 keepOffset)
+void ReadingController::scan(const QString& path, const QString& bookmark, qint64 keepOffset, bool atPlace)
 {
     const quint64 generation = ++m_generation;
     m_scanning = true;
     emit scanningChanged(true, path);
 
-    auto* watcher = new QFutureWatcher<BookChapters>(this);
-    connect(watcher, &QFutureWatcher<BookChapters>::finished, this, [this, watcher, generation, bookmark, keepOffset] {
+    auto* watcher = new QFutureWatcher<ScannedBook>(this);
+    connect(watcher, &QFutureWatcher<ScannedBook>::finished, this, [this, watcher, generation, bookmark, keepOffset] {
         watcher->deleteLater();
-        onScanned(generation, watcher->result(), bookmark, keepOffset);
+        const ScannedBook book = watcher->result();
+        onScanned(generation, book.chapters, bookmark, keepOffset, book.place);
     });
     // A 60 MB book takes a noticeable while to scan: the window stays responsive and the
     // rows arrive when the scan is done. The book's own rule, encoding and marks are read
     // here; without them it is scanned exactly as always.
     const BookChapterRequest request = ChapterChoices(m_state.library).request(path);
-    watcher->setFuture(QtConcurrent::run([request] { return scanBookChapters(request); }));
+    // A book opened without a bookmark opens where it was left; finding that place reads the
+    // file around it, so it is done with the scan.
+    const std::optional<ReadingPlace> place = bookmark.isEmpty() && atPlace && keepOffset < 0
+                                                  ? ReadingPlace::load(m_state.library, path)
+                                                  : std::nullopt;
+    watcher->setFuture(QtConcurrent::run([request, place] {
+        ScannedBook book{scanBookChapters(request), {}};
+        if (place)
+            book.place = locatePlace(book.chapters.scan, *place);
+        return book;
+    }));
 }
 
 void ReadingController::onScanned(quint64 generation, const BookChapters& chapters, const QString& bookmark,
-                                  qint64 keepOffset)
+                                  qint64 keepOffset, const PlaceInBook& place)
 {
     if (generation != m_generation)
         return; // a newer book was asked for meanwhile
@@ -88,6 +116,7 @@ void ReadingController::onScanned(quint64 generation, const BookChapters& chapte
     m_volumes = chapters.volumes;
     ChapterChoices(m_state.library).remember(chapters);
     m_state.currentBookPath = scan.path;
+    m_placeAtOpening = ReadingPlace::load(m_state.library, scan.path).value_or(ReadingPlace());
     ChineseConversion::Mode mode = ChineseConversion::Mode::None;
     if (m_state.library) {
         mode = ChineseConversion::modeFromName(
@@ -120,8 +149,42 @@ void ReadingController::onScanned(quint64 generation, const BookChapters& chapte
         }
     }
     m_selected = -1;
+    if (place.row >= 0 && place.row < m_scan.rows.size()) {
+        showPlace(place.row, place.line);
+        return;
+    }
     setSelectedRow(row);
     showSelected();
+}
+
+void ReadingController::showPlace(int row, qint64 line, int column, int length)
+{
+    if (row < 0 || row >= m_scan.rows.size())
+        return;
+    setSelectedRow(row);
+    showSelected();
+    int paragraph = int(line);
+    if (m_joinWrapped && line >= 0 && line < m_joinedLines.size()) {
+        paragraph = m_joinedLines[line].paragraph;
+        column += m_joinedLines[line].column;
+    }
+    if (paragraph > 0 || length > 0)
+        m_display.showTextPlace(m_headerBreaks + paragraph, column, length);
+    emit placeShown(row, line);
+}
+
+qint64 ReadingController::lineOfParagraph(int paragraph) const
+{
+    const int shown = paragraph - m_headerBreaks;
+    if (shown < 0)
+        return -1;
+    if (!m_joinWrapped)
+        return shown;
+    for (qsizetype i = 0; i < m_joinedLines.size(); ++i) {
+        if (m_joinedLines[i].paragraph == shown)
+            return i;
+    }
+    return -1;
 }
 
 void ReadingController::setSelectedRow(int row)
@@ -142,9 +205,11 @@ void ReadingController::showSelected()
         return;
     m_model.markNowChapter(m_selected);
     emit selectedRowChanged(m_selected); // the list scrolls the row into view
-    const QString text =
-        shownText(m_joinWrapped ? chapterLinesHtml(joinHardWrappedLines(readChapterLines(m_scan, m_selected)))
-                                : readChapterHtml(m_scan, m_selected));
+    m_joinedLines.clear();
+    m_headerBreaks = lineBreaksIn(m_state.chapterHeaderHtml);
+    const QString text = shownText(
+        m_joinWrapped ? chapterLinesHtml(joinHardWrappedLines(readChapterLines(m_scan, m_selected), &m_joinedLines))
+                      : readChapterHtml(m_scan, m_selected));
     m_display.showChapterHtml(m_state.chapterHeaderHtml + text + m_state.chapterFooterHtml, m_state.bannerHtml);
     emit chapterShown(m_selected);
 }

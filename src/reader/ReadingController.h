@@ -2,7 +2,9 @@
 
 #include "reader/ChineseConversion.h"
 #include "reader/chapters/BookChapters.h"
+#include "reader/position/ReadingPlace.h"
 #include "reader/text/ChapterScan.h"
+#include "reader/text/HardWrapJoin.h"
 
 #include <QObject>
 #include <QString>
@@ -30,8 +32,9 @@ public:
 
     // Scans `path` off the GUI thread, then fills the chapter list, selects the first row
     // (or the first whose label equals `bookmark`) and shows it. A later call supersedes
-    // an unfinished earlier one: only the newest book reaches the list.
-    void getChapter(const QString& path, const QString& bookmark);
+    // an unfinished earlier one: only the newest book reaches the list. Without a bookmark
+    // a book read before opens at its stored place unless `atPlace` is false.
+    void getChapter(const QString& path, const QString& bookmark, bool atPlace = true);
     bool isScanning() const { return m_scanning; }
     // Scans the listed book again (its rule, encoding or marks changed), staying at the
     // chapter holding the text shown now where the new rows allow.
@@ -50,6 +53,15 @@ public:
     int selectedRow() const { return m_selected; }
     // The list's own selection (a click or the arrow keys in ListView2).
     void setSelectedRow(int row);
+    // Shows row `row` scrolled to line `line` of its text, `length` characters from `column`
+    // of that line selected (none for 0).
+    void showPlace(int row, qint64 line, int column = 0, int length = 0);
+    // The line of the shown row's text at paragraph `paragraph` of the page (line breaks of
+    // the header before it included), or -1 when that is not a line of the text.
+    qint64 lineOfParagraph(int paragraph) const;
+    // Where the book was when it was last opened or read (its place before this opening).
+    const ReadingPlace& placeAtOpening() const { return m_placeAtOpening; }
+
     // The label of the selected row, empty when the list is empty.
     QString selectedLabel() const;
     // The book whose chapters are listed.
@@ -79,13 +91,16 @@ signals:
     void selectedRowChanged(int row);
     // The row handed to the page (before the page has finished drawing it).
     void chapterShown(int row);
+    // showPlace put line `line` of the row just shown at the top of the page.
+    void placeShown(int row, qint64 line);
     void conversionModeChanged(ChineseConversion::Mode mode);
     void joinWrappedLinesChanged(bool join);
 
 private:
     void showLabels();
-    void onScanned(quint64 generation, const BookChapters& chapters, const QString& bookmark, qint64 keepOffset);
-    void scan(const QString& path, const QString& bookmark, qint64 keepOffset);
+    void onScanned(quint64 generation, const BookChapters& chapters, const QString& bookmark, qint64 keepOffset,
+                   const PlaceInBook& place);
+    void scan(const QString& path, const QString& bookmark, qint64 keepOffset, bool atPlace);
 
     AppState& m_state;
     Dialogs& m_dialogs;
@@ -97,6 +112,9 @@ private:
     std::unique_ptr<ChineseConversion> m_conversion; // made when first needed
     ChineseConversion::Mode m_mode = ChineseConversion::Mode::None;
     bool m_joinWrapped = false;
+    QList<JoinedLine> m_joinedLines; // of the shown row, while lines are joined
+    int m_headerBreaks = 0;          // line breaks of the header snippet before the text
+    ReadingPlace m_placeAtOpening;
     int m_selected = -1;
     quint64 m_generation = 0;
     bool m_scanning = false;

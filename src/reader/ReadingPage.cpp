@@ -24,6 +24,10 @@
 #include "reader/WebSpokenPage.h"
 #include "reader/chapters/ChapterMarkEditor.h"
 #include "reader/chapters/ChapterRulesController.h"
+#include "reader/position/PositionKeeper.h"
+#include "reader/position/ReadingPlace.h"
+#include "reader/search/BookSearchController.h"
+#include "reader/search/BookSearchPane.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -52,6 +56,7 @@ ReadingPage::ReadingPage(AppServices& services, ReaderNavigator& navigator, QWid
 {
     setObjectName(QStringLiteral("ReadingPage"));
     m_controller = std::make_unique<ReadingController>(services.state, services.dialogs, *m_model, *m_view);
+    m_keeper = std::make_unique<PositionKeeper>(services.state, *m_controller);
     m_bookmarks = std::make_unique<BookmarkController>(services.state.library, services.dialogs,
                                                        [this] { m_navigator.readList(); });
     m_opener = std::make_unique<BookOpener>(services, navigator);
@@ -91,6 +96,11 @@ ReadingPage::ReadingPage(AppServices& services, ReaderNavigator& navigator, QWid
     findKey->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     addAction(findKey);
     connect(findKey, &QAction::triggered, this, &ReadingPage::openFind);
+    auto* searchKey = new QAction(this);
+    searchKey->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
+    searchKey->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(searchKey);
+    connect(searchKey, &QAction::triggered, this, &ReadingPage::openBookSearch);
 
     m_view->setKeyHandler([this](int keyCode) {
         if (keyCode == 27)
@@ -103,6 +113,10 @@ ReadingPage::ReadingPage(AppServices& services, ReaderNavigator& navigator, QWid
     connect(m_controller.get(), &ReadingController::chapterListFilled, this, [this] {
         if (!m_listShown)
             spliterButtonClick(1);
+        if (m_searchPane) { // results of the book before are of no use
+            m_searchPane->clearResults();
+            m_searchPane->setChapterLabels(chapterLabels());
+        }
     });
     connect(m_controller.get(), &ReadingController::selectedRowChanged, this, [this](int row) {
         if (m_model->isHiddenRow(row))
@@ -113,6 +127,10 @@ ReadingPage::ReadingPage(AppServices& services, ReaderNavigator& navigator, QWid
         m_list->scrollTo(index);
     });
     connect(m_controller.get(), &ReadingController::chapterShown, this, &ReadingPage::showProgress);
+    connect(m_controller.get(), &ReadingController::chapterShown, m_keeper.get(),
+            [this](int row) { m_keeper->noteShown(row); });
+    connect(m_controller.get(), &ReadingController::placeShown, m_keeper.get(), &PositionKeeper::noteShown);
+    connect(m_view, &ReadingView::topParagraphShown, m_keeper.get(), &PositionKeeper::noteTopParagraph);
     connect(m_controller.get(), &ReadingController::scanningChanged, this,
             [this](bool scanning, const QString&) { m_loading->setVisible(scanning); });
     relayout();
@@ -152,6 +170,13 @@ void ReadingPage::buildMenus()
     unwrap->setCheckable(true);
     connect(unwrap, &QAction::triggered, this, [this](bool on) { m_controller->setJoinWrappedLines(on); });
     connect(m_controller.get(), &ReadingController::joinWrappedLinesChanged, unwrap, &QAction::setChecked);
+    // Beside the bookmark, which opens its chapter at the top: the very place reading stopped.
+    QAction* lastPlace = m_readMenu->addAction(QStringLiteral("回到上次阅读位置"));
+    lastPlace->setObjectName(QStringLiteral("Menue_LastPlace"));
+    connect(lastPlace, &QAction::triggered, this, &ReadingPage::gotoLastPlace);
+    QAction* search = m_readMenu->addAction(QStringLiteral("全书搜索"));
+    search->setObjectName(QStringLiteral("Menue_SearchBook"));
+    connect(search, &QAction::triggered, this, &ReadingPage::openBookSearch);
     // The book's chapters: its rule and the user's own marks.
     m_readMenu->addSeparator();
     const struct {
@@ -457,6 +482,44 @@ void ReadingPage::gotoBookmark()
         m_controller->setSelectedRow(row);
     // No match shows the selected chapter again.
     m_controller->showSelected();
+}
+
+void ReadingPage::gotoLastPlace()
+{
+    if (m_model->count() == 0)
+        return;
+    const ReadingPlace& place = m_controller->placeAtOpening();
+    if (!place.isValid()) {
+        m_services.dialogs.message(QStringLiteral("这本书还没有保存过阅读位置。"), Dialogs::programTitle(),
+                                   Dialogs::Information);
+        return;
+    }
+    const PlaceInBook found = locatePlace(m_controller->scan(), place);
+    m_controller->showPlace(std::max(found.row, 0), found.line);
+}
+
+void ReadingPage::openBookSearch()
+{
+    if (!m_searchPane) {
+        m_search = std::make_unique<BookSearchController>();
+        m_searchPane = new BookSearchPane(*m_search, this);
+        m_searchPane->setChapterLabels(chapterLabels());
+        connect(m_searchPane, &BookSearchPane::startRequested, this, [this](const QString& query) {
+            if (m_model->count() == 0) {
+                m_searchPane->summary()->setText(QStringLiteral("请先打开一本书。"));
+                return;
+            }
+            m_search->search(m_controller->scan(), query);
+        });
+        connect(m_searchPane, &BookSearchPane::hitChosen, this, [this](const SearchHit& hit) {
+            const ChapterScan& searched = m_search->searchedBook();
+            if (searched.path != m_controller->bookPath())
+                return; // the pane was cleared when the book changed
+            const HitPlace place = BookSearch::placeOf(searched, hit);
+            m_controller->showPlace(place.row, place.line, place.column, hit.length);
+        });
+    }
+    m_searchPane->openWith(m_view->selectedText());
 }
 
 void ReadingPage::showProgress(int row)

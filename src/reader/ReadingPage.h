@@ -6,11 +6,14 @@
 #include <memory>
 
 class BookOpener;
+class BookSearchController;
+class BookSearchPane;
 class BookmarkController;
 class ChapterRulesDialog;
 class ChapterListModel;
 class FindBar;
 class HelpWindow;
+class PositionKeeper;
 class QAction;
 class QFrame;
 class QLabel;
@@ -61,6 +64,12 @@ public:
     void spliterButtonClick(int index);
     void addBookmark();
     void gotoBookmark();
+    // "回到上次阅读位置": the place the book was left at when it was last read.
+    void gotoLastPlace();
+    // "全书搜索" (Ctrl+Shift+F): the search pane, its query the text selected in the page.
+    void openBookSearch();
+    // The search pane; null until first opened.
+    BookSearchPane* bookSearchPane() const { return m_searchPane; }
     void openFind();
     void openFile();
     // "章节规则…" for the book at `path` (the listed one by default); a choice applied to the
@@ -106,10 +115,13 @@ private:
     std::unique_ptr<ChapterListModel> m_model;
     ReadingView* m_view;
     std::unique_ptr<ReadingController> m_controller;
+    std::unique_ptr<PositionKeeper> m_keeper; // after the controller: goes first, writing the place
     std::unique_ptr<BookmarkController> m_bookmarks;
     std::unique_ptr<BookOpener> m_opener;
     std::unique_ptr<WebSpokenPage> m_spoken;
     std::unique_ptr<ReadAloudController> m_readAloud;
+    std::unique_ptr<BookSearchController> m_search;
+    BookSearchPane* m_searchPane = nullptr;
     VoicePanel* m_voicePanel = nullptr;
     HelpWindow* m_helpWindow = nullptr;
     QToolBar* m_toolbar = nullptr;

@@ -52,6 +52,7 @@ ReadingView::ReadingView(DesktopLauncher* desktop, QWidget* parent)
         script.setRunsOnSubFrames(false);
         webPage->scripts().insert(script);
     }
+    m_bridge->setOnTopParagraph([this](int paragraph) { emit topParagraphShown(paragraph); });
     m_channel->registerObject(QStringLiteral("reader"), m_bridge);
     webPage->setWebChannel(m_channel);
 
@@ -101,8 +102,12 @@ void ReadingView::onLoadFinished(bool ok)
         page()->runJavaScript(m_pendingTypography);
     if (!m_pendingProgress.isEmpty())
         page()->runJavaScript(m_pendingProgress);
-    if (m_hasChapter)
+    if (m_hasChapter) {
+        const QString place = m_pendingPlace;
         showChapterHtml(m_pendingChapter, m_pendingAds);
+        if (!place.isEmpty())
+            page()->runJavaScript(place);
+    }
     emit pageReady();
 }
 
@@ -183,6 +188,7 @@ void ReadingView::applyAppearance(const QString& txtColor, const QString& txtSiz
 
 void ReadingView::showChapterHtml(const QString& txtHtml, const QString& adsHtml)
 {
+    m_pendingPlace.clear();
     m_pendingChapter = withoutMetaAndBase(txtHtml);
     m_pendingAds = withoutMetaAndBase(adsHtml);
     m_hasChapter = true;
@@ -199,4 +205,23 @@ void ReadingView::showChapterHtml(const QString& txtHtml, const QString& adsHtml
         if (*alive)
             emit chapterDisplayed();
     });
+}
+
+QString ReadingView::placeScript(int paragraph, int column, int length)
+{
+    return QStringLiteral("window.readerShowPlace?window.readerShowPlace(%1,%2,%3):false")
+        .arg(paragraph)
+        .arg(column)
+        .arg(length);
+}
+
+void ReadingView::showTextPlace(int paragraph, int column, int length)
+{
+    // Scripts run in the order given, so the place follows the chapter put in just before.
+    const QString script = placeScript(paragraph, column, length);
+    if (!m_loaded) {
+        m_pendingPlace = script;
+        return;
+    }
+    page()->runJavaScript(script);
 }

@@ -28,6 +28,8 @@ public:
     ReaderBridge* bridge() const { return m_bridge; }
 
     void showChapterHtml(const QString& txtHtml, const QString& adsHtml) override;
+    void showTextPlace(int paragraph, int column, int length) override;
+    static QString placeScript(int paragraph, int column, int length);
     void applyAppearance(const QString& txtColor, const QString& txtSize, const QString& backColor) override;
 
     // Font, spacing, indent and column width, applied to the page as it stands.
@@ -53,6 +55,8 @@ signals:
     void pageReady();
     // The page has taken the chapter (its TXT holds the new text).
     void chapterDisplayed();
+    // The paragraph of TXT at the top of the text box, once the page has rested after scrolling.
+    void topParagraphShown(int paragraph);
 
 private:
     void onLoadFinished(bool ok);
@@ -74,4 +78,5 @@ private:
     QString m_pendingAppearance;
     QString m_pendingTypography;
     QString m_pendingProgress;
+    QString m_pendingPlace; // for the chapter kept until the page has loaded
 };

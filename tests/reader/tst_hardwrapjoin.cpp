@@ -53,7 +53,17 @@ void TestHardWrapJoin::joins()
 {
     QFETCH(QStringList, lines);
     QFETCH(QStringList, paragraphs);
-    QCOMPARE(joinHardWrappedLines(lines), paragraphs);
+    QList<JoinedLine> where;
+    QCOMPARE(joinHardWrappedLines(lines, &where), paragraphs);
+    // Each line is found where the map says it went (the reading place follows it there).
+    QCOMPARE(where.size(), lines.size());
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QString line = lines[i];
+        while (!line.isEmpty() && line.back().isSpace())
+            line.chop(1);
+        QVERIFY2(paragraphs.value(where[i].paragraph).mid(where[i].column).startsWith(line), qPrintable(lines[i]));
+        QVERIFY(i == 0 || where[i].paragraph >= where[i - 1].paragraph);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestHardWrapJoin)

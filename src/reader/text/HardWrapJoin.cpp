@@ -74,11 +74,20 @@ bool isWordChar(QChar c)
 
 } // namespace
 
-QStringList joinHardWrappedLines(const QStringList& lines)
+QStringList joinHardWrappedLines(const QStringList& lines, QList<JoinedLine>* where)
 {
     const int width = wrapWidth(lines);
-    if (width == 0)
+    if (where) {
+        where->clear();
+        where->reserve(lines.size());
+    }
+    if (width == 0) {
+        if (where) {
+            for (qsizetype i = 0; i < lines.size(); ++i)
+                where->append({int(i), 0});
+        }
         return lines;
+    }
     QStringList paragraphs;
     paragraphs.reserve(lines.size());
     QString current;
@@ -89,8 +98,12 @@ QStringList joinHardWrappedLines(const QStringList& lines)
             // Words of a half-width text were parted by the wrap's blank.
             if (!line.isEmpty() && isWordChar(current.back()) && isWordChar(line.front()))
                 current += u' ';
+            if (where)
+                where->append({int(paragraphs.size()), int(current.size())});
             current += line;
         } else {
+            if (where)
+                where->append({int(paragraphs.size()), 0});
             current = line.toString();
         }
         const bool last = i + 1 == lines.size();

@@ -7,4 +7,10 @@
 // when it is clearly shorter than the chapter's usual line, ends with closing punctuation,
 // is blank, or the next line is blank or starts indented. A chapter without a usual long
 // line (verse, a list of short lines) comes back as it is; blank lines stay.
-QStringList joinHardWrappedLines(const QStringList& lines);
+// `where`, when given, receives for each line the paragraph (0-based) it went into and the
+// column it starts at there.
+struct JoinedLine {
+    int paragraph = 0;
+    int column = 0;
+};
+QStringList joinHardWrappedLines(const QStringList& lines, QList<JoinedLine>* where = nullptr);
