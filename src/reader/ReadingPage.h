@@ -95,6 +95,7 @@ private:
     void buildConversionMenu();
     void buildList();
     void fitLabelColumn();
+    int titlesWidth();
     void bindReadAloud();
     void placeVoicePanel();
     QStringList chapterLabels() const;
@@ -124,4 +125,6 @@ private:
     QAction* m_spacer = nullptr;  // tool menus go before it
     bool m_focusMode = false;
     bool m_listShown = true;
+    // The label column's fitted width, kept until the labels change; -1: to be measured.
+    int m_titlesWidth = -1;
 };
