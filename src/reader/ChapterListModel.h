@@ -31,6 +31,13 @@ public:
     // Labels shown instead, one a row (a book shown in other characters); empty: the
     // labels themselves. Dropped by setRows().
     void setShownLabels(const QStringList& labels);
+    // How many characters the label column shows for `row` (its fold arrow or indent left out).
+    qsizetype shownLabelLength(int row) const
+    {
+        if (row < 0 || row >= m_rows.size())
+            return 0;
+        return m_shownLabels.isEmpty() ? m_rows[row].label.size() : m_shownLabels[row].size();
+    }
 
     // MarkNowChapter: `row` (0-based) becomes the one marked "NowChapter"; -1 marks none.
     void markNowChapter(int row);

@@ -38,11 +38,15 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
 
+#include <algorithm>
 #include <exception>
+#include <functional>
+#include <vector>
 
 namespace {
 
@@ -301,13 +305,18 @@ void ReadingPage::buildList()
     SetStripedBackground(m_list, stripeFirstColor(), stripeSecondColor());
     m_list->installEventFilter(this);
     m_list->viewport()->installEventFilter(this);
-    connect(m_model.get(), &QAbstractItemModel::modelReset, this, &ReadingPage::fitLabelColumn);
+    connect(m_model.get(), &QAbstractItemModel::modelReset, this, [this] {
+        m_titlesWidth = -1;
+        fitLabelColumn();
+    });
     connect(m_model.get(), &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex& first, const QModelIndex& last, const QList<int>& roles) {
                 if (roles.contains(ChapterListModel::FoldRole))
                     return; // the arrow of a volume: no title got wider
-                if (first.column() <= ChapterListModel::LabelColumn && last.column() >= ChapterListModel::LabelColumn)
+                if (first.column() <= ChapterListModel::LabelColumn && last.column() >= ChapterListModel::LabelColumn) {
+                    m_titlesWidth = -1;
                     fitLabelColumn();
+                }
             });
 
     connect(m_model.get(), &ChapterListModel::volumeToggled, this, [this](int first, int last) {
@@ -330,10 +339,51 @@ void ReadingPage::buildList()
 void ReadingPage::fitLabelColumn()
 {
     const int pane = m_list->viewport()->width() - m_list->header()->sectionPosition(ChapterListModel::LabelColumn);
-    m_list->resizeColumnToContents(ChapterListModel::LabelColumn);
-    const int titles = m_list->columnWidth(ChapterListModel::LabelColumn);
-    if (titles < pane)
-        m_list->setColumnWidth(ChapterListModel::LabelColumn, pane);
+    const int titles = titlesWidth();
+    const int width = std::max(titles, pane);
+    if (m_list->columnWidth(ChapterListModel::LabelColumn) != width)
+        m_list->setColumnWidth(ChapterListModel::LabelColumn, width);
+}
+
+// The width of the longest title. Measuring every row of a 10,000-chapter book through the
+// delegate stalls the window for tens of milliseconds, so only the rows with the most
+// characters are measured (the titles are mostly of wide characters of one width; the
+// handful of longest ones holds the widest), and the figure is kept until the labels change.
+int ReadingPage::titlesWidth()
+{
+    if (m_titlesWidth >= 0)
+        return m_titlesWidth;
+    constexpr int kMeasured = 64;
+    const int rows = m_model->count();
+    std::vector<std::pair<int, int>> lengths; // (characters shown, row)
+    lengths.reserve(rows);
+    for (int r = 0; r < rows; ++r) {
+        if (!m_model->isHiddenRow(r))
+            lengths.emplace_back(static_cast<int>(m_model->shownLabelLength(r)), r);
+    }
+    const auto middle = lengths.begin() + std::min<std::ptrdiff_t>(kMeasured, lengths.size());
+    std::partial_sort(lengths.begin(), middle, lengths.end(), std::greater<>());
+    int widest = m_list->header()->sectionSizeHint(ChapterListModel::LabelColumn);
+    QStyleOptionViewItem option;
+    option.initFrom(m_list);
+    option.font = m_list->font();
+    option.fontMetrics = QFontMetrics(option.font);
+    option.decorationSize = m_list->iconSize();
+    QAbstractItemDelegate* delegate = m_list->itemDelegateForColumn(ChapterListModel::LabelColumn);
+    if (!delegate)
+        delegate = m_list->itemDelegate();
+    for (auto it = lengths.begin(); it != middle; ++it) {
+        const QModelIndex index = m_model->index(it->second, ChapterListModel::LabelColumn);
+        widest = std::max(widest, delegate->sizeHint(option, index).width());
+    }
+    // Every volume heading too: few, and bold type is wider than its characters say.
+    if (m_model->hasVolumes())
+        for (int r = 0; r < rows; ++r)
+            if (m_model->isVolume(r))
+                widest = std::max(widest,
+                                  delegate->sizeHint(option, m_model->index(r, ChapterListModel::LabelColumn)).width());
+    m_titlesWidth = widest;
+    return m_titlesWidth;
 }
 
 bool ReadingPage::eventFilter(QObject* watched, QEvent* event)

@@ -104,6 +104,7 @@ private:
     void buildConversionMenu();
     void buildList();
     void fitLabelColumn();
+    int titlesWidth();
     void bindReadAloud();
     void placeVoicePanel();
     QStringList chapterLabels() const;
@@ -136,4 +137,6 @@ private:
     QAction* m_spacer = nullptr;  // tool menus go before it
     bool m_focusMode = false;
     bool m_listShown = true;
+    // The label column's fitted width, kept until the labels change; -1: to be measured.
+    int m_titlesWidth = -1;
 };

@@ -8,6 +8,7 @@
 #include "reader/ReadingView.h"
 
 #include <QAction>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -57,6 +58,7 @@ private Q_SLOTS:
     void traditionalCharactersPerBook();
     void hardWrappedLinesJoinedPerBook();
     void wholeChapterTitles();
+    void longListFitsItsWidestTitle();
 
 private:
     void openBook(const QString& path, const QString& bookmark = QString());
@@ -854,6 +856,31 @@ void TestReadingPage::wholeChapterTitles()
     QVERIFY(list->fontMetrics().horizontalAdvance(title) > list->viewport()->width());
     // The column holds the whole title; the list scrolls sideways to it.
     QTRY_VERIFY(list->columnWidth(ChapterListModel::LabelColumn) >= list->fontMetrics().horizontalAdvance(title));
+}
+
+// A long list: the widest title lies far down, and the column follows a narrower pane or a
+// changed title without losing it.
+void TestReadingPage::longListFitsItsWidestTitle()
+{
+    const QString wide = QStringLiteral("第1999章 最后一章的标题长得超过窗格很多很多很多很多");
+    QString text = QStringLiteral("书\n");
+    for (int c = 1; c < 1999; ++c)
+        text += QStringLiteral("第%1章 短\n内容\n").arg(c);
+    text += wide + QStringLiteral("\n内容\n");
+    openBook(m_fx->writeBook(QStringLiteral("many.txt"), text));
+    QTreeView* list = m_page->chapterList();
+    QTRY_COMPARE(m_page->chapterModel().count(), 2000);
+    const int needed = list->fontMetrics().horizontalAdvance(wide);
+    QTRY_VERIFY(list->columnWidth(ChapterListModel::LabelColumn) >= needed);
+    m_page->resize(m_page->width() - 40, m_page->height());
+    QTRY_VERIFY(list->columnWidth(ChapterListModel::LabelColumn) >= needed);
+
+    // Titles shown in other characters are measured anew: short ones give the width back.
+    QStringList shorter;
+    for (int r = 0; r < m_page->chapterModel().count(); ++r)
+        shorter << QStringLiteral("短");
+    m_page->chapterModel().setShownLabels(shorter);
+    QTRY_VERIFY(list->columnWidth(ChapterListModel::LabelColumn) < needed);
 }
 
 QTEST_MAIN(TestReadingPage)
