@@ -30,6 +30,8 @@ qint64 rollupKiB(const QByteArray& text, const char* key)
     return 0;
 }
 
+} // namespace
+
 QList<qint64> familyOf(qint64 root)
 {
     QList<qint64> family{root};
@@ -53,8 +55,6 @@ QList<qint64> familyOf(qint64 root)
     }
     return family;
 }
-
-} // namespace
 
 FamilyMemory familyMemory(qint64 pid)
 {

@@ -17,6 +17,9 @@ struct FamilyMemory {
     int processes = 0;
 };
 
+// `root` and every process below it (the web engine's helpers and renderers), root first.
+QList<qint64> familyOf(qint64 root);
+
 // `pid` and every process below it, from /proc/PID/smaps_rollup.
 FamilyMemory familyMemory(qint64 pid);
 

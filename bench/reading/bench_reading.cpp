@@ -126,7 +126,7 @@ QString makeHeadlessBook(const QString& folder, LineEnds ends)
 }
 
 // Resident memory in KiB of a process, from /proc.
-qint64 rssKiB(const QString& pid)
+qint64 rssKiB(qint64 pid)
 {
     QFile f(QStringLiteral("/proc/%1/status").arg(pid));
     if (!f.open(QIODevice::ReadOnly))
@@ -140,26 +140,9 @@ qint64 rssKiB(const QString& pid)
 // This process and every process below it (the web engine's helpers and renderers).
 qint64 programRssKiB(qint64* ownKiB = nullptr)
 {
-    QList<QString> family{QString::number(QCoreApplication::applicationPid())};
-    bool grew = true;
-    while (grew) {
-        grew = false;
-        for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-            if (family.contains(pid) || !pid.front().isDigit())
-                continue;
-            QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-            if (!stat.open(QIODevice::ReadOnly))
-                continue;
-            const QByteArray text = stat.readAll();
-            const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-            if (fields.size() > 1 && family.contains(QString::fromLatin1(fields[1]))) {
-                family << pid;
-                grew = true;
-            }
-        }
-    }
+    const QList<qint64> family = familyOf(QCoreApplication::applicationPid());
     qint64 total = 0;
-    for (const QString& pid : family)
+    for (const qint64 pid : family)
         total += rssKiB(pid);
     if (ownKiB)
         *ownKiB = rssKiB(family.first());

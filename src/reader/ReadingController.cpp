@@ -19,6 +19,7 @@ namespace {
 struct ScannedBook {
     BookChapters chapters;
     PlaceInBook place;
+    ReadingPlace stored; // the place the library held when the book was asked for
 };
 
 int lineBreaksIn(const QString& html)
@@ -65,7 +66,7 @@ void ReadingController::scan(const QString& path, const QString& bookmark, qint6
     connect(watcher, &QFutureWatcher<ScannedBook>::finished, this, [this, watcher, generation, bookmark, keepOffset] {
         watcher->deleteLater();
         const ScannedBook book = watcher->result();
-        onScanned(generation, book.chapters, bookmark, keepOffset, book.place);
+        onScanned(generation, book.chapters, bookmark, keepOffset, book.place, book.stored);
     });
     // A 60 MB book takes a noticeable while to scan: the window stays responsive and the
     // rows arrive when the scan is done. The book's own rule, encoding and marks are read
@@ -73,19 +74,18 @@ void ReadingController::scan(const QString& path, const QString& bookmark, qint6
     const BookChapterRequest request = ChapterChoices(m_state.library).request(path);
     // A book opened without a bookmark opens where it was left; finding that place reads the
     // file around it, so it is done with the scan.
-    const std::optional<ReadingPlace> place = bookmark.isEmpty() && atPlace && keepOffset < 0
-                                                  ? ReadingPlace::load(m_state.library, path)
-                                                  : std::nullopt;
-    watcher->setFuture(QtConcurrent::run([request, place] {
-        ScannedBook book{scanBookChapters(request), {}};
-        if (place)
-            book.place = locatePlace(book.chapters.scan, *place);
+    const std::optional<ReadingPlace> stored = ReadingPlace::load(m_state.library, path);
+    const bool openAtPlace = stored && bookmark.isEmpty() && atPlace && keepOffset < 0;
+    watcher->setFuture(QtConcurrent::run([request, stored, openAtPlace] {
+        ScannedBook book{scanBookChapters(request), {}, stored.value_or(ReadingPlace())};
+        if (openAtPlace)
+            book.place = locatePlace(book.chapters.scan, *stored);
         return book;
     }));
 }
 
 void ReadingController::onScanned(quint64 generation, const BookChapters& chapters, const QString& bookmark,
-                                  qint64 keepOffset, const PlaceInBook& place)
+                                  qint64 keepOffset, const PlaceInBook& place, const ReadingPlace& stored)
 {
     if (generation != m_generation)
         return; // a newer book was asked for meanwhile
@@ -116,7 +116,7 @@ void ReadingController::onScanned(quint64 generation, const BookChapters& chapte
     m_volumes = chapters.volumes;
     ChapterChoices(m_state.library).remember(chapters);
     m_state.currentBookPath = scan.path;
-    m_placeAtOpening = ReadingPlace::load(m_state.library, scan.path).value_or(ReadingPlace());
+    m_placeAtOpening = stored;
     ChineseConversion::Mode mode = ChineseConversion::Mode::None;
     if (m_state.library) {
         mode = ChineseConversion::modeFromName(

@@ -99,7 +99,7 @@ signals:
 private:
     void showLabels();
     void onScanned(quint64 generation, const BookChapters& chapters, const QString& bookmark, qint64 keepOffset,
-                   const PlaceInBook& place);
+                   const PlaceInBook& place, const ReadingPlace& stored);
     void scan(const QString& path, const QString& bookmark, qint64 keepOffset, bool atPlace);
 
     AppState& m_state;

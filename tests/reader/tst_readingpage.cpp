@@ -162,9 +162,9 @@ void TestReadingPage::toolbarButtonsAndMenus()
     QCOMPARE(captions,
              QStringList({QStringLiteral("语音朗读"), QStringLiteral("添加书签"), QStringLiteral("跳转到书签"),
                           QStringLiteral("查找内容"), QStringLiteral("共享本书到网络"), QStringLiteral("繁简转换"),
-                          QStringLiteral("合并硬换行"), QStringLiteral("回到上次阅读位置"),
-                          QStringLiteral("全书搜索"), QString(), QStringLiteral("章节规则…"),
-                          QStringLiteral("设为章节开头"), QStringLiteral("取消此章节")}));
+                          QStringLiteral("合并硬换行"), QStringLiteral("回到上次阅读位置"), QStringLiteral("全书搜索"),
+                          QString(), QStringLiteral("章节规则…"), QStringLiteral("设为章节开头"),
+                          QStringLiteral("取消此章节")}));
     // The browser's own menu never shows: a right click in the page opens Menue_ReadPage.
     QCOMPARE(view()->contextMenuPolicy(), Qt::CustomContextMenu);
     emit view()->customContextMenuRequested(QPoint(20, 20));

@@ -46,6 +46,23 @@ struct OpdsFeed {
 
     bool truncated() const { return totalEntries > navigation.size() + publications.size(); }
     bool hasSearch() const { return !openSearchDescription.isEmpty() || !searchTemplate.isEmpty(); }
+
+    // Takes a feed link of the paging kind (next, previous/prev, first, last); false for any
+    // other relation, which the caller reads in its own format's way.
+    bool takePagingLink(const QString& rel, const QUrl& href)
+    {
+        if (rel == QLatin1String("next"))
+            next = href;
+        else if (rel == QLatin1String("previous") || rel == QLatin1String("prev"))
+            previous = href;
+        else if (rel == QLatin1String("first"))
+            first = href;
+        else if (rel == QLatin1String("last"))
+            last = href;
+        else
+            return false;
+        return true;
+    }
 };
 
 // Longest text kept of a title, author or summary: a hostile feed cannot grow one entry

@@ -88,15 +88,9 @@ public:
             const QJsonObject o = v.toObject();
             for (const QString& rel : relsOf(o)) {
                 const OpdsLink link = linkOf(o, m_base, rel);
-                if (rel == QLatin1String("next"))
-                    m_feed.next = link.href;
-                else if (rel == QLatin1String("previous") || rel == QLatin1String("prev"))
-                    m_feed.previous = link.href;
-                else if (rel == QLatin1String("first"))
-                    m_feed.first = link.href;
-                else if (rel == QLatin1String("last"))
-                    m_feed.last = link.href;
-                else if (rel == QLatin1String("search")) {
+                if (m_feed.takePagingLink(rel, link.href))
+                    continue;
+                if (rel == QLatin1String("search")) {
                     if (link.type.startsWith(QLatin1String("application/opensearchdescription+xml")))
                         m_feed.openSearchDescription = link.href;
                     else if (o.value(QLatin1String("templated")).toBool())
