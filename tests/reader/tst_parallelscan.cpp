@@ -1,5 +1,8 @@
 // The scan over every core gives exactly the rows of the single pass: every book of the shared
-// test data, and small books with the line ends, long lines and last lines where cuts go wrong.
+// test data, and small books with the line ends, long lines and last lines where cuts go wrong;
+// the automatic rule choice, which tries every rule in that pass, picks the same rule too.
+#include "reader/rules/AutoRuleChoice.h"
+#include "reader/rules/RuleLibrary.h"
 #include "reader/text/ChapterScan.h"
 
 #include <QDir>
@@ -38,6 +41,18 @@ void compareScans(const QString& path, ScanLimits limits)
     }
 }
 
+// The chosen rule and its rows, split over the cores from `from` bytes on.
+QStringList autoChoice(const QString& path, ScanLimits limits, qint64 from)
+{
+    limits.parallelFromBytes = from;
+    AutoRuleChoice choice(RuleLibrary().enabledRules());
+    QStringList out = everything(choice.scan(path, limits));
+    out.prepend(choice.chosen().name);
+    for (const RuleScore& score : choice.scores())
+        out << QStringLiteral("%1 %2 %3").arg(score.name).arg(score.headings).arg(score.score);
+    return out;
+}
+
 } // namespace
 
 class TestParallelScan : public QObject {
@@ -71,6 +86,8 @@ void TestParallelScan::testNovels()
     if (forceEncoding)
         limits.encoding = getChapterRows(path).encoding;
     compareScans(path, limits);
+    const QStringList serialChoice = autoChoice(path, limits, std::numeric_limits<qint64>::max());
+    QCOMPARE(autoChoice(path, limits, 1000), serialChoice);
     // A small buffer cuts long lines short: the pieces must cut them alike.
     limits.bufferBytes = ScanLimits::kMinBufferBytes;
     limits.partBytes = 4096;

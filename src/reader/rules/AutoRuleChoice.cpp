@@ -43,7 +43,7 @@ bool holdsOneOf(QStringView line, const QString& characters)
 // Tries many rules on every line in one pass and keeps, per heading line, which rules took it.
 class MultiRuleTest : public HeadingTest {
 public:
-    explicit MultiRuleTest(const QList<HeadingRule>& rules)
+    explicit MultiRuleTest(const QList<HeadingRule>& rules) : m_rules(rules)
     {
         for (const HeadingRule& rule : rules) {
             m_matchers.emplace_back(rule);
@@ -144,6 +144,18 @@ public:
 
     // Only a rule without a hint takes lines that long.
     bool wantsLongLine() override { return m_anyLine; }
+
+    // Every line is judged by itself, so a big book's pass may be shared over the cores. Each
+    // piece gets matchers of its own (a pattern is not shared between threads).
+    std::unique_ptr<HeadingTest> forPiece() const override { return std::make_unique<MultiRuleTest>(m_rules); }
+    void joinPieces(std::vector<std::unique_ptr<HeadingTest>>& pieces) override
+    {
+        m_hits.clear();
+        for (const std::unique_ptr<HeadingTest>& piece : pieces) {
+            const std::vector<Hit>& hits = static_cast<const MultiRuleTest&>(*piece).m_hits;
+            m_hits.insert(m_hits.end(), hits.begin(), hits.end());
+        }
+    }
 
     bool isHeading(QStringView line, qint64 /*index*/, qint64 byteBegin) override
     {
@@ -305,6 +317,7 @@ private:
         return (m_leadPair[pair >> 6] >> (pair & 63)) & 1;
     }
 
+    QList<HeadingRule> m_rules;
     std::vector<RuleMatcher> m_matchers;
     std::vector<int> m_within; // per rule: the wider rule's index, -1 for none
     QString m_leads;

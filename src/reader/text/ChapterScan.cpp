@@ -155,14 +155,13 @@ private:
 };
 
 template <typename Policy>
-bool scanPiece(const QString& path, TextEncoding encoding, qint64 bufferBytes, bool first, Piece& piece)
+bool scanPiece(const QString& path, TextEncoding encoding, qint64 bufferBytes, bool first, Piece& piece, Policy& policy)
 {
     FileRange device(path, piece.base, piece.base + piece.size);
     if (!device.openRange())
         return false;
     LineReader reader(device, encoding, 0, false, bufferBytes);
     TextDecoder decoder(encoding);
-    Policy policy;
     policy.restart(encoding, decoder);
     RawLine line;
     qint64 index = -1;
@@ -204,7 +203,8 @@ qint64 afterLineEnd(QFile& file, qint64 from, qint64 size)
 // whole, so each line is read exactly as the single pass reads it; the rows are then made
 // from the headings in order, as scanPass makes them.
 template <typename Policy>
-bool parallelPass(QFile& file, TextEncoding encoding, qint64 start, qint64 bufferBytes, ChapterScan& scan)
+bool parallelPass(QFile& file, TextEncoding encoding, qint64 start, qint64 bufferBytes, ChapterScan& scan,
+                  Policy& policy)
 {
     const qint64 size = file.size();
     const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 2U, 8U);
@@ -217,17 +217,22 @@ bool parallelPass(QFile& file, TextEncoding encoding, qint64 start, qint64 buffe
         from = to;
     }
     const QString path = file.fileName();
+    std::vector<Policy> policies = policy.forPieces(pieces.size());
+    for (size_t i = 0; i < pieces.size(); ++i)
+        policies[i].setBase(pieces[i].base);
     std::vector<char> ok(pieces.size(), 0);
     std::vector<std::thread> workers;
     for (size_t i = 1; i < pieces.size(); ++i)
-        workers.emplace_back([&, i] { ok[i] = scanPiece<Policy>(path, encoding, bufferBytes, false, pieces[i]); });
-    ok[0] = scanPiece<Policy>(path, encoding, bufferBytes, true, pieces[0]);
+        workers.emplace_back(
+            [&, i] { ok[i] = scanPiece<Policy>(path, encoding, bufferBytes, false, pieces[i], policies[i]); });
+    ok[0] = scanPiece<Policy>(path, encoding, bufferBytes, true, pieces[0], policies[0]);
     for (std::thread& worker : workers)
         worker.join();
     // A piece that could not be read whole (the file changed or failed under the scan): the
     // single pass decides, and reports it.
     if (std::find(ok.begin(), ok.end(), 0) != ok.end())
         return false;
+    policy.joinPieces(policies);
 
     scan.rows.clear();
     ChapterRow firstRow;
@@ -303,7 +308,12 @@ namespace {
 // The built-in heading test: the byte prefilter, then the hand-written matcher on the line.
 class DefaultHeadings {
 public:
-    static constexpr bool kParallel = true; // holds nothing between lines
+    // It holds nothing between lines, so a big book may be split over the cores.
+    bool canSplit() const { return true; }
+    std::vector<DefaultHeadings> forPieces(size_t count) const { return std::vector<DefaultHeadings>(count); }
+    void setBase(qint64 /*base*/) {}
+    void joinPieces(std::vector<DefaultHeadings>& /*pieces*/) {}
+
     void restart(TextEncoding encoding, TextDecoder& decoder)
     {
         m_prefilter = &HeadingPrefilter::forEncoding(encoding);
@@ -339,8 +349,34 @@ private:
 // A heading test of the caller's.
 class OtherHeadings {
 public:
-    static constexpr bool kParallel = false; // the caller's test may follow the lines in order
     explicit OtherHeadings(HeadingTest& test) : m_test(test) {}
+
+    // The caller's test may follow the lines in order; one that can be split says so.
+    bool canSplit() const
+    {
+        if (!m_splits)
+            m_splits = m_test.forPiece() != nullptr;
+        return *m_splits;
+    }
+    std::vector<OtherHeadings> forPieces(size_t count)
+    {
+        m_pieceTests.clear();
+        std::vector<OtherHeadings> policies;
+        policies.reserve(count);
+        for (size_t i = 0; i < count; ++i) {
+            m_pieceTests.push_back(m_test.forPiece());
+            policies.emplace_back(*m_pieceTests.back());
+        }
+        return policies;
+    }
+    // The file offset of the piece's first byte: the lines' offsets are counted from it.
+    void setBase(qint64 base) { m_base = base; }
+    void joinPieces(std::vector<OtherHeadings>& /*pieces*/)
+    {
+        m_test.joinPieces(m_pieceTests);
+        m_pieceTests.clear();
+    }
+
     void restart(TextEncoding encoding, TextDecoder& decoder)
     {
         m_prefilter = &HeadingPrefilter::forEncoding(encoding);
@@ -359,7 +395,7 @@ public:
         const HeadingPrefilter::ShortText decoded =
             m_prefilter->decodeShort(line.data, line.size, units, count, kUnits);
         if (decoded == HeadingPrefilter::ShortText::Decoded) {
-            if (!m_test.isHeading(QStringView(units, count), index, line.begin))
+            if (!m_test.isHeading(QStringView(units, count), index, m_base + line.begin))
                 return false;
             text = QString(reinterpret_cast<const QChar*>(units), count);
             return true;
@@ -367,11 +403,14 @@ public:
         if (decoded == HeadingPrefilter::ShortText::TooLong && !m_test.wantsLongLine())
             return false;
         text = m_decoder->decode(line.data, line.size);
-        return m_test.isHeading(text, index, line.begin);
+        return m_test.isHeading(text, index, m_base + line.begin);
     }
 
 private:
     HeadingTest& m_test;
+    mutable std::optional<bool> m_splits;
+    std::vector<std::unique_ptr<HeadingTest>> m_pieceTests; // while the pieces run
+    qint64 m_base = 0;
     const HeadingPrefilter* m_prefilter = nullptr;
     TextDecoder* m_decoder = nullptr; // the pass's own
 };
@@ -411,11 +450,9 @@ ChapterScan scanFile(const QString& path, const ScanLimits& limits, Policy& poli
     // A book known in its encoding before the pass may go over every core; a plain book is
     // judged UTF-8 on the way, in order, by one pass.
     const auto pass = [&](TextEncoding inEncoding, qint64 start, bool checkUtf8) {
-        if constexpr (Policy::kParallel) {
-            if (!checkUtf8 && lineUnitSize(inEncoding) == 1 && scan.fileSize - start > limits.parallelFromBytes &&
-                parallelPass<Policy>(file, inEncoding, start, bufferBytes, scan))
-                return PassResult::Done;
-        }
+        if (!checkUtf8 && lineUnitSize(inEncoding) == 1 && scan.fileSize - start > limits.parallelFromBytes &&
+            policy.canSplit() && parallelPass<Policy>(file, inEncoding, start, bufferBytes, scan, policy))
+            return PassResult::Done;
         return scanPass(file, inEncoding, start, checkUtf8, bufferBytes, scan, policy);
     };
     PassResult result = pass(encoding, detected.start, !decided);

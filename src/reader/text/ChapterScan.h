@@ -8,7 +8,9 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <memory>
 #include <optional>
+#include <vector>
 
 // One row of the chapter list: number, line range "a,b" and label. The chapter's text
 // is lines a+1..b (zero-based); a is the last line of the previous chapter, 0 for row 1.
@@ -61,7 +63,8 @@ struct ScanLimits {
     qint64 partBytes = kDefaultPartBytes; // kept between 64 and kMaxReadBackBytes
     // A book with more bytes than this, in an encoding of one-byte line ends and known before
     // the scan (a byte-order mark, a legacy encoding, the caller's choice), is scanned in pieces
-    // at line boundaries on every core, by the built-in heading test; the rows are the same.
+    // at line boundaries on every core, by the built-in heading test or a caller's test that
+    // can be split (HeadingTest::forPiece); the rows are the same.
     static constexpr qint64 kDefaultParallelBytes = qint64(4) << 20;
     qint64 parallelFromBytes = kDefaultParallelBytes;
     // Read the book in this encoding rather than the one detected (a byte-order mark of the
@@ -93,6 +96,14 @@ public:
     // The rows after the pass, before over-long chapters are cut into parts: the test may
     // join rows here (a row joined to the one before extends it to its own end).
     virtual void rowsFound(ChapterScan& /*scan*/) {}
+
+    // A test that judges every line by itself may share a big book's scan over the cores
+    // (see ScanLimits::parallelFromBytes): forPiece() gives a fresh test for one piece of the
+    // file, and joinPieces() takes the pieces' tests back, in file order, once all have run.
+    // A piece's test counts `index` from the piece's first line; `byteBegin` stays the file
+    // offset. nullptr (the default) keeps the scan one pass in order.
+    virtual std::unique_ptr<HeadingTest> forPiece() const { return nullptr; }
+    virtual void joinPieces(std::vector<std::unique_ptr<HeadingTest>>& /*pieces*/) {}
 };
 
 // The same scan with the caller's heading test.
