@@ -210,9 +210,11 @@ double ProgramRun::start(const QStringList& books, const QString& chromiumFlags,
     env.remove(QStringLiteral("QT_QUICK_BACKEND"));
     if (setFlags) {
         // Set, even to nothing, these are the user's: the program leaves them alone.
+        // Flags of the caller's keep the shipped software drawing; none leave the drawing as
+        // it comes too.
         env.insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), chromiumFlags);
-        env.insert(QStringLiteral("QT_XCB_GL_INTEGRATION"), QString());
-        env.insert(QStringLiteral("QT_QUICK_BACKEND"), QString());
+        env.insert(QStringLiteral("QT_XCB_GL_INTEGRATION"), chromiumFlags.isEmpty() ? QString() : QStringLiteral("none"));
+        env.insert(QStringLiteral("QT_QUICK_BACKEND"), chromiumFlags.isEmpty() ? QString() : QStringLiteral("software"));
     }
     m_process.setProcessEnvironment(env);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);

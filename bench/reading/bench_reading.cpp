@@ -214,11 +214,23 @@ void printSpread(const char* what, const Spread& s)
 // How the program is run: as shipped, or with QTWEBENGINE_CHROMIUM_FLAGS, QT_XCB_GL_INTEGRATION
 // and QT_QUICK_BACKEND set to nothing, which leaves the web engine and the drawing as they come
 // (the baseline of the program's web-engine defaults).
+// BENCH_READING_LEVER="FLAGS" adds a run with the shipped flags and these, to weigh a lever.
 struct Setup {
-    const char* name;
+    QString name;
     bool setFlags;
+    QString flags; // with setFlags: the web engine's flags, drawn as shipped when not empty
 };
-const Setup kSetups[] = {{"as shipped", false}, {"baseline: web engine and drawing as they come", true}};
+
+QList<Setup> setups()
+{
+    QList<Setup> list{{QStringLiteral("as shipped"), false, QString()},
+                      {QStringLiteral("baseline: web engine and drawing as they come"), true, QString()}};
+    const QString lever = qEnvironmentVariable("BENCH_READING_LEVER");
+    if (!lever.isEmpty())
+        list.insert(1, {QStringLiteral("as shipped with ") + lever, true,
+                        QStringLiteral("--renderer-process-limit=1 --process-per-site --disable-gpu ") + lever});
+    return list;
+}
 
 QString homeWithShelf(const QString& folder, const char* name, int books)
 {
@@ -241,7 +253,7 @@ double medianStart(ProgramRun& run, const Setup& setup, int runs)
 {
     QList<double> starts;
     for (int i = 0; i < runs; ++i) {
-        starts << run.start({}, QString(), setup.setFlags);
+        starts << run.start({}, setup.flags, setup.setFlags);
         run.stop();
     }
     return spreadOf(starts).median;
@@ -276,14 +288,14 @@ void programFigures(const QString& folder, const QString& bigBook)
     const QString program = QStringLiteral(QUILLMERE_PROGRAM);
     const QString empty = homeWithShelf(folder, "home-empty", 0);
     const QString full = homeWithShelf(folder, "home-100000", 100000);
-    for (const Setup& setup : kSetups) {
-        std::printf(" %s:\n", setup.name);
+    for (const Setup& setup : setups()) {
+        std::printf(" %s:\n", qPrintable(setup.name));
         ProgramRun run(program, empty, QString());
-        run.start({}, QString(), setup.setFlags); // the first start creates the library
+        run.start({}, setup.flags, setup.setFlags); // the first start creates the library
         run.stop();
         const double emptyStart = medianStart(run, setup, 7);
         ProgramRun fullRun(program, full, QString());
-        fullRun.start({}, QString(), setup.setFlags);
+        fullRun.start({}, setup.flags, setup.setFlags);
         fullRun.stop();
         const double fullStart = medianStart(fullRun, setup, 3);
         std::printf("  launch to main window shown: empty shelf %.0f ms (median of 7; target < 400 %s), "
@@ -291,12 +303,12 @@ void programFigures(const QString& folder, const QString& bigBook)
                     emptyStart, emptyStart < 400 ? "met" : "MISSED", fullStart);
         std::fflush(stdout);
 
-        run.start({}, QString(), setup.setFlags);
+        run.start({}, setup.flags, setup.setFlags);
         ProgramRun::pause(4000);
         printMemory("at rest, empty shelf:", familyMemory(run.pid()), 120);
         run.stop();
 
-        run.start({bigBook}, QString(), setup.setFlags);
+        run.start({bigBook}, setup.flags, setup.setFlags);
         ProgramRun::pause(2000);
         run.focusWindow();
         ProgramRun::pause(2000);
