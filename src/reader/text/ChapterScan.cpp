@@ -218,6 +218,8 @@ bool parallelPass(QFile& file, TextEncoding encoding, qint64 start, qint64 buffe
     }
     const QString path = file.fileName();
     std::vector<Policy> policies = policy.forPieces(pieces.size());
+    if (policies.size() != pieces.size())
+        return false; // a test that follows the lines in order: the single pass reads them
     for (size_t i = 0; i < pieces.size(); ++i)
         policies[i].setBase(pieces[i].base);
     std::vector<char> ok(pieces.size(), 0);
@@ -309,7 +311,6 @@ namespace {
 class DefaultHeadings {
 public:
     // It holds nothing between lines, so a big book may be split over the cores.
-    bool canSplit() const { return true; }
     std::vector<DefaultHeadings> forPieces(size_t count) const { return std::vector<DefaultHeadings>(count); }
     void setBase(qint64 /*base*/) {}
     void joinPieces(std::vector<DefaultHeadings>& /*pieces*/) {}
@@ -351,20 +352,20 @@ class OtherHeadings {
 public:
     explicit OtherHeadings(HeadingTest& test) : m_test(test) {}
 
-    // The caller's test may follow the lines in order; one that can be split says so.
-    bool canSplit() const
-    {
-        if (!m_splits)
-            m_splits = m_test.forPiece() != nullptr;
-        return *m_splits;
-    }
+    // One policy per piece, each over a test of its own; none when the caller's test follows
+    // the lines in order (forPiece gives nothing).
     std::vector<OtherHeadings> forPieces(size_t count)
     {
         m_pieceTests.clear();
         std::vector<OtherHeadings> policies;
         policies.reserve(count);
         for (size_t i = 0; i < count; ++i) {
-            m_pieceTests.push_back(m_test.forPiece());
+            std::unique_ptr<HeadingTest> test = m_test.forPiece();
+            if (!test) {
+                m_pieceTests.clear();
+                return {};
+            }
+            m_pieceTests.push_back(std::move(test));
             policies.emplace_back(*m_pieceTests.back());
         }
         return policies;
@@ -408,7 +409,6 @@ public:
 
 private:
     HeadingTest& m_test;
-    mutable std::optional<bool> m_splits;
     std::vector<std::unique_ptr<HeadingTest>> m_pieceTests; // while the pieces run
     qint64 m_base = 0;
     const HeadingPrefilter* m_prefilter = nullptr;
@@ -451,7 +451,7 @@ ChapterScan scanFile(const QString& path, const ScanLimits& limits, Policy& poli
     // judged UTF-8 on the way, in order, by one pass.
     const auto pass = [&](TextEncoding inEncoding, qint64 start, bool checkUtf8) {
         if (!checkUtf8 && lineUnitSize(inEncoding) == 1 && scan.fileSize - start > limits.parallelFromBytes &&
-            policy.canSplit() && parallelPass<Policy>(file, inEncoding, start, bufferBytes, scan, policy))
+            parallelPass<Policy>(file, inEncoding, start, bufferBytes, scan, policy))
             return PassResult::Done;
         return scanPass(file, inEncoding, start, checkUtf8, bufferBytes, scan, policy);
     };
