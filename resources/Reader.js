@@ -200,5 +200,18 @@
     }, 300);
   }, { passive: true });
 
+  // Each chapter put in leaves the one before it as garbage, which the engine collects only
+  // when it sees fit: over a long read the page's heap keeps growing. Where the program lets
+  // the page ask for a collection, it asks once the reader has stayed on a chapter for a
+  // moment, so that no turn waits for it.
+  var collectTimer = 0;
+  var txt = document.getElementById('TXT');
+  if (txt && typeof window.gc === 'function' && typeof MutationObserver === 'function') {
+    new MutationObserver(function () {
+      clearTimeout(collectTimer);
+      collectTimer = setTimeout(function () { window.gc(); }, 1000);
+    }).observe(txt, { childList: true });
+  }
+
   connect();
 })();

@@ -32,6 +32,7 @@
 #include "reader/ReadingPage.h"
 #include "reader/ReadingView.h"
 #include "reader/text/ChapterScan.h"
+#include "web/WebEngineDefaults.h"
 
 #include <QApplication>
 #include <QDir>
@@ -226,9 +227,14 @@ QList<Setup> setups()
     QList<Setup> list{{QStringLiteral("as shipped"), false, QString()},
                       {QStringLiteral("baseline: web engine and drawing as they come"), true, QString()}};
     const QString lever = qEnvironmentVariable("BENCH_READING_LEVER");
-    if (!lever.isEmpty())
-        list.insert(1, {QStringLiteral("as shipped with ") + lever, true,
-                        QStringLiteral("--renderer-process-limit=1 --process-per-site --disable-gpu ") + lever});
+    if (!lever.isEmpty()) {
+        // The shipped flags as the program sets them on a machine without a GPU, and the lever.
+        QString shipped;
+        for (const auto& [name, value] : WebEngineDefaults::forEnvironment(QProcessEnvironment(), false))
+            if (name == "QTWEBENGINE_CHROMIUM_FLAGS")
+                shipped = QString::fromLatin1(value);
+        list.insert(1, {QStringLiteral("as shipped with ") + lever, true, shipped + QLatin1Char(' ') + lever});
+    }
     return list;
 }
 

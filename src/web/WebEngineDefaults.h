@@ -11,7 +11,9 @@
 // Every page of the program is a small local page or a page of the service: one renderer
 // process serves them all. Without a GPU (no render node: a virtual X server, a remote desktop)
 // the windows would be drawn by a software OpenGL that maps a compiler of some 40 MB into the
-// program; there the views draw in plain software instead, which shows the same pixels.
+// program; there the views draw in plain software instead, which shows the same pixels. The
+// pages may ask the engine to collect their garbage (window.gc), which the reading page does
+// after a chapter change.
 namespace WebEngineDefaults {
 
 using Variables = QList<QPair<QByteArray, QByteArray>>;

@@ -16,7 +16,8 @@ void TestWebEngineDefaults::variables_data()
     QTest::addColumn<bool>("hardware");
     QTest::addColumn<QStringList>("expected");
 
-    const QString lean = QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS=--renderer-process-limit=1 --process-per-site");
+    const QString lean = QStringLiteral(
+        "QTWEBENGINE_CHROMIUM_FLAGS=--renderer-process-limit=1 --process-per-site --js-flags=--expose-gc");
     QTest::newRow("GPU, nothing set: one renderer, drawing left to Qt") << QStringList() << true << QStringList{lean};
     QTest::newRow("no GPU: software drawing, no GL loaded")
         << QStringList() << false
