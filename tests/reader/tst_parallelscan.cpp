@@ -69,7 +69,10 @@ void TestParallelScan::testNovels_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<bool>("forceEncoding");
     const QDir novels(QStringLiteral(QUILLMERE_TESTDATA_DIR "/novels"));
-    for (const QString& name : novels.entryList({QStringLiteral("*.txt")}, QDir::Files)) {
+    const QStringList names = novels.entryList({QStringLiteral("*.txt")}, QDir::Files);
+    if (names.isEmpty()) // a row that skips: a data table without rows aborts the test
+        QTest::newRow("no shared novels") << novels.filePath(QStringLiteral("none.txt")) << false;
+    for (const QString& name : names) {
         QTest::newRow(qPrintable(name)) << novels.filePath(name) << false;
         // A plain UTF-8 book is judged on the way by the single pass; named, it goes over the cores too.
         QTest::newRow(qPrintable(name + QStringLiteral(" (encoding named)"))) << novels.filePath(name) << true;
