@@ -107,6 +107,8 @@ public:
         // that just went is no reason to end the bench.
         XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
         display = XOpenDisplay(nullptr);
+        int damageError = 0;
+        haveDamage = display && XDamageQueryExtension(display, &damageEvent, &damageError);
         server.listen(QHostAddress::LocalHost, 0);
         QObject::connect(&server, &QTcpServer::newConnection, [this] {
             while (QTcpSocket* socket = server.nextPendingConnection()) {
@@ -161,6 +163,8 @@ public:
     }
 
     Display* display = nullptr;
+    bool haveDamage = false; // the X server reports drawing into a window
+    int damageEvent = 0;     // the first event number of those reports
     QTcpServer server;
 };
 
@@ -317,9 +321,8 @@ double ProgramRun::pressUntilChanged(unsigned long keysym)
     // pixels back only when something was drawn. Reading them back in a tight loop instead
     // keeps the X server and the bench busy on both cores the program needs.
     Display* display = m_x->display;
-    int damageEvent = 0;
-    int damageError = 0;
-    const bool haveDamage = XDamageQueryExtension(display, &damageEvent, &damageError);
+    const bool haveDamage = m_x->haveDamage;
+    const int damageEvent = m_x->damageEvent;
     const Damage damage = haveDamage ? XDamageCreate(display, m_window, XDamageReportNonEmpty) : 0;
     XSync(display, False);
     const KeyCode code = XKeysymToKeycode(display, keysym);
